@@ -1,0 +1,63 @@
+// Controls of the window shell that Win32 itself does not have: choosing the backend,
+// hooking the idle moment of the message loop, injecting input as if it came from the
+// user, reading back the composed client image, choosing the counter's clock, and
+// handing presented frames to a window. Launchers and tests use these; the system's own
+// code above the platform never does.
+#pragma once
+
+#include "win32/win32.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace platform {
+
+enum class Backend {
+    Auto,      // SDL2 window when a display can be opened, headless otherwise
+    Sdl,       // SDL2 window; falls back to headless when no display can be opened
+    Headless,  // no SDL video at all
+};
+
+// Chooses the backend for windows created after the call.
+void SetBackend(Backend backend);
+// The backend the most recently created window actually uses (Sdl or Headless).
+Backend ActiveBackend();
+
+// Called by PeekMessageA and GetMessageA each time they find the queue empty, before
+// they report that. The hook may post messages (PostMessageA) or inject input; the
+// message functions then look at the queue again. Returning normally with nothing
+// posted lets the empty result through, which in the demo's loop means "a frame is
+// about to be rendered". An empty function removes the hook.
+void SetIdleHook(std::function<void()> hook);
+
+// Input as the user would make it; it lands in the queue of the window like real
+// input: WM_KEYDOWN with the virtual-key code (repeat count 1 in lParam), and mouse
+// messages with client x in the low and y in the high 16 bits of lParam.
+void InjectKeyDown(HWND hwnd, UINT virtualKey);
+void InjectMouse(HWND hwnd, UINT message, int x, int y);
+
+// An RGBA8 image, rows top to bottom, 4 bytes per pixel (R, G, B, A).
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgba;
+};
+
+// The client area as the user sees it: the last presented frame (white before the
+// first present) with the GDI text drawn since composited over it. False for a window
+// that does not exist.
+bool ReadClientImage(HWND hwnd, Image* out);
+
+// Hands a presented frame (RGBA8 rows, top to bottom) to the window; SDL shows it
+// scaled to the client area, a headless window keeps it for capture.
+void PresentToWindow(HWND hwnd, const std::uint8_t* rgba, int width, int height);
+
+// The performance counter's clock. By default a monotonic clock. With a fixed rate,
+// every QueryPerformanceCounter call advances the count by frequency / framesPerSecond,
+// starting from a large base value, so a loop that reads it once per frame measures
+// exactly that rate.
+void UseMonotonicCounter();
+void UseFixedRateCounter(double framesPerSecond);
+
+}  // namespace platform

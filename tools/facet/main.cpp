@@ -1,0 +1,38 @@
+// facet: the command-line face of the Facet library.
+#include "commands.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+void PrintUsage(std::FILE* to) {
+    std::fputs(
+        "usage: facet <command> [options]\n"
+        "  sphere   generate a sphere mesh; print it or export OBJ/PLY (facet sphere --help)\n"
+        "  cpu      show the math dispatch level, processor flags and the routine in every slot\n"
+        "options: --help, --version\n",
+        to);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintUsage(stderr);
+        return 2;
+    }
+    const char* command = argv[1];
+    if (std::strcmp(command, "sphere") == 0) return RunSphereCommand(argc - 2, argv + 2);
+    if (std::strcmp(command, "cpu") == 0) return RunCpuCommand(argc - 2, argv + 2);
+    if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
+        PrintUsage(stdout);
+        return 0;
+    }
+    if (std::strcmp(command, "--version") == 0) {
+        std::printf("facet %s\n", SPRINGDROP_VERSION);
+        return 0;
+    }
+    std::fprintf(stderr, "facet: unknown command '%s' (try facet --help)\n", command);
+    return 2;
+}
