@@ -60,4 +60,9 @@ void PresentToWindow(HWND hwnd, const std::uint8_t* rgba, int width, int height)
 void UseMonotonicCounter();
 void UseFixedRateCounter(double framesPerSecond);
 
+// Makes `module` count as loaded (names compare case-insensitively) with the export
+// `exportName`; GetModuleHandleA and LoadLibraryA then return its handle and
+// GetProcAddress finds the export. No other module is ever loaded.
+void RegisterModuleExport(LPCSTR module, LPCSTR exportName, FARPROC function);
+
 }  // namespace platform

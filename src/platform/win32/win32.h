@@ -213,6 +213,8 @@ constexpr int BLACK_BRUSH = 4;
 
 // Registry.
 #define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000002u)))
+// The one key the settings source serves, under HKEY_LOCAL_MACHINE.
+constexpr LPCSTR DIRECT3D_SETTINGS_KEY = "Software\\Direct3D";
 constexpr DWORD REG_NONE = 0;
 constexpr DWORD REG_SZ = 1;
 constexpr DWORD REG_DWORD = 4;

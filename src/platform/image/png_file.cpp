@@ -1,0 +1,106 @@
+#include "image/png_file.h"
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+struct PngFailure {
+    char message[256] = "";
+};
+
+void OnPngError(png_structp png, png_const_charp message) {
+    auto* failure = static_cast<PngFailure*>(png_get_error_ptr(png));
+    std::snprintf(failure->message, sizeof failure->message, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void OnPngWarning(png_structp, png_const_charp) {}
+
+// Encodes the image into an open file. Kept free of objects with destructors because
+// libpng reports errors by jumping out of it.
+bool EncodePng(std::FILE* file, const Image& image, png_bytep* rows, PngFailure* failure) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, failure, OnPngError, OnPngWarning);
+    if (!png) {
+        std::snprintf(failure->message, sizeof failure->message, "cannot start the PNG encoder");
+        return false;
+    }
+    png_infop info = png_create_info_struct(png);
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
+                 PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_write_image(png, rows);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+std::string DirectoryOf(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool Fail(std::string* error, const std::string& text) {
+    if (error) *error = text;
+    return false;
+}
+
+}  // namespace
+
+bool WritePngFile(const std::string& path, const Image& image, std::string* error) {
+    if (path.empty()) return Fail(error, "cannot write PNG: empty file name");
+    if (image.width <= 0 || image.height <= 0 ||
+        image.rgba.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 4)
+        return Fail(error, "cannot write PNG " + path + ": the image has no pixels or the wrong number of them");
+
+    std::string temporary = DirectoryOf(path) + "/.png-XXXXXX";
+    int descriptor = mkstemp(temporary.data());
+    if (descriptor < 0) return Fail(error, "cannot write PNG " + path + ": " + std::strerror(errno));
+    std::FILE* file = fdopen(descriptor, "wb");
+    if (!file) {
+        int code = errno;
+        close(descriptor);
+        unlink(temporary.c_str());
+        return Fail(error, "cannot write PNG " + path + ": " + std::strerror(code));
+    }
+
+    std::vector<png_bytep> rows(static_cast<std::size_t>(image.height));
+    for (int y = 0; y < image.height; ++y)
+        rows[static_cast<std::size_t>(y)] = const_cast<png_bytep>(&image.rgba[static_cast<std::size_t>(y) *
+                                                                               static_cast<std::size_t>(image.width) * 4]);
+    PngFailure failure;
+    bool encoded = EncodePng(file, image, rows.data(), &failure);
+    bool flushed = std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+    int code = errno;
+    bool closed = std::fclose(file) == 0;
+    if (!encoded || !flushed || !closed) {
+        unlink(temporary.c_str());
+        if (!encoded) return Fail(error, "cannot write PNG " + path + ": " + failure.message);
+        return Fail(error, "cannot write PNG " + path + ": " + std::strerror(code));
+    }
+    // mkstemp creates the file readable by its owner only; a picture is for everyone.
+    chmod(temporary.c_str(), 0644);
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        code = errno;
+        unlink(temporary.c_str());
+        return Fail(error, "cannot write PNG " + path + ": " + std::strerror(code));
+    }
+    return true;
+}
+
+}  // namespace platform

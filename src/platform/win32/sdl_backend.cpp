@@ -1,0 +1,209 @@
+#include "win32/sdl_backend.h"
+
+#include "win32/composition.h"
+#include "win32/virtual_keys.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace platform::detail {
+
+struct SdlWindow {
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+    int textureWidth = 0;
+    int textureHeight = 0;
+    Uint32 id = 0;
+    std::uint64_t lastDisplayTicks = 0;
+};
+
+namespace {
+
+enum class VideoState { Untried, Open, Unavailable };
+VideoState g_video = VideoState::Untried;
+
+bool DisplayVariableSet() {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 && *x11) || (wayland && *wayland);
+}
+
+Window* WindowForSdlId(Uint32 id) {
+    for (auto& [value, window] : State().windows) {
+        if (window->sdl && window->sdl->id == id) return window.get();
+    }
+    return nullptr;
+}
+
+WPARAM MouseKeyState(Uint32 buttons) {
+    WPARAM state = 0;
+    if (buttons & SDL_BUTTON(SDL_BUTTON_LEFT)) state |= MK_LBUTTON;
+    if (buttons & SDL_BUTTON(SDL_BUTTON_RIGHT)) state |= MK_RBUTTON;
+    if (buttons & SDL_BUTTON(SDL_BUTTON_MIDDLE)) state |= MK_MBUTTON;
+    return state;
+}
+
+UINT ButtonMessage(Uint8 button, bool down) {
+    switch (button) {
+        case SDL_BUTTON_LEFT: return down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+        case SDL_BUTTON_RIGHT: return down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+        case SDL_BUTTON_MIDDLE: return down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+        default: return WM_NULL;
+    }
+}
+
+void TranslateWindowEvent(const SDL_WindowEvent& event) {
+    Window* window = WindowForSdlId(event.windowID);
+    if (!window) return;
+    switch (event.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+            PostToQueue(window->handle, WM_CLOSE, 0, 0);
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            if (event.data1 > 0 && event.data2 > 0 &&
+                (event.data1 != window->clientWidth || event.data2 != window->clientHeight)) {
+                ResizeClient(*window, event.data1, event.data2);
+                PostToQueue(window->handle, WM_SIZE, 0,
+                            MAKELPARAM(static_cast<WORD>(event.data1), static_cast<WORD>(event.data2)));
+            }
+            break;
+        case SDL_WINDOWEVENT_EXPOSED:
+            RefreshDisplay(*window, true);
+            break;
+        default:
+            break;
+    }
+}
+
+void TranslateEvent(const SDL_Event& event) {
+    switch (event.type) {
+        case SDL_WINDOWEVENT:
+            TranslateWindowEvent(event.window);
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            Window* window = WindowForSdlId(event.key.windowID);
+            UINT key = VirtualKeyFromSdlKey(event.key.keysym.sym);
+            if (!window || key == 0) break;
+            if (event.type == SDL_KEYDOWN)
+                PostToQueue(window->handle, WM_KEYDOWN, key, KeyDownLParam(event.key.repeat != 0));
+            else
+                PostToQueue(window->handle, WM_KEYUP, key, KeyUpLParam());
+            break;
+        }
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP: {
+            Window* window = WindowForSdlId(event.button.windowID);
+            UINT message = ButtonMessage(event.button.button, event.type == SDL_MOUSEBUTTONDOWN);
+            if (!window || message == WM_NULL) break;
+            PostToQueue(window->handle, message, MouseKeyState(SDL_GetMouseState(nullptr, nullptr)),
+                        MouseLParam(event.button.x, event.button.y));
+            break;
+        }
+        case SDL_MOUSEMOTION: {
+            Window* window = WindowForSdlId(event.motion.windowID);
+            if (!window) break;
+            PostToQueue(window->handle, WM_MOUSEMOVE, MouseKeyState(event.motion.state),
+                        MouseLParam(event.motion.x, event.motion.y));
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+bool EnsureTexture(SdlWindow* sdl, int width, int height) {
+    if (!sdl->renderer) {
+        sdl->renderer = SDL_CreateRenderer(sdl->window, -1, SDL_RENDERER_SOFTWARE);
+        if (!sdl->renderer) return false;
+    }
+    if (sdl->texture && sdl->textureWidth == width && sdl->textureHeight == height) return true;
+    if (sdl->texture) SDL_DestroyTexture(sdl->texture);
+    sdl->texture = SDL_CreateTexture(sdl->renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_STREAMING,
+                                     width, height);
+    sdl->textureWidth = sdl->texture ? width : 0;
+    sdl->textureHeight = sdl->texture ? height : 0;
+    return sdl->texture != nullptr;
+}
+
+}  // namespace
+
+bool OpenSdlVideo() {
+    if (g_video != VideoState::Untried) return g_video == VideoState::Open;
+    g_video = VideoState::Unavailable;
+    if (!DisplayVariableSet()) {
+        std::fprintf(stderr, "springdrop: no display available; using a headless window\n");
+        return false;
+    }
+    // A right-button drag must not capture the pointer, and Ctrl+C must stay a signal.
+    SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "springdrop: cannot open the display (%s); using a headless window\n",
+                     SDL_GetError());
+        return false;
+    }
+    g_video = VideoState::Open;
+    return true;
+}
+
+SdlWindow* CreateSdlWindow(const Window& window) {
+    Uint32 flags = SDL_WINDOW_HIDDEN;
+    if (window.style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
+    SDL_Window* native = SDL_CreateWindow(window.titleUtf8.c_str(), window.x, window.y, window.clientWidth,
+                                          window.clientHeight, flags);
+    if (!native) return nullptr;
+    auto* sdl = new SdlWindow;
+    sdl->window = native;
+    sdl->id = SDL_GetWindowID(native);
+    return sdl;
+}
+
+void DestroySdlWindow(SdlWindow* sdl) {
+    if (!sdl) return;
+    if (sdl->texture) SDL_DestroyTexture(sdl->texture);
+    if (sdl->renderer) SDL_DestroyRenderer(sdl->renderer);
+    SDL_DestroyWindow(sdl->window);
+    delete sdl;
+}
+
+void SetSdlWindowVisible(SdlWindow* sdl, bool visible) {
+    if (visible)
+        SDL_ShowWindow(sdl->window);
+    else
+        SDL_HideWindow(sdl->window);
+}
+
+SDL_Window* NativeWindow(SdlWindow* sdl) { return sdl ? sdl->window : nullptr; }
+
+void DisplayImage(SdlWindow* sdl, const Image& composed) {
+    sdl->lastDisplayTicks = SDL_GetTicks64();
+    if (composed.width <= 0 || composed.height <= 0) return;
+    if (!EnsureTexture(sdl, composed.width, composed.height)) return;
+    SDL_UpdateTexture(sdl->texture, nullptr, composed.rgba.data(), composed.width * 4);
+    SDL_RenderClear(sdl->renderer);
+    SDL_RenderCopy(sdl->renderer, sdl->texture, nullptr, nullptr);
+    SDL_RenderPresent(sdl->renderer);
+}
+
+std::uint64_t MillisecondsSinceDisplay(const SdlWindow* sdl) {
+    return SDL_GetTicks64() - sdl->lastDisplayTicks;
+}
+
+void PumpSdlEvents() {
+    if (g_video != VideoState::Open) return;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) TranslateEvent(event);
+    RefreshStaleDisplays();
+}
+
+bool WaitForSdlEvent(int timeoutMs) {
+    if (g_video != VideoState::Open) return false;
+    SDL_Event event;
+    if (SDL_WaitEventTimeout(&event, timeoutMs)) TranslateEvent(event);
+    RefreshStaleDisplays();
+    return true;
+}
+
+}  // namespace platform::detail
