@@ -1,6 +1,6 @@
 // The part of the Direct3D 9 interface that Springdrop and Facet call, implemented by a
-// deterministic software device (see device.h for the rasterization rule and the test
-// instrumentation). Names, argument orders, constants and result codes follow their
+// deterministic software device (rasterizer.h fixes the rasterization rule,
+// instrumentation.h the test instrumentation). Names, argument orders, constants and result codes follow their
 // Direct3D 9 counterparts.
 //
 // Objects follow the component-object rules: QueryInterface, AddRef and Release come

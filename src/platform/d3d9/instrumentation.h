@@ -11,7 +11,15 @@
 // colours as unsigned decimal numbers (a signed INT argument as signed decimal), floats
 // with printf "%.9g", pointers (including out-pointers and interface pointers) as "null"
 // or "ptr". Example: Device::Clear "0,null,7,4294967295,1,0". `result` is the returned
-// code (for AddRef/Release the returned count).
+// code (for AddRef/Release the returned count). Interface ids (QueryInterface) are written
+// in registry form, {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}. Calls that return a value
+// rather than a code (AddRef, Release, Direct3D::GetAdapterCount, Query::GetType,
+// Query::GetDataSize) record that value; Direct3DCreate9 records 0 when it returns an
+// object and D3DERR_NOTAVAILABLE when it returns null.
+//
+// The log keeps at most 1,000,000 records: when it is full, the oldest half is dropped.
+// Calls made while logging is off are not recorded but still count for
+// InjectFaultAtCallIndex.
 #pragma once
 
 #include "d3d9/d3d9.h"
@@ -35,7 +43,9 @@ void SetCallLogging(bool enabled);
 
 // The next `count` calls of `method` (named as in the log, e.g. "Device::CreateVertexBuffer"),
 // after `skip` further calls of it have succeeded, fail with `code` and change nothing.
-// An out-pointer of a failing creation call is set to null.
+// An out-pointer of a failing creation call is set to null. Calls that return a value
+// rather than a code are never failed; a fault on "Direct3DCreate9" makes it return null.
+// A new fault for a method replaces the previous one; a count of 0 removes it.
 void InjectFault(const std::string& method, HRESULT code, unsigned count = 1, unsigned skip = 0);
 // Fails exactly the call with this index among all logged calls from now on (0 is the
 // next call), whatever its method, with `code`. Calls that return a count (AddRef,
@@ -43,6 +53,7 @@ void InjectFault(const std::string& method, HRESULT code, unsigned count = 1, un
 void InjectFaultAtCallIndex(unsigned index, HRESULT code);
 // Makes Direct3DCreate9 return null while set.
 void SetDirect3DCreateFails(bool fails);
+// Removes every injected fault, SetDirect3DCreateFails included.
 void ClearFaults();
 
 // The adapter identity that IDirect3D9::GetAdapterIdentifier reports.
