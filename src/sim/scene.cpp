@@ -1,0 +1,60 @@
+// Scene set-up: the drop-height sequence and the tetrahedron built into g_body.
+#include "sim/scene.h"
+
+#include "render/device_setup.h"
+
+float g_dropHeight = 0.0f;
+
+namespace sim {
+
+namespace {
+
+std::uint32_t g_randomState = 1;
+
+struct LinkEntry {
+    std::int32_t mass, slot, spring, otherMass;
+};
+
+// Slot 0 of every base mass is its link to the apex: the force computation treats slot
+// 0 specially when a mass is below the ground.
+constexpr LinkEntry kLinks[] = {
+    {0, 0, 0, 1}, {0, 1, 1, 2}, {0, 2, 2, 3},  //
+    {1, 0, 0, 0}, {1, 1, 3, 2}, {1, 2, 5, 3},  //
+    {2, 0, 1, 0}, {2, 1, 4, 3}, {2, 2, 3, 1},  //
+    {3, 0, 2, 0}, {3, 1, 5, 1}, {3, 2, 4, 2},
+};
+
+struct SpringEnds {
+    std::int32_t massA, massB;
+};
+
+constexpr SpringEnds kSprings[] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {2, 3}, {3, 1}};
+
+constexpr std::int32_t kLinksPerMass = 3;
+
+}  // namespace
+
+std::uint32_t NextSceneRandom() {
+    g_randomState = g_randomState * 214013u + 2531011u;
+    return (g_randomState >> 16) & 0x7FFFu;
+}
+
+float NextDropHeight() { return static_cast<float>(NextSceneRandom() % 90u) + 60.0f; }
+
+void BuildTetrahedron(SpringBody* body, IDirect3DDevice9* device, float height) {
+    body->Create(device, kSceneMassCount, kSceneSpringCount);
+    body->SetMass(0, kLinksPerMass, {0.0f, height + 30.0f, 0.0f});
+    body->SetMass(1, kLinksPerMass, {-15.0f, height, -10.0f});
+    body->SetMass(2, kLinksPerMass, {15.0f, height, -10.0f});
+    body->SetMass(3, kLinksPerMass, {0.0f, height, 20.0f});
+    for (const LinkEntry& link : kLinks) body->SetLink(link.mass, link.slot, link.spring, link.otherMass);
+    for (std::int32_t s = 0; s < kSceneSpringCount; ++s) body->SetSpring(s, kSprings[s].massA, kSprings[s].massB);
+}
+
+}  // namespace sim
+
+void BuildScene() {
+    if (g_body == nullptr || g_device == nullptr) return;
+    g_dropHeight = sim::NextDropHeight();
+    sim::BuildTetrahedron(g_body, g_device, g_dropHeight);
+}

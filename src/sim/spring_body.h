@@ -1,0 +1,115 @@
+// The simulated body: point masses joined by springs, a link list on every mass naming
+// the springs that act on it, and the vertex buffer the springs are copied into for
+// drawing.
+//
+// A body is built in a fixed order: Create, then SetMass for every mass, SetLink for
+// every link slot, and SetSpring for every spring (a spring's rest length is the distance
+// of its masses at that moment). Setters ignore an index outside its range. Whoever
+// builds the body keeps the link lists consistent with the springs.
+//
+// A failed allocation leaves the affected array empty (count 0, no storage) and a failed
+// vertex-buffer creation leaves no buffer, so a damaged body is simply not stepped or not
+// drawn instead of being touched through a null pointer.
+#pragma once
+
+#include "d3d9/d3d9.h"
+#include "facet/types.h"
+
+#include <cstdint>
+
+namespace sim {
+
+using facet::Vector3;
+
+// One entry of a mass's link list: a spring acting on the mass and the mass at its
+// other end.
+struct MassLink {
+    std::int32_t spring;
+    std::int32_t otherMass;
+};
+
+struct MassPoint {
+    float mass = 1.0f;
+    Vector3 position;  // set by SpringBody::SetMass
+    Vector3 velocity{0.0f, 0.0f, 0.0f};
+    Vector3 force{0.0f, -9.8f, 0.0f};  // constant external force, applied by the gravity pass
+    std::int32_t linkCount = 0;
+    MassLink* links = nullptr;
+
+    MassPoint() = default;
+    ~MassPoint();
+    MassPoint(const MassPoint&) = delete;
+    MassPoint& operator=(const MassPoint&) = delete;
+
+    // Replaces the link list by `count` unset entries; an allocation failure leaves an
+    // empty list.
+    void AllocateLinks(std::int32_t count);
+    void SetLink(std::int32_t slot, std::int32_t springIndex, std::int32_t otherMass);
+};
+
+struct Spring {
+    std::int32_t massA;
+    std::int32_t massB;
+    float restLength;
+    float stiffness = 40.0f;
+    float damping = 0.05f;
+};
+
+// The result of one mass's spring update.
+struct MassState {
+    Vector3 position;
+    Vector3 velocity;
+};
+
+// The drawing vertex: position and opaque diffuse colour, flexible vertex format 0x42.
+struct LineVertex {
+    float x, y, z;
+    D3DCOLOR color;
+};
+static_assert(sizeof(LineVertex) == 16, "a line vertex is 16 bytes");
+
+constexpr DWORD kLineVertexFormat = D3DFVF_XYZ | D3DFVF_DIFFUSE;
+constexpr D3DCOLOR kSpringColor = 0xFFFF0000;
+
+class SpringBody {
+public:
+    std::int32_t massCount = 0;
+    std::int32_t springCount = 0;
+    MassPoint* masses = nullptr;
+    Spring* springs = nullptr;
+    IDirect3DDevice9* device = nullptr;               // borrowed: never AddRef'd or released
+    IDirect3DVertexBuffer9* vertexBuffer = nullptr;  // owned
+
+    SpringBody() = default;
+    ~SpringBody();
+    SpringBody(const SpringBody&) = delete;
+    SpringBody& operator=(const SpringBody&) = delete;
+
+    // Stores the device, creates the vertex buffer (two line vertices per spring; none
+    // when `device` is null) and allocates the masses and springs with their defaults.
+    void Create(IDirect3DDevice9* device, std::int32_t massCount, std::int32_t springCount);
+    void SetMass(std::int32_t index, std::int32_t linkCount, const Vector3& position);
+    void SetLink(std::int32_t massIndex, std::int32_t slot, std::int32_t springIndex, std::int32_t otherMass);
+    void SetSpring(std::int32_t index, std::int32_t massA, std::int32_t massB);
+
+    // True when the mass and spring arrays exist, so Step may run.
+    bool CanStep() const;
+    // Advances the body by `dt` seconds: the gravity pass with ground contact over every
+    // mass, then the spring pass over every mass in index order.
+    void Step(float dt);
+    // The spring pass's update of mass i from the body's current state: returns its new
+    // position and velocity. Lifts the mass onto the ground first if it starts below it.
+    MassState ComputeMassState(std::int32_t i, float dt);
+    // Copies every spring into the vertex buffer as a red line and draws them as one
+    // line list. Draws nothing without a vertex buffer or when the lock fails.
+    void Draw();
+};
+
+// The gravity pass's update of one mass: one semi-implicit Euler update of length `dt`
+// under its constant force. When the path from p to p' crosses the ground (p'.y < 0;
+// exactly 0 is no crossing) the mass is moved to the crossing, its velocity there is
+// reflected vertically and every component loses a tenth, and the rest of the step runs
+// from there.
+void ApplyGravityAndGround(MassPoint& point, float dt);
+
+}  // namespace sim
