@@ -1,0 +1,127 @@
+// Parsing the launcher's options. Each option may be given once; values follow as the
+// next argument or after '='.
+#include "app/launcher_options.h"
+
+#include <charconv>
+#include <cmath>
+#include <set>
+
+namespace launcher {
+
+namespace {
+
+// The counter counts 10,000,000 per second, so a faster fixed rate could not advance it.
+constexpr double kMaxFixedFps = 10000000.0;
+
+bool ParseFrameCount(const std::string& text, std::uint64_t* value) {
+    const char* end = text.data() + text.size();
+    const auto [stop, failure] = std::from_chars(text.data(), end, *value);
+    return !text.empty() && failure == std::errc() && stop == end && *value >= 1;
+}
+
+bool ParseRate(const std::string& text, double* value) {
+    const char* end = text.data() + text.size();
+    const auto [stop, failure] = std::from_chars(text.data(), end, *value);
+    return !text.empty() && failure == std::errc() && stop == end && std::isfinite(*value) && *value > 0.0 &&
+           *value <= kMaxFixedFps;
+}
+
+}  // namespace
+
+LauncherAction ParseLauncherOptions(int argc, const char* const* argv, LauncherOptions* options,
+                                    std::string* error) {
+    std::set<std::string> seen;
+    for (int i = 1; i < argc; ++i) {
+        std::string name = argv[i];
+        std::string value;
+        bool hasValue = false;
+        if (const std::size_t equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+            hasValue = true;
+        }
+        if (name == "--help" || name == "-h") return LauncherAction::ShowHelp;
+        if (name == "--version") return LauncherAction::ShowVersion;
+
+        const bool takesValue = name == "--frames" || name == "--fixed-fps" || name == "--input" ||
+                                name == "--png" || name == "--record" || name == "--trace";
+        if (!takesValue && name != "--headless") {
+            *error = "unknown option \"" + std::string(argv[i]) + "\" (see --help)";
+            return LauncherAction::Fail;
+        }
+        if (!seen.insert(name).second) {
+            *error = "option " + name + " given more than once";
+            return LauncherAction::Fail;
+        }
+        if (!takesValue) {
+            if (hasValue) {
+                *error = "option --headless takes no value";
+                return LauncherAction::Fail;
+            }
+            options->headless = true;
+            continue;
+        }
+        if (!hasValue) {
+            if (i + 1 >= argc) {
+                *error = "option " + name + " needs a value (see --help)";
+                return LauncherAction::Fail;
+            }
+            value = argv[++i];
+        }
+
+        if (name == "--frames") {
+            if (!ParseFrameCount(value, &options->frameLimit)) {
+                *error = "--frames needs a whole number of at least 1, not \"" + value + "\"";
+                return LauncherAction::Fail;
+            }
+        } else if (name == "--fixed-fps") {
+            if (!ParseRate(value, &options->fixedFps)) {
+                *error = "--fixed-fps needs a rate above 0 and at most 10000000, not \"" + value + "\"";
+                return LauncherAction::Fail;
+            }
+        } else if (name == "--input") {
+            if (!ParseInputScript(value, &options->inputs, error)) return LauncherAction::Fail;
+        } else if (value.empty()) {
+            *error = "option " + name + " needs a file name";
+            return LauncherAction::Fail;
+        } else if (name == "--png") {
+            options->pngPath = value;
+        } else if (name == "--record") {
+            options->recordPath = value;
+        } else {
+            options->tracePath = value;
+        }
+    }
+    return LauncherAction::Run;
+}
+
+std::string LauncherHelpText() {
+    return "usage: springdrop [options]\n"
+           "\n"
+           "A spring tetrahedron falls, bounces and settles. W/S walk, A/D raise and lower the eye,\n"
+           "a right-button drag turns the view, F1 drops a new body, Escape quits.\n"
+           "\n"
+           "options:\n"
+           "  --headless          run without a display window\n"
+           "                      e.g. springdrop --headless --frames 600\n"
+           "  --frames N          close the window after N frames (the ordinary close path runs)\n"
+           "                      e.g. springdrop --frames 1000\n"
+           "  --fixed-fps F       advance the performance counter by 1/F s per frame\n"
+           "                      e.g. springdrop --fixed-fps 100\n"
+           "  --input SCRIPT      inject input just before the given frames, FRAME:EVENT,...\n"
+           "                      events: W A S D F1 Escape Close Up Down Left Right, key:0xNN,\n"
+           "                      rdown:X:Y, move:X:Y, rup:X:Y, drag:DX:DY\n"
+           "                      e.g. springdrop --input 120:F1,300:W,400:drag:10:0,900:Escape\n"
+           "  --png FILE          write the window's image after the last frame as PNG\n"
+           "                      e.g. springdrop --headless --frames 600 --png out.png\n"
+           "  --record FILE       record every frame through ffmpeg to an .mp4 or .gif file\n"
+           "                      e.g. springdrop --headless --frames 900 --record fall.mp4\n"
+           "  --trace FILE        write a CSV row of the body's state for every stepped frame\n"
+           "                      e.g. springdrop --headless --frames 600 --trace t.csv\n"
+           "  --help              show this text and exit\n"
+           "                      e.g. springdrop --help\n"
+           "  --version           print the version and exit\n"
+           "                      e.g. springdrop --version\n";
+}
+
+}  // namespace launcher

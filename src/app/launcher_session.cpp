@@ -1,0 +1,93 @@
+// The launcher's hooks into the message loop and the frame sequence.
+#include "app/launcher_session.h"
+
+#include "app/entry.h"
+#include "image/png_file.h"
+#include "render/frame.h"
+#include "sim/scene.h"
+
+namespace launcher {
+
+LauncherSession::LauncherSession(const LauncherOptions& options) : options_(options) {}
+
+LauncherSession::~LauncherSession() { Detach(); }
+
+bool LauncherSession::OpenOutputs(int width, int height, std::string* error) {
+    if (!options_.pngPath.empty() && !png_.Create(options_.pngPath, error)) return false;
+    if (!options_.tracePath.empty()) {
+        if (!trace_.Open(options_.tracePath, sim::kSceneMassCount, error)) return false;
+        tracing_ = true;
+    }
+    if (!options_.recordPath.empty()) {
+        // The simulation advances 0.01 s per frame, so 100 frames a second play it in real
+        // time unless a fixed rate says otherwise.
+        const double rate = options_.fixedFps > 0.0 ? options_.fixedFps : 100.0;
+        if (!recorder_.Start(options_.recordPath, width, height, rate, error)) return false;
+        recording_ = true;
+    }
+    return true;
+}
+
+void LauncherSession::Attach() {
+    platform::SetIdleHook([this] { OnIdle(); });
+    render::SetFrameObserver([this](bool bodyStepped) { OnFrame(bodyStepped); });
+}
+
+void LauncherSession::Detach() {
+    platform::SetIdleHook({});
+    render::SetFrameObserver({});
+}
+
+// The queue is empty: unless something is posted here, the next frame is rendered now.
+void LauncherSession::OnIdle() {
+    if (closePosted_) return;
+    if (options_.frameLimit != 0 && framesRendered_ >= options_.frameLimit) {
+        // The ordinary close path: the default handling destroys the window, Shutdown runs
+        // and the quit message follows.
+        PostMessageA(g_hwnd, WM_CLOSE, 0, 0);
+        closePosted_ = true;
+        return;
+    }
+    const std::uint64_t nextFrame = framesRendered_ + 1;
+    while (nextInput_ < options_.inputs.size() && options_.inputs[nextInput_].frame <= nextFrame)
+        InjectScriptedInput(g_hwnd, options_.inputs[nextInput_++]);
+}
+
+void LauncherSession::OnFrame(bool bodyStepped) {
+    ++framesRendered_;
+    if (tracing_ && bodyStepped) trace_.WriteRow(framesRendered_, g_dropHeight, *g_body);
+    // Escape or the close box may end the run at any frame, so the PNG keeps every frame's
+    // image until the next one replaces it.
+    if (!recording_ && options_.pngPath.empty()) return;
+    haveImage_ = platform::ReadClientImage(g_hwnd, &lastImage_);
+    if (recording_ && haveImage_) recorder_.AddFrame(lastImage_);
+}
+
+bool LauncherSession::WritePng(std::string* error) {
+    if (!haveImage_) {
+        *error = "cannot write \"" + options_.pngPath + "\": no frame was rendered";
+        png_.Discard();
+        return false;
+    }
+    if (!platform::WritePngFile(png_.TemporaryPath(), lastImage_, error)) {
+        png_.Discard();
+        return false;
+    }
+    return png_.Commit(error);
+}
+
+bool LauncherSession::Finish(std::string* error) {
+    std::string firstError;
+    std::string message;
+    auto note = [&](bool done) {
+        if (!done && firstError.empty()) firstError = message;
+    };
+    if (tracing_) note(trace_.Commit(&message));
+    if (recording_) note(recorder_.Finish(&message));
+    if (!options_.pngPath.empty()) note(WritePng(&message));
+    if (firstError.empty()) return true;
+    *error = firstError;
+    return false;
+}
+
+}  // namespace launcher

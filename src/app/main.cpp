@@ -1,0 +1,50 @@
+// springdrop: the launcher. It takes the options (WinMain ignores its command line),
+// chooses the window backend and the counter's clock, prepares the outputs, and then runs
+// the demo through WinMain, whose result becomes the exit code.
+#include "app/entry.h"
+#include "app/launcher_options.h"
+#include "app/launcher_session.h"
+#include "win32/shell.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+constexpr int kUsageExitCode = 2;
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "springdrop: %s\n", message.c_str());
+    return kUsageExitCode;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    launcher::LauncherOptions options;
+    std::string error;
+    switch (launcher::ParseLauncherOptions(argc, argv, &options, &error)) {
+        case launcher::LauncherAction::ShowHelp:
+            std::fputs(launcher::LauncherHelpText().c_str(), stdout);
+            return 0;
+        case launcher::LauncherAction::ShowVersion:
+            std::printf("springdrop %s\n", SPRINGDROP_VERSION);
+            return 0;
+        case launcher::LauncherAction::Fail:
+            return Fail(error);
+        case launcher::LauncherAction::Run:
+            break;
+    }
+
+    platform::SetBackend(options.headless ? platform::Backend::Headless : platform::Backend::Auto);
+    if (options.fixedFps > 0.0) platform::UseFixedRateCounter(options.fixedFps);
+
+    launcher::LauncherSession session(options);
+    if (!session.OpenOutputs(g_windowWidth, g_windowHeight, &error)) return Fail(error);
+    session.Attach();
+    char noCommandLine[] = "";
+    const int result = WinMain(GetModuleHandleA(nullptr), nullptr, noCommandLine, SW_SHOWDEFAULT);
+    session.Detach();
+    if (!session.Finish(&error)) return Fail(error);
+    return result;
+}

@@ -1,0 +1,65 @@
+// Camera, view and projection.
+#include "render/camera.h"
+
+#include "facet/math.h"
+#include "render/device_setup.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace render {
+
+float SinDegrees(float degrees) {
+    const float radians = degrees * kDegreesToRadians;
+    return static_cast<float>(std::sin(static_cast<double>(radians)));
+}
+
+float CosDegrees(float degrees) {
+    const float radians = degrees * kDegreesToRadians;
+    return static_cast<float>(std::cos(static_cast<double>(radians)));
+}
+
+Camera::Camera() { SetYaw(yaw); }
+
+void Camera::SetYaw(float degrees) {
+    sinYaw = SinDegrees(degrees);
+    cosYaw = CosDegrees(degrees);
+}
+
+ViewVectors ComputeViewVectors(const Camera& camera) {
+    const float sinPitch = SinDegrees(camera.pitch);
+    const float cosPitch = CosDegrees(camera.pitch);
+    ViewVectors vectors;
+    vectors.eye = {camera.x, camera.y, camera.z};
+    vectors.dir = {cosPitch * camera.sinYaw, -sinPitch, cosPitch * camera.cosYaw};
+    vectors.at = vectors.eye + vectors.dir;
+    vectors.up = {sinPitch * camera.sinYaw, cosPitch, sinPitch * camera.cosYaw};
+    return vectors;
+}
+
+}  // namespace render
+
+namespace {
+
+constexpr float kFieldOfView = 0.78539819f;  // a quarter turn of pi: 45 degrees
+constexpr float kAspect = 1.0f;
+constexpr float kNearPlane = 1.0f;
+constexpr float kFarPlane = 10000.0f;
+
+void SetDeviceTransform(D3DTRANSFORMSTATETYPE state, const facet::Matrix4& matrix) {
+    D3DMATRIX deviceMatrix;
+    static_assert(sizeof(deviceMatrix) == sizeof(matrix), "both are sixteen floats row by row");
+    std::memcpy(&deviceMatrix, &matrix, sizeof(deviceMatrix));
+    g_device->SetTransform(state, &deviceMatrix);
+}
+
+}  // namespace
+
+void SetupViewProjection() {
+    const render::ViewVectors vectors = render::ComputeViewVectors(*g_camera);
+    facet::MatrixLookAtLH(&g_transforms->view, &vectors.eye, &vectors.at, &vectors.up);
+    facet::MatrixPerspectiveFovLH(&g_transforms->projection, kFieldOfView, kAspect, kNearPlane, kFarPlane);
+    if (g_device == nullptr) return;
+    SetDeviceTransform(D3DTS_VIEW, g_transforms->view);
+    SetDeviceTransform(D3DTS_PROJECTION, g_transforms->projection);
+}

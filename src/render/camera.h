@@ -1,0 +1,57 @@
+// The free camera (a position, a heading `yaw` and a downward tilt `pitch`, both in
+// degrees) and the view and projection built from it.
+#pragma once
+
+#include "facet/types.h"
+
+namespace render {
+
+// Degrees to radians, as the 32-bit float the camera has always used.
+constexpr float kDegreesToRadians = 0.017453292f;
+
+// Sine and cosine are taken in double precision from the 32-bit radian argument and
+// stored as 32-bit floats.
+float SinDegrees(float degrees);
+float CosDegrees(float degrees);
+
+struct Camera {
+    float yaw = 45.0f;
+    float sinYaw;
+    float cosYaw;
+    float pitch = 10.0f;
+    float x = -150.0f;
+    float y = 80.0f;
+    float z = -150.0f;
+
+    Camera();
+    // Sets sinYaw and cosYaw from `degrees`; the caller stores `yaw` itself.
+    void SetYaw(float degrees);
+};
+
+// World, view and projection; left unset until SetupViewProjection writes view and
+// projection (the world matrix is never used).
+struct TransformSet {
+    facet::Matrix4 world;
+    facet::Matrix4 view;
+    facet::Matrix4 projection;
+};
+
+// The eye, the point one unit ahead along the direction of sight, and the up direction
+// (the sight turned up by 90 degrees, so never parallel to it).
+struct ViewVectors {
+    facet::Vector3 eye;
+    facet::Vector3 dir;
+    facet::Vector3 at;
+    facet::Vector3 up;
+};
+ViewVectors ComputeViewVectors(const Camera& camera);
+
+}  // namespace render
+
+extern render::Camera* g_camera;
+extern render::TransformSet* g_transforms;
+
+// Builds the view matrix from g_camera with a left-handed look-at and the fixed
+// perspective projection (45 degree vertical field, aspect 1, planes 1 and 10000) into
+// g_transforms, and sets both on g_device when there is one.
+void SetupViewProjection();
