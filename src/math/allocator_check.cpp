@@ -14,8 +14,8 @@ namespace {
 std::uint32_t g_allocatorChecked = 0;
 
 constexpr const char* kWarningLines[] = {
-    "Facet: (WARN) The overloaded global operators new and delete do not conform to the C++ "
-    "standard.\r\n",
+    ("Facet: (WARN) The overloaded global operators new and delete do not conform to the C++ "
+     "standard.\r\n"),
     "Facet: (WARN) An allocation of zero bytes should return a unique non-null pointer to at\r\n",
     "Facet: (WARN) least zero bytes. Deletion of a null pointer should quietly do nothing.\r\n",
     "Facet: (WARN) Facet relies upon this behavior.\r\n",

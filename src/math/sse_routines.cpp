@@ -5,7 +5,11 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 
+// GCC compiles this file for the family's instruction set; clang has no such pragma and
+// needs none on x86-64, where SSE and SSE2 are part of the baseline.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC target("sse")
+#endif
 #include <xmmintrin.h>
 
 #include <cstdint>
