@@ -1,0 +1,21 @@
+# Debian package of everything `cmake --install` lays out, installed under /usr.
+# Runtime library dependencies are read from the binaries with dpkg-shlibdeps; the Hangul
+# font is a data dependency no binary shows, so it is named.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME springdrop)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Springdrop team")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "falling spring tetrahedron demo and the Facet geometry library")
+set(CPACK_PACKAGE_DESCRIPTION "A mass-spring tetrahedron falls, bounces and settles in a window drawn \
+by a deterministic software renderer; with --headless it runs without a display and can write \
+the last frame as PNG. Includes Facet, a math and geometry library (sphere meshes, vertex \
+normals, adjacency) with its headers, a CMake package and a pkg-config file.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Springdrop team <springdrop@localhost>")
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-nanum")
+# Declares libfacet.so.0 to dpkg and runs ldconfig on install and removal.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+include(CPack)
