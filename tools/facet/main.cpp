@@ -9,9 +9,20 @@ namespace {
 void PrintUsage(std::FILE* to) {
     std::fputs(
         "usage: facet <command> [options]\n"
-        "  sphere   generate a sphere mesh; print it or export OBJ/PLY (facet sphere --help)\n"
-        "  cpu      show the math dispatch level, processor flags and the routine in every slot\n"
-        "options: --help, --version\n",
+        "\n"
+        "commands:\n"
+        "  sphere     build a sphere mesh on a headless software device; print it or export\n"
+        "             OBJ/PLY (facet sphere --help lists its options)\n"
+        "             example: facet sphere --slices 3 --stacks 3 --normals --adjacency\n"
+        "  cpu        show the math dispatch level, the processor flags and the routine\n"
+        "             installed in every slot (facet cpu --help)\n"
+        "             example: DisablePSGP=1 facet cpu\n"
+        "\n"
+        "options:\n"
+        "  --help     show this text\n"
+        "             example: facet --help\n"
+        "  --version  print the version\n"
+        "             example: facet --version\n",
         to);
 }
 
