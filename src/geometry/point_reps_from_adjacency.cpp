@@ -1,0 +1,145 @@
+// Mesh::PointRepsFromAdjacency: every vertex gets the vertex that stands for its point of
+// the surface, found by walking around it from face to face through the adjacency.
+//
+// For each corner whose vertex v has no representative yet, the walk starts in that face,
+// crosses the edge that leaves v, and keeps crossing the edge leaving v in each face it
+// enters; at a missing neighbour it turns back to the start face and walks the other way
+// across the edges that end at v. The corner holding v's point in every face reached gets
+// v as its representative. Vertices never reached stand for themselves.
+#include "geometry/face_order.h"
+#include "geometry/mesh_object.h"
+
+#include <algorithm>
+#include <memory>
+#include <new>
+
+namespace facet {
+
+namespace {
+
+// The result of a walk around one vertex that reaches too many faces, which only a
+// corrupt adjacency can produce.
+constexpr HRESULT kWalkTooLong = static_cast<HRESULT>(0x88760B55u);
+constexpr DWORD kMaxWalkFaces = 10000;
+
+template <typename Index>
+class PointRepWalker {
+public:
+    PointRepWalker(const Index* indices, DWORD vertexCount, const FaceOrder& order)
+        : indices_(indices), vertexCount_(vertexCount), order_(order) {}
+
+    // True when the groups lie within the faces, every adjacency entry names a face or
+    // none, and every corner is below the vertex count or marks an unused face.
+    bool IsValid(const DWORD* adjacency) const {
+        if (!order_.IsWithinFaces()) return false;
+        const std::size_t entries = std::size_t{3} * order_.faceCount;
+        for (std::size_t i = 0; i < entries; ++i) {
+            if (adjacency[i] != NoNeighbour && adjacency[i] >= order_.faceCount) return false;
+            if (indices_[i] != kEmpty && indices_[i] >= vertexCount_) return false;
+        }
+        return true;
+    }
+
+    HRESULT Walk(const DWORD* adjacency, DWORD* pointReps) {
+        // The working copy in the index width: a face number always fits, since a mesh
+        // has fewer faces than its empty-index value.
+        const std::size_t entries = std::size_t{3} * order_.faceCount;
+        neighbours_.reset(new (std::nothrow) Index[entries]);
+        if (neighbours_ == nullptr) return E_OUTOFMEMORY;
+        for (std::size_t i = 0; i < entries; ++i)
+            neighbours_[i] = adjacency[i] == NoNeighbour ? kEmpty : static_cast<Index>(adjacency[i]);
+
+        std::fill(pointReps, pointReps + vertexCount_, NoNeighbour);
+        HRESULT result = D3D_OK;
+        order_.ForEach([&](DWORD face) {
+            for (DWORD corner = 0; corner < 3; ++corner) {
+                const Index vertex = indices_[3 * face + corner];
+                if (vertex == kEmpty || pointReps[vertex] != NoNeighbour) continue;
+                result = WalkAround(face, corner, pointReps);
+                if (FAILED(result)) return false;
+            }
+            return true;
+        });
+        if (FAILED(result)) return result;
+        for (DWORD vertex = 0; vertex < vertexCount_; ++vertex)
+            if (pointReps[vertex] == NoNeighbour) pointReps[vertex] = vertex;
+        return D3D_OK;
+    }
+
+private:
+    static constexpr Index kEmpty = MeshObject<Index>::kEmptyIndex;
+
+    // The first edge of `face` whose neighbour is `from`, or 3 when there is none (an
+    // adjacency that is not symmetric there ends the walk like a missing neighbour).
+    DWORD EdgeBackTo(DWORD face, DWORD from) const {
+        for (DWORD edge = 0; edge < 3; ++edge)
+            if (neighbours_[3 * face + edge] == from) return edge;
+        return 3;
+    }
+
+    void Assign(DWORD face, DWORD corner, DWORD vertex, DWORD* pointReps) const {
+        const Index reached = indices_[3 * face + corner];
+        if (reached != kEmpty) pointReps[reached] = vertex;
+    }
+
+    HRESULT WalkAround(DWORD startFace, DWORD startCorner, DWORD* pointReps) const {
+        const DWORD vertex = indices_[3 * startFace + startCorner];
+        DWORD facesReached = 1;
+        pointReps[vertex] = vertex;
+
+        // Forward: across the edge that leaves the vertex (from its corner to the next).
+        DWORD face = startFace;
+        DWORD corner = startCorner;
+        for (;;) {
+            const Index next = neighbours_[3 * face + corner];
+            if (next == kEmpty) break;
+            if (next == startFace) return D3D_OK;  // all the way round
+            const DWORD edge = EdgeBackTo(next, face);
+            if (edge == 3) break;
+            if (++facesReached > kMaxWalkFaces) return kWalkTooLong;
+            face = next;
+            corner = (edge + 1) % 3;  // the shared edge runs the other way: it ends at the vertex
+            Assign(face, corner, vertex, pointReps);
+        }
+        // Backward: across the edge that ends at the vertex (from the previous corner).
+        face = startFace;
+        corner = startCorner;
+        for (;;) {
+            const Index next = neighbours_[3 * face + (corner + 2) % 3];
+            if (next == kEmpty || next == startFace) break;
+            const DWORD edge = EdgeBackTo(next, face);
+            if (edge == 3) break;
+            if (++facesReached > kMaxWalkFaces) return kWalkTooLong;
+            face = next;
+            corner = edge;  // the shared edge starts at the vertex
+            Assign(face, corner, vertex, pointReps);
+        }
+        return D3D_OK;
+    }
+
+    const Index* indices_;
+    DWORD vertexCount_;
+    FaceOrder order_;
+    std::unique_ptr<Index[]> neighbours_;
+};
+
+}  // namespace
+
+template <typename Index>
+HRESULT MeshObject<Index>::PointRepsFromAdjacency(const DWORD* adjacency, DWORD* pointReps) {
+    if (adjacency == nullptr || pointReps == nullptr || (options_ & MeshOptions::IndexWriteOnly) != 0)
+        return D3DERR_INVALIDCALL;
+    void* indices = nullptr;
+    HRESULT result = LockIndices(D3DLOCK_READONLY, &indices);
+    if (FAILED(result)) return result;
+    PointRepWalker<Index> walker(static_cast<const Index*>(indices), vertexCount_,
+                                FaceOrder{groupTable_.get(), groupCount_, faceCount_});
+    result = walker.IsValid(adjacency) ? walker.Walk(adjacency, pointReps) : D3DERR_INVALIDCALL;
+    UnlockIndices();
+    return result;
+}
+
+template HRESULT MeshObject<WORD>::PointRepsFromAdjacency(const DWORD*, DWORD*);
+template HRESULT MeshObject<DWORD>::PointRepsFromAdjacency(const DWORD*, DWORD*);
+
+}  // namespace facet

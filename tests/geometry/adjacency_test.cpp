@@ -1,0 +1,167 @@
+// Adjacency from point representatives and point representatives from adjacency.
+#include "geometry_test_support.h"
+
+namespace {
+
+using geometry_test::MeshPtr;
+constexpr DWORD kNone = 0xFFFFFFFF;
+using Entries = std::vector<DWORD>;
+
+class AdjacencyTest : public geometry_test::DeviceTest, public ::testing::WithParamInterface<DWORD> {
+protected:
+    // Positions-only mesh in the index width under test.
+    MeshPtr Make(const Entries& indices, const std::vector<float>& positions) {
+        return MakeMesh(indices, positions, D3DFVF_XYZ, facet::MeshOptions::Managed | GetParam());
+    }
+    static Entries Adjacency(facet::Mesh* mesh, const DWORD* pointReps = nullptr) {
+        Entries adjacency(3 * mesh->FaceCount(), 0x12345678);
+        EXPECT_EQ(mesh->AdjacencyFromPointReps(pointReps, adjacency.data()), D3D_OK);
+        return adjacency;
+    }
+    static Entries PointReps(facet::Mesh* mesh, const Entries& adjacency) {
+        Entries reps(mesh->VertexCount(), 0x12345678);
+        EXPECT_EQ(mesh->PointRepsFromAdjacency(adjacency.data(), reps.data()), D3D_OK);
+        return reps;
+    }
+};
+
+const std::vector<float> kSixPoints = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 1, 0, 1, 0, 0, 1, 1, 0};
+
+TEST_P(AdjacencyTest, SingleTriangleHasNoNeighbours) {
+    MeshPtr mesh = Make({0, 1, 2}, {0, 0, 0, 1, 0, 0, 0, 1, 0});
+    EXPECT_EQ(Adjacency(mesh.get()), (Entries{kNone, kNone, kNone}));
+    EXPECT_EQ(PointReps(mesh.get(), {kNone, kNone, kNone}), (Entries{0, 1, 2}));
+}
+
+TEST_P(AdjacencyTest, TwoTrianglesSharingAnEdge) {
+    MeshPtr mesh = Make({0, 1, 2, 2, 1, 3}, {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0});
+    EXPECT_EQ(Adjacency(mesh.get()), (Entries{kNone, 1, kNone, 0, kNone, kNone}));
+    EXPECT_EQ(PointReps(mesh.get(), {kNone, 1, kNone, 0, kNone, kNone}), (Entries{0, 1, 2, 3}));
+}
+
+TEST_P(AdjacencyTest, PointRepresentativesRoundTrip) {
+    // Vertex 3 lies where vertex 2 lies and vertex 4 where vertex 1 lies.
+    MeshPtr mesh = Make({0, 1, 2, 3, 4, 5}, kSixPoints);
+    const Entries adjacency = {kNone, 1, kNone, 0, kNone, kNone};
+    const Entries reps = PointReps(mesh.get(), adjacency);
+    EXPECT_EQ(reps, (Entries{0, 1, 2, 2, 1, 5}));
+    EXPECT_EQ(Adjacency(mesh.get(), reps.data()), adjacency);
+    EXPECT_EQ(Adjacency(mesh.get()), Entries(6, kNone));
+}
+
+TEST_P(AdjacencyTest, FaceWithRepeatedCornerIsNobodysNeighbour) {
+    MeshPtr mesh = Make({0, 1, 2, 2, 1, 1, 2, 1, 3}, {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0});
+    EXPECT_EQ(Adjacency(mesh.get()), (Entries{kNone, 2, kNone, kNone, kNone, kNone, 0, kNone, kNone}));
+}
+
+TEST_P(AdjacencyTest, EdgeOfThreeFacesPairsTheClosestNormal) {
+    // Faces 1 and 2 both run 1→0 against face 0's 0→1. Face 1 lies in face 0's plane,
+    // face 2 stands upright, so face 1 wins although face 2 was recorded last.
+    const std::vector<float> positions = {0, 0, 0, 1, 0, 0, 0.5f, 1, 0, 0.5f, -1, 0, 0.5f, 0, 1};
+    MeshPtr mesh = Make({0, 1, 2, 1, 0, 3, 1, 0, 4}, positions);
+    const Entries adjacency = Adjacency(mesh.get());
+    EXPECT_EQ(adjacency[0], 1u);
+    EXPECT_EQ(adjacency[3], 0u);
+    EXPECT_EQ(adjacency[6], kNone);
+}
+
+TEST_P(AdjacencyTest, EqualNormalsGoToTheNewestRecordedFace) {
+    const std::vector<float> positions = {0, 0, 0, 1, 0, 0, 0.5f, 1, 0, 0.5f, -1, 0, 0.5f, -2, 0};
+    MeshPtr mesh = Make({0, 1, 2, 1, 0, 3, 1, 0, 4}, positions);
+    EXPECT_EQ(Adjacency(mesh.get())[0], 2u);
+    EXPECT_EQ(Adjacency(mesh.get())[6], 0u);
+
+    // Visiting faces 1 and 2 before face 0 lets face 1 claim the edge first.
+    const facet::GroupEntry groups[] = {{0, 1, 2, 0, 5}, {0, 0, 1, 0, 5}};
+    ASSERT_EQ(mesh->SetGroupTable(groups, 2), D3D_OK);
+    const Entries grouped = Adjacency(mesh.get());
+    EXPECT_EQ(grouped[0], 1u);
+    EXPECT_EQ(grouped[3], 0u);
+    EXPECT_EQ(grouped[6], kNone);
+}
+
+TEST_P(AdjacencyTest, FacesOutsideTheGroupsAndUnusedFacesStayUnmatched) {
+    const DWORD empty = GetParam() ? 0xFFFFFFFF : 0xFFFF;
+    MeshPtr mesh = Make({0, 1, 2, 2, 1, 3, empty, 0, 0}, {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0});
+    EXPECT_EQ(Adjacency(mesh.get()), (Entries{kNone, 1, kNone, 0, kNone, kNone, kNone, kNone, kNone}));
+    EXPECT_EQ(PointReps(mesh.get(), {kNone, 1, kNone, 0, kNone, kNone, kNone, kNone, kNone}),
+              (Entries{0, 1, 2, 3}));
+    const facet::GroupEntry onlyFirst[] = {{0, 0, 1, 0, 3}};
+    ASSERT_EQ(mesh->SetGroupTable(onlyFirst, 1), D3D_OK);
+    EXPECT_EQ(Adjacency(mesh.get()), Entries(9, kNone));
+}
+
+TEST_P(AdjacencyTest, InvalidIndicesAndRepresentativesWriteNothing) {
+    MeshPtr mesh = Make({0, 1, 2, 2, 1, 7}, {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0});
+    Entries adjacency(6, 0x5A5A5A5A);
+    EXPECT_EQ(mesh->AdjacencyFromPointReps(nullptr, adjacency.data()), D3DERR_INVALIDCALL);
+    EXPECT_EQ(adjacency, Entries(6, 0x5A5A5A5A));
+    Entries reps(4, 0x5A5A5A5A);
+    EXPECT_EQ(mesh->PointRepsFromAdjacency(Entries(6, kNone).data(), reps.data()), D3DERR_INVALIDCALL);
+    EXPECT_EQ(reps, Entries(4, 0x5A5A5A5A));
+
+    WriteIndices(mesh.get(), {0, 1, 2, 2, 1, 3});
+    const Entries badReps = {0, 1, 2, 4};
+    EXPECT_EQ(mesh->AdjacencyFromPointReps(badReps.data(), adjacency.data()), D3DERR_INVALIDCALL);
+    EXPECT_EQ(adjacency, Entries(6, 0x5A5A5A5A));
+    // An adjacency entry naming a face that does not exist, or a group past the faces.
+    EXPECT_EQ(mesh->PointRepsFromAdjacency(Entries{2, kNone, kNone, kNone, kNone, kNone}.data(), reps.data()),
+              D3DERR_INVALIDCALL);
+    const facet::GroupEntry pastTheEnd[] = {{0, 1, 2, 0, 4}};
+    ASSERT_EQ(mesh->SetGroupTable(pastTheEnd, 1), D3D_OK);
+    EXPECT_EQ(mesh->AdjacencyFromPointReps(nullptr, adjacency.data()), D3DERR_INVALIDCALL);
+    EXPECT_EQ(reps, Entries(4, 0x5A5A5A5A));
+}
+
+TEST_P(AdjacencyTest, RefusedArguments) {
+    MeshPtr mesh = Make({0, 1, 2}, {0, 0, 0, 1, 0, 0, 0, 1, 0});
+    Entries out(3);
+    EXPECT_EQ(mesh->AdjacencyFromPointReps(nullptr, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(mesh->PointRepsFromAdjacency(nullptr, out.data()), D3DERR_INVALIDCALL);
+    EXPECT_EQ(mesh->PointRepsFromAdjacency(out.data(), nullptr), D3DERR_INVALIDCALL);
+    MeshPtr writeOnly = MakeMesh({0, 1, 2}, {0, 0, 0, 1, 0, 0, 0, 1, 0}, D3DFVF_XYZ, 0x400 | GetParam());
+    EXPECT_EQ(writeOnly->AdjacencyFromPointReps(nullptr, out.data()), D3DERR_INVALIDCALL);
+    EXPECT_EQ(writeOnly->PointRepsFromAdjacency(out.data(), out.data()), D3DERR_INVALIDCALL);
+}
+
+TEST_P(AdjacencyTest, FewerThanThreeVertices) {
+    MeshPtr mesh = Make({0, 1, 1, 1, 0, 0}, {0, 0, 0, 1, 0, 0});
+    EXPECT_EQ(Adjacency(mesh.get()), Entries(6, kNone));
+}
+
+TEST_P(AdjacencyTest, LockFailuresArePassedThrough) {
+    MeshPtr mesh = Make({0, 1, 2}, {0, 0, 0, 1, 0, 0, 0, 1, 0});
+    Entries out(3, 9);
+    d3d9sw::InjectFault("VertexBuffer::Lock", D3DERR_DEVICELOST);
+    EXPECT_EQ(mesh->AdjacencyFromPointReps(nullptr, out.data()), D3DERR_DEVICELOST);
+    d3d9sw::InjectFault("IndexBuffer::Lock", D3DERR_DEVICELOST);
+    EXPECT_EQ(mesh->PointRepsFromAdjacency(Entries(3, kNone).data(), out.data()), D3DERR_DEVICELOST);
+    EXPECT_EQ(out, Entries(3, 9));
+    // The index buffer was unlocked after the vertex lock failed: it locks again.
+    void* data = nullptr;
+    EXPECT_EQ(mesh->LockIndices(0, &data), D3D_OK);
+    mesh->UnlockIndices();
+}
+
+// A fan of `faces` faces around vertex 0.
+Entries Fan(DWORD faces) {
+    Entries indices;
+    for (DWORD i = 0; i < faces; ++i) indices.insert(indices.end(), {0, i + 1, i + 2});
+    return indices;
+}
+
+TEST_P(AdjacencyTest, WalkAroundTooManyFacesFails) {
+    for (DWORD faces : {10000u, 10001u}) {
+        MeshPtr mesh = Make(Fan(faces), std::vector<float>(3 * (faces + 2), 0.0f));
+        const Entries adjacency = Adjacency(mesh.get());
+        Entries reps(mesh->VertexCount(), 0);
+        EXPECT_EQ(mesh->PointRepsFromAdjacency(adjacency.data(), reps.data()),
+                  faces == 10000 ? D3D_OK : static_cast<HRESULT>(0x88760B55u))
+            << faces;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(IndexWidths, AdjacencyTest, ::testing::Values(0u, facet::MeshOptions::Indices32Bit),
+                         [](const auto& info) { return info.param ? "Indices32" : "Indices16"; });
+
+}  // namespace
