@@ -1,9 +1,9 @@
-// A software Direct3D 9 device without a window (a small explicit back buffer), for the
-// facet program and the geometry library's tests, benchmarks and fuzz targets, none of
-// which ever presents a frame.
+// Owns one headless software device (a small back buffer, no window) for the facet
+// program and the geometry library's tests, benchmarks and fuzz targets, none of which
+// ever presents a frame.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "d3d9/headless_device.h"
 
 namespace facet_tools {
 
@@ -14,32 +14,22 @@ public:
     HeadlessDevice& operator=(const HeadlessDevice&) = delete;
     ~HeadlessDevice() { Reset(); }
 
-    // Creates the Direct3D object and the device; the device's code on failure.
+    // Creates the device; the creation's code on failure.
     HRESULT Create() {
-        direct3D_ = Direct3DCreate9(D3D_SDK_VERSION);
-        if (direct3D_ == nullptr) return E_FAIL;
-        D3DPRESENT_PARAMETERS parameters = {};
-        parameters.BackBufferWidth = 16;
-        parameters.BackBufferHeight = 16;
-        parameters.BackBufferFormat = D3DFMT_UNKNOWN;
-        parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        parameters.Windowed = 1;
-        return direct3D_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                       D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &device_);
+        Reset();
+        return d3d9sw::CreateHeadlessDevice(kBackBufferSide, kBackBufferSide, &device_);
     }
 
-    // Releases this holder's references; objects still held elsewhere stay alive.
+    // Releases this holder's reference; objects that hold the device keep it alive.
     void Reset() {
         if (device_ != nullptr) device_->Release();
-        if (direct3D_ != nullptr) direct3D_->Release();
         device_ = nullptr;
-        direct3D_ = nullptr;
     }
 
     IDirect3DDevice9* device() const { return device_; }
 
 private:
-    IDirect3D9* direct3D_ = nullptr;
+    static constexpr UINT kBackBufferSide = 16;
     IDirect3DDevice9* device_ = nullptr;
 };
 
