@@ -8,7 +8,9 @@
 // b→a of another face, and both records leave the table (their adjacency entries are
 // written). An edge shared by more than two faces pairs with the face whose unit normal
 // is closest to the current face's. Memory: 12 bytes per directed edge, one word per
-// bucket.
+// bucket. The keys and the face-edge numbers live in two arrays: a bucket scan reads only
+// the keys, and each array stays small enough for the allocator to reuse its memory from
+// one call to the next instead of mapping (and faulting in) fresh pages every time.
 #include "facet/math.h"
 #include "geometry/face_order.h"
 #include "geometry/mesh_object.h"
@@ -23,10 +25,9 @@ namespace facet {
 
 namespace {
 
-struct EdgeRecord {
+struct EdgeKeys {
     DWORD start;
     DWORD end;
-    DWORD faceEdge;  // 3 · face + edge: where the edge's adjacency entry lives
 };
 
 // The adjacency array is addressed by 32-bit face-edge numbers.
@@ -95,11 +96,14 @@ private:
         for (DWORD bucket = 1; bucket < bucketCount_; ++bucket) bucketStart_[bucket] += bucketStart_[bucket - 1];
         bucketStart_[bucketCount_] = bucketStart_[bucketCount_ - 1];
 
-        records_.reset(new (std::nothrow) EdgeRecord[bucketStart_[bucketCount_]]);
-        if (records_ == nullptr) return E_OUTOFMEMORY;
+        const std::size_t recordCount = bucketStart_[bucketCount_];
+        edgeKeys_.reset(new (std::nothrow) EdgeKeys[recordCount]);
+        faceEdges_.reset(new (std::nothrow) DWORD[recordCount]);
+        if (edgeKeys_ == nullptr || faceEdges_ == nullptr) return E_OUTOFMEMORY;
         ForEachRecordedEdge([&](DWORD face, const Keys& keys, DWORD edge) {
-            records_[--bucketStart_[BucketOf(keys.key[edge])]] = {keys.key[edge], keys.key[(edge + 1) % 3],
-                                                                  3 * face + edge};
+            const std::size_t slot = --bucketStart_[BucketOf(keys.key[edge])];
+            edgeKeys_[slot] = {keys.key[edge], keys.key[(edge + 1) % 3]};
+            faceEdges_[slot] = 3 * face + edge;
         });
         return D3D_OK;
     }
@@ -123,35 +127,36 @@ private:
         const DWORD from = keys.key[edge];
         const DWORD to = keys.key[(edge + 1) % 3];
         const DWORD bucket = BucketOf(to);
-        const EdgeRecord* chosen = nullptr;
+        constexpr DWORD kNone = NoNeighbour;
+        DWORD chosen = kNone;  // the chosen record's face-edge number
         bool normalsCompared = false;
         float chosenDot = 0.0f;
         Vector3 faceNormal;
         for (std::size_t slot = bucketStart_[bucket]; slot < bucketStart_[bucket + 1]; ++slot) {
-            const EdgeRecord& record = records_[slot];
-            if (record.start != to || record.end != from || record.faceEdge / 3 == face ||
-                adjacency[record.faceEdge] != NoNeighbour)
-                continue;
-            if (chosen == nullptr) {
-                chosen = &record;
+            const EdgeKeys& keysOfRecord = edgeKeys_[slot];
+            if (keysOfRecord.start != to || keysOfRecord.end != from) continue;
+            const DWORD faceEdge = faceEdges_[slot];
+            if (faceEdge / 3 == face || adjacency[faceEdge] != NoNeighbour) continue;
+            if (chosen == kNone) {
+                chosen = faceEdge;
                 continue;
             }
             // A third face on this edge: compare unit normals, computed only now since
             // such edges are rare.
             if (!normalsCompared) {
                 faceNormal = UnitNormal(keys);
-                chosenDot = Dot(faceNormal, UnitNormal(KeysOf(chosen->faceEdge / 3)));
+                chosenDot = Dot(faceNormal, UnitNormal(KeysOf(chosen / 3)));
                 normalsCompared = true;
             }
-            const float dot = Dot(faceNormal, UnitNormal(KeysOf(record.faceEdge / 3)));
+            const float dot = Dot(faceNormal, UnitNormal(KeysOf(faceEdge / 3)));
             if (dot > chosenDot) {
-                chosen = &record;
+                chosen = faceEdge;
                 chosenDot = dot;
             }
         }
-        if (chosen == nullptr) return;
-        adjacency[3 * face + edge] = chosen->faceEdge / 3;
-        adjacency[chosen->faceEdge] = face;
+        if (chosen == kNone) return;
+        adjacency[3 * face + edge] = chosen / 3;
+        adjacency[chosen] = face;
     }
 
     // The first three floats of a vertex; a vertex narrower than that reads as zeros
@@ -181,7 +186,8 @@ private:
     FaceOrder order_;
     DWORD bucketCount_;
     std::unique_ptr<std::size_t[]> bucketStart_;
-    std::unique_ptr<EdgeRecord[]> records_;
+    std::unique_ptr<EdgeKeys[]> edgeKeys_;
+    std::unique_ptr<DWORD[]> faceEdges_;
 };
 
 }  // namespace
