@@ -5,44 +5,38 @@ include(CMakePackageConfigHelpers)
 
 set(FACET_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/Facet)
 
-foreach(program springdrop facet_cli)
-  if(TARGET ${program})
-    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  endif()
-endforeach()
+install(TARGETS springdrop facet_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-if(TARGET facet_shared)
-  install(TARGETS facet_shared EXPORT FacetTargets
-    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Unspecified)
-  # The static library needs the platform layer as a second archive beside it.
-  set_target_properties(facet PROPERTIES EXPORT_NAME facet_static)
-  install(TARGETS facet springdrop_platform EXPORT FacetStaticTargets
-    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(TARGETS facet_shared EXPORT FacetTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Unspecified)
+# The static library needs the platform layer as a second archive beside it.
+set_target_properties(facet PROPERTIES EXPORT_NAME facet_static)
+install(TARGETS facet springdrop_platform EXPORT FacetStaticTargets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/facet
-    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
-  # Only the interfaces a caller hands to Facet; the rest of the platform layer stays private.
-  install(FILES ${PROJECT_SOURCE_DIR}/src/platform/win32/win32.h
-    DESTINATION ${FACET_INSTALL_PLATFORM_INCLUDEDIR}/win32)
-  install(FILES ${PROJECT_SOURCE_DIR}/src/platform/d3d9/d3d9.h
-                ${PROJECT_SOURCE_DIR}/src/platform/d3d9/headless_device.h
-    DESTINATION ${FACET_INSTALL_PLATFORM_INCLUDEDIR}/d3d9)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/facet
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
+# Only the interfaces a caller hands to Facet; the rest of the platform layer stays private.
+install(FILES ${PROJECT_SOURCE_DIR}/src/platform/win32/win32.h
+  DESTINATION ${FACET_INSTALL_PLATFORM_INCLUDEDIR}/win32)
+install(FILES ${PROJECT_SOURCE_DIR}/src/platform/d3d9/d3d9.h
+              ${PROJECT_SOURCE_DIR}/src/platform/d3d9/headless_device.h
+  DESTINATION ${FACET_INSTALL_PLATFORM_INCLUDEDIR}/d3d9)
 
-  install(EXPORT FacetTargets NAMESPACE Facet:: DESTINATION ${FACET_INSTALL_CMAKEDIR})
-  install(EXPORT FacetStaticTargets NAMESPACE Facet:: DESTINATION ${FACET_INSTALL_CMAKEDIR})
-  configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/FacetConfig.cmake.in
-    ${PROJECT_BINARY_DIR}/FacetConfig.cmake INSTALL_DESTINATION ${FACET_INSTALL_CMAKEDIR})
-  write_basic_package_version_file(${PROJECT_BINARY_DIR}/FacetConfigVersion.cmake
-    COMPATIBILITY SameMajorVersion)
-  install(FILES ${PROJECT_BINARY_DIR}/FacetConfig.cmake ${PROJECT_BINARY_DIR}/FacetConfigVersion.cmake
-    DESTINATION ${FACET_INSTALL_CMAKEDIR})
+install(EXPORT FacetTargets NAMESPACE Facet:: DESTINATION ${FACET_INSTALL_CMAKEDIR})
+install(EXPORT FacetStaticTargets NAMESPACE Facet:: DESTINATION ${FACET_INSTALL_CMAKEDIR})
+configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/FacetConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/FacetConfig.cmake INSTALL_DESTINATION ${FACET_INSTALL_CMAKEDIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/FacetConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/FacetConfig.cmake ${PROJECT_BINARY_DIR}/FacetConfigVersion.cmake
+  DESTINATION ${FACET_INSTALL_CMAKEDIR})
 
-  # facet.pc finds its prefix from its own location, so an installed tree can be moved.
-  set(FACET_PC_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
-  file(RELATIVE_PATH FACET_PC_PREFIX_FROM_PCFILEDIR /${FACET_PC_INSTALL_DIR} /)
-  configure_file(${CMAKE_CURRENT_LIST_DIR}/facet.pc.in ${PROJECT_BINARY_DIR}/facet.pc @ONLY)
-  install(FILES ${PROJECT_BINARY_DIR}/facet.pc DESTINATION ${FACET_PC_INSTALL_DIR})
-endif()
+# facet.pc finds its prefix from its own location, so an installed tree can be moved.
+set(FACET_PC_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+file(RELATIVE_PATH FACET_PC_PREFIX_FROM_PCFILEDIR /${FACET_PC_INSTALL_DIR} /)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/facet.pc.in ${PROJECT_BINARY_DIR}/facet.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/facet.pc DESTINATION ${FACET_PC_INSTALL_DIR})
 
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/springdrop.1 ${PROJECT_SOURCE_DIR}/packaging/facet.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
