@@ -2,32 +2,28 @@
 // the screen, the CP949 title arrives as UTF-8, and real pointer and key input becomes
 // window messages with client coordinates, as do resizing and the close box. Skipped
 // when Xvfb is not installed.
+#include "support/x_server.h"
 #include "win32/sdl_backend.h"
 #include "win32/shell_state.h"
 #include "win32_test_window.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <chrono>
-#include <csignal>
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <filesystem>
 #include <functional>
 #include <optional>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
+
+using test_support::RunCommand;
+using test_support::Screenshot;
+using test_support::TakeScreenshot;
 
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
@@ -45,83 +41,6 @@ bool OnPath(const std::string& program) {
         start = end + 1;
     }
     return false;
-}
-
-// An Xvfb server on a display number it picks itself, killed when this goes away.
-class PrivateXServer {
-public:
-    PrivateXServer() {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        std::string fd = std::to_string(fds[1]);
-        std::vector<std::string> args = {"Xvfb", "-displayfd", fd, "-screen", "0", "1024x768x24", "-nolisten", "tcp"};
-        std::vector<char*> argv;
-        for (auto& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&pid_, "Xvfb", &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(fds[1]);
-        std::string number;
-        char c;
-        while (pid_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-        close(fds[0]);
-        if (!number.empty()) display_ = ":" + number;
-    }
-    ~PrivateXServer() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    const std::string& Display() const { return display_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string display_;
-};
-
-std::string RunCommand(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[65536];
-        std::size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-        pclose(pipe);
-    }
-    return output;
-}
-
-// A screenshot of the whole X screen, taken with xwd and turned into PNG by convert.
-struct Screenshot {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> rgb;
-    std::uint32_t At(int x, int y) const {
-        const std::uint8_t* p = &rgb[static_cast<std::size_t>((y * width + x) * 3)];
-        return static_cast<std::uint32_t>(p[0]) << 16 | static_cast<std::uint32_t>(p[1]) << 8 | p[2];
-    }
-};
-
-std::optional<Screenshot> TakeScreenshot(const std::string& display) {
-    std::string path = (std::filesystem::temp_directory_path() / ("x11-shot-" + std::to_string(getpid()) + ".png"));
-    RunCommand("xwd -root -silent -display " + display + " | convert xwd:- png:" + path);
-    png_image reader{};
-    reader.version = PNG_IMAGE_VERSION;
-    std::optional<Screenshot> shot;
-    if (png_image_begin_read_from_file(&reader, path.c_str())) {
-        reader.format = PNG_FORMAT_RGB;
-        Screenshot decoded;
-        decoded.width = static_cast<int>(reader.width);
-        decoded.height = static_cast<int>(reader.height);
-        decoded.rgb.resize(PNG_IMAGE_SIZE(reader));
-        if (png_image_finish_read(&reader, nullptr, decoded.rgb.data(), 0, nullptr)) shot = std::move(decoded);
-    }
-    std::filesystem::remove(path);
-    return shot;
 }
 
 std::vector<std::uint8_t> FrameWithLines() {
@@ -162,8 +81,8 @@ bool Received(UINT message) {
 TEST(Win32X11Window, RealWindowShowsFrameTextTitleAndDeliversInput) {
     if (!OnPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
     ASSERT_TRUE(OnPath("xwd") && OnPath("convert")) << "xwd and convert are needed for the screenshot";
-    PrivateXServer server;
-    ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
+    test_support::XServer server;
+    ASSERT_TRUE(server.Start("/dev/null")) << "Xvfb did not start";
     setenv("DISPLAY", server.Display().c_str(), 1);
     unsetenv("WAYLAND_DISPLAY");
 

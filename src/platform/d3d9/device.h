@@ -19,6 +19,7 @@
 #include "d3d9/d3d9.h"
 #include "d3d9/instrumentation.h"
 #include "d3d9/pipeline.h"
+#include "d3d9/resources.h"
 #include "d3d9/vertex_layout.h"
 
 #include <array>
@@ -28,9 +29,6 @@
 namespace d3d9sw {
 
 class Direct3D;
-class VertexBuffer;
-class IndexBuffer;
-class VertexDeclaration;
 
 class Device final : public IDirect3DDevice9, public internal::RefCounted<Device> {
 public:

@@ -14,12 +14,39 @@ namespace d3d9sw {
 
 class Device;
 
-class VertexBuffer final : public IDirect3DVertexBuffer9, public internal::RefCounted<VertexBuffer> {
+// What tells a vertex buffer from an index buffer: its interface and identity, the name
+// its calls are logged under, the format it is created with and how its description is
+// filled. Everything else the two share.
+struct VertexBufferTraits {
+    using Interface = IDirect3DVertexBuffer9;
+    using Desc = D3DVERTEXBUFFER_DESC;
+    using Format = DWORD;  // the FVF code
+    static constexpr IID kId = IID_IDirect3DVertexBuffer9;
+    static constexpr char kName[] = "VertexBuffer";
+    static Desc Describe(Format fvf, DWORD usage, D3DPOOL pool, UINT length) {
+        return Desc{D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, usage, pool, length, fvf};
+    }
+};
+
+struct IndexBufferTraits {
+    using Interface = IDirect3DIndexBuffer9;
+    using Desc = D3DINDEXBUFFER_DESC;
+    using Format = D3DFORMAT;  // D3DFMT_INDEX16 or D3DFMT_INDEX32
+    static constexpr IID kId = IID_IDirect3DIndexBuffer9;
+    static constexpr char kName[] = "IndexBuffer";
+    static Desc Describe(Format format, DWORD usage, D3DPOOL pool, UINT length) {
+        return Desc{format, D3DRTYPE_INDEXBUFFER, usage, pool, length};
+    }
+};
+
+template <class Traits>
+class Buffer final : public Traits::Interface, public internal::RefCounted<Buffer<Traits>> {
 public:
-    VertexBuffer(Device* device, DWORD usage, DWORD fvf, D3DPOOL pool);
-    ~VertexBuffer();
+    Buffer(Device* device, DWORD usage, typename Traits::Format format, D3DPOOL pool);
+    ~Buffer();
     BufferStorage& Storage() { return storage_; }
     const Device* Owner() const { return device_; }
+    typename Traits::Format Format() const { return format_; }
 
     HRESULT QueryInterface(REFIID riid, void** object) override;
     ULONG AddRef() override;
@@ -27,39 +54,21 @@ public:
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     HRESULT Lock(UINT offsetToLock, UINT sizeToLock, void** data, DWORD flags) override;
     HRESULT Unlock() override;
-    HRESULT GetDesc(D3DVERTEXBUFFER_DESC* desc) override;
+    HRESULT GetDesc(typename Traits::Desc* desc) override;
 
 private:
     Device* device_;
     DWORD usage_;
-    DWORD fvf_;
+    typename Traits::Format format_;
     D3DPOOL pool_;
     BufferStorage storage_;
 };
 
-class IndexBuffer final : public IDirect3DIndexBuffer9, public internal::RefCounted<IndexBuffer> {
-public:
-    IndexBuffer(Device* device, DWORD usage, D3DFORMAT format, D3DPOOL pool);
-    ~IndexBuffer();
-    BufferStorage& Storage() { return storage_; }
-    const Device* Owner() const { return device_; }
-    D3DFORMAT Format() const { return format_; }
-
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
-    HRESULT GetDevice(IDirect3DDevice9** device) override;
-    HRESULT Lock(UINT offsetToLock, UINT sizeToLock, void** data, DWORD flags) override;
-    HRESULT Unlock() override;
-    HRESULT GetDesc(D3DINDEXBUFFER_DESC* desc) override;
-
-private:
-    Device* device_;
-    DWORD usage_;
-    D3DFORMAT format_;
-    D3DPOOL pool_;
-    BufferStorage storage_;
-};
+// Both are instantiated once, in buffer.cpp, where the device is complete.
+extern template class Buffer<VertexBufferTraits>;
+extern template class Buffer<IndexBufferTraits>;
+using VertexBuffer = Buffer<VertexBufferTraits>;
+using IndexBuffer = Buffer<IndexBufferTraits>;
 
 class VertexDeclaration final : public IDirect3DVertexDeclaration9, public internal::RefCounted<VertexDeclaration> {
 public:
