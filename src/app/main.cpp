@@ -13,8 +13,25 @@ namespace {
 
 constexpr int kUsageExitCode = 2;
 
+// Messages quote the user's text, which may hold line breaks or other control bytes;
+// those are shown as \xNN so the message stays one line.
+std::string OneLine(const std::string& message) {
+    std::string line;
+    for (const char c : message) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            line += c;
+            continue;
+        }
+        char escaped[5];
+        std::snprintf(escaped, sizeof(escaped), "\\x%02X", byte);
+        line += escaped;
+    }
+    return line;
+}
+
 int Fail(const std::string& message) {
-    std::fprintf(stderr, "springdrop: %s\n", message.c_str());
+    std::fprintf(stderr, "springdrop: %s\n", OneLine(message).c_str());
     return kUsageExitCode;
 }
 
