@@ -50,7 +50,8 @@ bool ParseFloat(const char* text, float* value) {
     char* end = nullptr;
     errno = 0;
     const float parsed = std::strtof(text, &end);
-    if (end == text || *end != '\0' || errno == ERANGE || std::isnan(parsed)) return false;
+    // An infinite radius would give NaN positions, so only finite numbers pass.
+    if (end == text || *end != '\0' || errno == ERANGE || !std::isfinite(parsed)) return false;
     *value = parsed;
     return true;
 }
@@ -100,7 +101,7 @@ bool ParseArguments(int argc, char** argv, SphereOptions* options, bool* help) {
         if (name == "--ply") options->plyPath = value;
         if (!valid) {
             std::fprintf(stderr, "facet sphere: %s needs a %s, not '%s'\n", name.c_str(),
-                         name == "--radius" ? "number" : "whole number from 0 to 4294967295", value);
+                         name == "--radius" ? "finite number" : "whole number from 0 to 4294967295", value);
             return false;
         }
     }
