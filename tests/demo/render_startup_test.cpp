@@ -82,6 +82,7 @@ TEST(Startup, FailedDeviceKeepsTheDirect3DObjectAndSkipsTheScene) {
     demo_test::StartHeadless();
     EXPECT_NE(g_d3d, nullptr);
     EXPECT_EQ(g_device, nullptr);
+    g_d3d->Release();  // the second InitDevice below makes a new Direct3D object
     EXPECT_EQ(InitDevice(nullptr), E_FAIL);
     EXPECT_EQ(IndexOf(demo_test::LoggedMethods(), "Device::SetMaterial"), -1);
     EXPECT_EQ(g_dropHeight, 0.0f);

@@ -16,15 +16,33 @@ alignas(16) unsigned char g_sharedBlock[16];
 
 }  // namespace
 
-void* operator new(std::size_t size) {
+namespace {
+
+void* Allocate(std::size_t size) {
     if (g_zeroByteAllocationsShareOneBlock && size == 0) return g_sharedBlock;
-    if (void* p = std::malloc(size != 0 ? size : 1)) return p;
+    return std::malloc(size != 0 ? size : 1);
+}
+
+}  // namespace
+
+// Every plain, array and nothrow form is replaced, so that each allocation and its
+// release meet in one allocator (a sanitizer's own operator new would otherwise hand out
+// blocks that the replaced delete frees).
+void* operator new(std::size_t size) {
+    if (void* p = Allocate(size)) return p;
     throw std::bad_alloc();
 }
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
 void operator delete(void* p) noexcept {
     if (p != g_sharedBlock) std::free(p);
 }
 void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+void operator delete[](void* p) noexcept { operator delete(p); }
+void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { operator delete(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { operator delete(p); }
 
 namespace facet {
 namespace {

@@ -12,8 +12,10 @@ constexpr std::uintptr_t kHandleStep = 4;
 }  // namespace
 
 ShellState& State() {
-    static ShellState state;
-    return state;
+    // Never destroyed: a window the program leaves open (quitting without destroying it)
+    // stays owned by the shell, SDL window included, until the process ends.
+    static ShellState* const state = new ShellState;
+    return *state;
 }
 
 Window* FindWindow(HWND hwnd) {
