@@ -2,6 +2,8 @@
 // program: <build>/tests/test_demo and <build>/src/springdrop) and helper tools.
 #pragma once
 
+#include "support/path_lookup.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -32,14 +34,7 @@ inline std::string ReadFile(const std::filesystem::path& path) {
     return text.str();
 }
 
-inline bool OnPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::istringstream directories(path ? path : "");
-    std::string directory;
-    while (std::getline(directories, directory, ':'))
-        if (access((directory + "/" + program).c_str(), X_OK) == 0) return true;
-    return false;
-}
+using test_support::OnPath;
 
 // A started child process; its output goes to files in `outputDir`.
 struct Child {

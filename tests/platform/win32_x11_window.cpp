@@ -2,6 +2,7 @@
 // the screen, the CP949 title arrives as UTF-8, and real pointer and key input becomes
 // window messages with client coordinates, as do resizing and the close box. Skipped
 // when Xvfb is not installed.
+#include "support/path_lookup.h"
 #include "support/x_server.h"
 #include "win32/sdl_backend.h"
 #include "win32/shell_state.h"
@@ -21,6 +22,7 @@
 
 namespace {
 
+using test_support::OnPath;
 using test_support::RunCommand;
 using test_support::Screenshot;
 using test_support::TakeScreenshot;
@@ -29,19 +31,6 @@ constexpr int kWidth = 320;
 constexpr int kHeight = 240;
 constexpr int kRedLineY = 100;
 constexpr int kGreenLineX = 50;
-
-bool OnPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::string directories = path ? path : "/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= directories.size()) {
-        std::size_t end = directories.find(':', start);
-        if (end == std::string::npos) end = directories.size();
-        if (access((directories.substr(start, end - start) + "/" + program).c_str(), X_OK) == 0) return true;
-        start = end + 1;
-    }
-    return false;
-}
 
 std::vector<std::uint8_t> FrameWithLines() {
     std::vector<std::uint8_t> rgba(static_cast<std::size_t>(kWidth * kHeight * 4), 255);
