@@ -102,7 +102,7 @@ bool FrameRecorder::Start(const std::string& path, int width, int height, double
         *error = "cannot record to \"" + path + "\": ffmpeg was not found on PATH";
         return false;
     }
-    if (!file_.Create(path, error)) return false;
+    if (!file_.Open(path, platform::OutputFile::Access::ByPath, error)) return false;
 
     std::vector<std::string> arguments = {ffmpeg, "-hide_banner", "-loglevel", "error", "-y",
                                           "-f", "rawvideo", "-pix_fmt", "rgba",
@@ -115,7 +115,7 @@ bool FrameRecorder::Start(const std::string& path, int width, int height, double
         else arguments.insert(arguments.end(), {"-c:v", "mpeg4", "-q:v", "3"});
         arguments.insert(arguments.end(), {"-pix_fmt", "yuv420p", "-f", "mp4"});
     }
-    arguments.push_back(file_.TemporaryPath());
+    arguments.push_back(file_.WritablePath());
 
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
@@ -166,7 +166,7 @@ bool FrameRecorder::Finish(std::string* error) {
     pipe_ = -1;
     const bool encoded = WaitForChild();
     if (failed_ || !encoded) {
-        *error = "recording \"" + file_.TargetPath() + "\" failed: ffmpeg did not take every frame";
+        *error = "recording \"" + file_.Path() + "\" failed: ffmpeg did not take every frame";
         file_.Discard();
         return false;
     }

@@ -4,7 +4,7 @@
 // over the target only after it finished successfully.
 #pragma once
 
-#include "app/launcher_output_file.h"
+#include "file/output_file.h"
 #include "win32/shell.h"
 
 #include <string>
@@ -33,7 +33,7 @@ public:
     bool Finish(std::string* error);
 
 private:
-    PendingOutputFile file_;
+    platform::OutputFile file_;
     pid_t child_ = -1;
     int pipe_ = -1;
     int width_ = 0;

@@ -13,7 +13,7 @@ LauncherSession::LauncherSession(const LauncherOptions& options) : options_(opti
 LauncherSession::~LauncherSession() { Detach(); }
 
 bool LauncherSession::OpenOutputs(int width, int height, std::string* error) {
-    if (!options_.pngPath.empty() && !png_.Create(options_.pngPath, error)) return false;
+    if (!options_.pngPath.empty() && !png_.Open(options_.pngPath, error)) return false;
     if (!options_.tracePath.empty()) {
         if (!trace_.Open(options_.tracePath, sim::kSceneMassCount, error)) return false;
         tracing_ = true;
@@ -69,7 +69,9 @@ bool LauncherSession::WritePng(std::string* error) {
         png_.Discard();
         return false;
     }
-    if (!platform::WritePngFile(png_.TemporaryPath(), lastImage_, error)) {
+    std::string reason;
+    if (!platform::WritePng(png_.Stream(), lastImage_, &reason)) {
+        *error = "cannot write \"" + options_.pngPath + "\": " + reason;
         png_.Discard();
         return false;
     }

@@ -7,6 +7,7 @@
 #include "app/launcher_options.h"
 #include "app/launcher_recording.h"
 #include "app/launcher_trace.h"
+#include "file/output_file.h"
 #include "win32/shell.h"
 
 #include <cstddef>
@@ -47,7 +48,7 @@ private:
     bool recording_ = false;
     TraceWriter trace_;
     FrameRecorder recorder_;
-    PendingOutputFile png_;
+    platform::OutputFile png_;
     platform::Image lastImage_;
     bool haveImage_ = false;
 };

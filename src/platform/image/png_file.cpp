@@ -1,14 +1,10 @@
 #include "image/png_file.h"
 
-#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include <png.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace platform {
 
@@ -49,12 +45,6 @@ bool EncodePng(std::FILE* file, const Image& image, png_bytep* rows, PngFailure*
     return true;
 }
 
-std::string DirectoryOf(const std::string& path) {
-    std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 bool Fail(std::string* error, const std::string& text) {
     if (error) *error = text;
     return false;
@@ -62,44 +52,17 @@ bool Fail(std::string* error, const std::string& text) {
 
 }  // namespace
 
-bool WritePngFile(const std::string& path, const Image& image, std::string* error) {
-    if (path.empty()) return Fail(error, "cannot write PNG: empty file name");
+bool WritePng(std::FILE* file, const Image& image, std::string* error) {
     if (image.width <= 0 || image.height <= 0 ||
         image.rgba.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 4)
-        return Fail(error, "cannot write PNG " + path + ": the image has no pixels or the wrong number of them");
-
-    std::string temporary = DirectoryOf(path) + "/.png-XXXXXX";
-    int descriptor = mkstemp(temporary.data());
-    if (descriptor < 0) return Fail(error, "cannot write PNG " + path + ": " + std::strerror(errno));
-    std::FILE* file = fdopen(descriptor, "wb");
-    if (!file) {
-        int code = errno;
-        close(descriptor);
-        unlink(temporary.c_str());
-        return Fail(error, "cannot write PNG " + path + ": " + std::strerror(code));
-    }
+        return Fail(error, "the image has no pixels or the wrong number of them");
 
     std::vector<png_bytep> rows(static_cast<std::size_t>(image.height));
     for (int y = 0; y < image.height; ++y)
         rows[static_cast<std::size_t>(y)] = const_cast<png_bytep>(&image.rgba[static_cast<std::size_t>(y) *
                                                                                static_cast<std::size_t>(image.width) * 4]);
     PngFailure failure;
-    bool encoded = EncodePng(file, image, rows.data(), &failure);
-    bool flushed = std::fflush(file) == 0 && fsync(fileno(file)) == 0;
-    int code = errno;
-    bool closed = std::fclose(file) == 0;
-    if (!encoded || !flushed || !closed) {
-        unlink(temporary.c_str());
-        if (!encoded) return Fail(error, "cannot write PNG " + path + ": " + failure.message);
-        return Fail(error, "cannot write PNG " + path + ": " + std::strerror(code));
-    }
-    // mkstemp creates the file readable by its owner only; a picture is for everyone.
-    chmod(temporary.c_str(), 0644);
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        code = errno;
-        unlink(temporary.c_str());
-        return Fail(error, "cannot write PNG " + path + ": " + std::strerror(code));
-    }
+    if (!EncodePng(file, image, rows.data(), &failure)) return Fail(error, failure.message);
     return true;
 }
 
