@@ -2,9 +2,13 @@
 #include "app/launcher_session.h"
 
 #include "app/entry.h"
+#include "app/launcher_signals.h"
 #include "image/png_file.h"
 #include "render/frame.h"
 #include "sim/scene.h"
+
+#include <iterator>
+#include <utility>
 
 namespace launcher {
 
@@ -12,7 +16,28 @@ LauncherSession::LauncherSession(const LauncherOptions& options) : options_(opti
 
 LauncherSession::~LauncherSession() { Detach(); }
 
+namespace {
+
+// Two outputs written to one file would leave only the last one finished.
+bool RefuseSharedTargets(const LauncherOptions& options, std::string* error) {
+    const std::pair<const char*, const std::string*> outputs[] = {
+        {"--png", &options.pngPath}, {"--trace", &options.tracePath}, {"--record", &options.recordPath}};
+    for (std::size_t i = 0; i < std::size(outputs); ++i)
+        for (std::size_t j = i + 1; j < std::size(outputs); ++j) {
+            const std::string& first = *outputs[i].second;
+            const std::string& second = *outputs[j].second;
+            if (first.empty() || second.empty() || !platform::SameOutputTarget(first, second)) continue;
+            *error = std::string(outputs[i].first) + " \"" + first + "\" and " + outputs[j].first + " \"" + second +
+                     "\" name the same file";
+            return false;
+        }
+    return true;
+}
+
+}  // namespace
+
 bool LauncherSession::OpenOutputs(int width, int height, std::string* error) {
+    if (!RefuseSharedTargets(options_, error)) return false;
     if (!options_.pngPath.empty() && !png_.Open(options_.pngPath, error)) return false;
     if (!options_.tracePath.empty()) {
         if (!trace_.Open(options_.tracePath, sim::kSceneMassCount, error)) return false;
@@ -41,9 +66,10 @@ void LauncherSession::Detach() {
 // The queue is empty: unless something is posted here, the next frame is rendered now.
 void LauncherSession::OnIdle() {
     if (closePosted_) return;
-    if (options_.frameLimit != 0 && framesRendered_ >= options_.frameLimit) {
-        // The ordinary close path: the default handling destroys the window, Shutdown runs
-        // and the quit message follows.
+    if ((options_.frameLimit != 0 && framesRendered_ >= options_.frameLimit) || StopSignal() != 0) {
+        // The ordinary close path, after --frames frames or when a signal asked to stop:
+        // the default handling destroys the window, Shutdown runs and the quit message
+        // follows.
         PostMessageA(g_hwnd, WM_CLOSE, 0, 0);
         closePosted_ = true;
         return;

@@ -87,6 +87,8 @@ TEST(LauncherOptions, ParsesEveryOptionInBothForms) {
     EXPECT_EQ(options.pngPath, "a.png");
     EXPECT_EQ(options.recordPath, "b.gif");
     EXPECT_EQ(options.tracePath, "t.csv");
+    for (const char* rate : {"0.0024", "3", "30", "10000000"})
+        EXPECT_EQ(Parse({"--fixed-fps", rate}, &options, &error), LauncherAction::Run) << rate << ": " << error;
     EXPECT_EQ(Parse({"--frames", "3", "--help"}, &options, &error), LauncherAction::ShowHelp);
     EXPECT_EQ(Parse({"--version"}, &options, &error), LauncherAction::ShowVersion);
 }
@@ -97,6 +99,10 @@ TEST(LauncherOptions, RejectsBadValuesUnknownAndRepeatedOptions) {
         {"--fixed-fps", "0"},  {"--fixed-fps", "nan"},   {"--fixed-fps", "inf"}, {"--fixed-fps", "2e7"},
         {"--png", ""},         {"--input", "0:W"},       {"--bogus"},            {"positional"},
         {"--headless=yes"},    {"--headless", "--headless"},
+        // Rates the frame clock cannot keep: a frame longer than 2^32 counts, or a
+        // whole number of counts per frame far from the rate asked.
+        {"--fixed-fps", "0.001"}, {"--fixed-fps", "0.0023283064"}, {"--fixed-fps", "6000000"},
+        {"--fixed-fps", "1.5e7"},
     };
     for (const auto& arguments : bad) {
         LauncherOptions options;

@@ -1,7 +1,9 @@
 #include "image/png_file.h"
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include <png.h>
@@ -14,6 +16,22 @@ struct PngFailure {
     char message[256] = "";
 };
 
+// Where the encoder's bytes go; a failed write keeps the system's reason (a full disk
+// should say so) rather than a bare "write error".
+struct PngSink {
+    std::FILE* file;
+    PngFailure* failure;
+};
+
+void OnPngWrite(png_structp png, png_bytep data, png_size_t length) {
+    auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
+    if (std::fwrite(data, 1, length, sink->file) == length) return;
+    std::snprintf(sink->failure->message, sizeof sink->failure->message, "%s", std::strerror(errno));
+    png_longjmp(png, 1);
+}
+
+void OnPngFlush(png_structp png) { std::fflush(static_cast<PngSink*>(png_get_io_ptr(png))->file); }
+
 void OnPngError(png_structp png, png_const_charp message) {
     auto* failure = static_cast<PngFailure*>(png_get_error_ptr(png));
     std::snprintf(failure->message, sizeof failure->message, "%s", message);
@@ -24,7 +42,7 @@ void OnPngWarning(png_structp, png_const_charp) {}
 
 // Encodes the image into an open file. Kept free of objects with destructors because
 // libpng reports errors by jumping out of it.
-bool EncodePng(std::FILE* file, const Image& image, png_bytep* rows, PngFailure* failure) {
+bool EncodePng(PngSink* sink, const Image& image, png_bytep* rows, PngFailure* failure) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, failure, OnPngError, OnPngWarning);
     if (!png) {
         std::snprintf(failure->message, sizeof failure->message, "cannot start the PNG encoder");
@@ -35,7 +53,7 @@ bool EncodePng(std::FILE* file, const Image& image, png_bytep* rows, PngFailure*
         png_destroy_write_struct(&png, &info);
         return false;
     }
-    png_init_io(png, file);
+    png_set_write_fn(png, sink, OnPngWrite, OnPngFlush);
     png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
                  PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -62,7 +80,8 @@ bool WritePng(std::FILE* file, const Image& image, std::string* error) {
         rows[static_cast<std::size_t>(y)] = const_cast<png_bytep>(&image.rgba[static_cast<std::size_t>(y) *
                                                                                static_cast<std::size_t>(image.width) * 4]);
     PngFailure failure;
-    if (!EncodePng(file, image, rows.data(), &failure)) return Fail(error, failure.message);
+    PngSink sink{file, &failure};
+    if (!EncodePng(&sink, image, rows.data(), &failure)) return Fail(error, failure.message);
     return true;
 }
 
