@@ -7,6 +7,7 @@
 #include "render/frame.h"
 #include "sim/scene.h"
 
+#include <cstdio>
 #include <iterator>
 #include <utility>
 
@@ -66,6 +67,7 @@ void LauncherSession::Detach() {
 // The queue is empty: unless something is posted here, the next frame is rendered now.
 void LauncherSession::OnIdle() {
     if (closePosted_) return;
+    if (!announced_) AnnounceHeadlessFallback();
     if ((options_.frameLimit != 0 && framesRendered_ >= options_.frameLimit) || StopSignal() != 0) {
         // The ordinary close path, after --frames frames or when a signal asked to stop:
         // the default handling destroys the window, Shutdown runs and the quit message
@@ -77,6 +79,22 @@ void LauncherSession::OnIdle() {
     const std::uint64_t nextFrame = framesRendered_ + 1;
     while (nextInput_ < options_.inputs.size() && options_.inputs[nextInput_].frame <= nextFrame)
         InjectScriptedInput(g_hwnd, options_.inputs[nextInput_++]);
+}
+
+// Said once, before the first frame, when there was no display to open: a run that
+// shows nothing and ends only on Ctrl+C must say so, and how to get a picture instead.
+void LauncherSession::AnnounceHeadlessFallback() {
+    announced_ = true;
+    if (platform::ActiveBackend() != platform::Backend::Headless) return;
+    const std::string reason = platform::DisplayUnavailableReason();
+    if (reason.empty()) return;
+    if (options_.frameLimit != 0)
+        std::fprintf(stderr, "springdrop: %s; running headless for %llu frames\n", reason.c_str(),
+                     static_cast<unsigned long long>(options_.frameLimit));
+    else
+        std::fprintf(stderr,
+                     "springdrop: %s; running headless until Ctrl+C (for a picture: --frames N --png out.png)\n",
+                     reason.c_str());
 }
 
 void LauncherSession::OnFrame(bool bodyStepped) {

@@ -37,6 +37,7 @@ public:
 
 private:
     void OnIdle();
+    void AnnounceHeadlessFallback();
     void OnFrame(bool bodyStepped);
     bool WritePng(std::string* error);
 
@@ -44,6 +45,7 @@ private:
     std::uint64_t framesRendered_ = 0;
     std::size_t nextInput_ = 0;
     bool closePosted_ = false;
+    bool announced_ = false;
     bool tracing_ = false;
     bool recording_ = false;
     TraceWriter trace_;

@@ -231,6 +231,38 @@ TEST(Launcher, RecordsEveryFrameThroughFfmpeg) {
     EXPECT_EQ(dir.Files().size(), 1u);  // no temporary left behind
 }
 
+// Without a display (none named, or one that cannot be reached) the run falls back to a
+// headless window and says so in one line, with what a run without --frames needs.
+TEST(Launcher, FallingBackToHeadlessIsSaidInOneLine) {
+    demo_test::ScratchDir dir;
+    std::string err;
+    EXPECT_EQ(demo_test::Run({demo_test::SpringdropBinary(), "--frames", "3"}, dir.path, nullptr, &err,
+                             {"DISPLAY=", "WAYLAND_DISPLAY="}),
+              0);
+    EXPECT_EQ(err, "springdrop: no display available; running headless for 3 frames\n");
+    EXPECT_EQ(demo_test::Run({demo_test::SpringdropBinary(), "--frames", "3"}, dir.path, nullptr, &err,
+                             {"DISPLAY=:97", "WAYLAND_DISPLAY="}),
+              0);
+    EXPECT_EQ(err.rfind("springdrop: cannot open the display (", 0), 0u) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+
+    demo_test::Child endless =
+        demo_test::Start({demo_test::SpringdropBinary()}, dir.path, {"DISPLAY=", "WAYLAND_DISPLAY="});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (endless.Stderr().empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    kill(endless.pid, SIGINT);
+    EXPECT_EQ(endless.Wait(), 128 + SIGINT);
+    EXPECT_EQ(endless.Stderr(),
+              "springdrop: no display available; running headless until Ctrl+C (for a picture: --frames N --png "
+              "out.png)\n");
+    // Asking for a headless window is not a fallback.
+    EXPECT_EQ(demo_test::Run({demo_test::SpringdropBinary(), "--headless", "--frames", "3"}, dir.path, nullptr, &err,
+                             {"DISPLAY=", "WAYLAND_DISPLAY="}),
+              0);
+    EXPECT_EQ(err, "");
+}
+
 TEST(Launcher, VersionAndHelp) {
     demo_test::ScratchDir dir;
     std::string out;
