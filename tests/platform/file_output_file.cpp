@@ -152,6 +152,17 @@ TEST(OutputFile, DevicesFifosAndSocketsAreWrittenInPlace) {
     EXPECT_EQ(read(fds[0], buffer, sizeof(buffer)), 7);
     EXPECT_STREQ(buffer, "through");
     close(fds[0]);
+    // The same for an open regular file: written through the descriptor, not replaced.
+    Spit(dir.path / "opened", "");
+    std::FILE* opened = std::fopen((dir.path / "opened").c_str(), "a");
+    struct stat before {};
+    struct stat after {};
+    stat((dir.path / "opened").c_str(), &before);
+    ASSERT_TRUE(WriteAndCommit("/proc/self/fd/" + std::to_string(fileno(opened)), "kept", &error)) << error;
+    std::fclose(opened);
+    stat((dir.path / "opened").c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(Slurp(dir.path / "opened"), "kept");
 
     const fs::path socketPath = dir.path / "socket";
     const int listener = socket(AF_UNIX, SOCK_STREAM, 0);

@@ -56,6 +56,7 @@ bool FollowLinks(const std::string& path, std::string* target, bool* throughProc
             *failure = errno;
             return false;
         }
+        if (current.rfind("/proc/", 0) == 0) *throughProc = true;
         const std::string next(link.data(), static_cast<std::size_t>(length));
         current = next.front() == '/' ? next : DirectoryOf(current) + "/" + next;
         if (current.rfind("/proc/", 0) == 0) *throughProc = true;
