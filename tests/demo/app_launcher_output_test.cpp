@@ -80,25 +80,17 @@ TEST(LauncherOutputs, GifKeepsTheBodyRedInEveryFrameAndLastsAsLongAsTheRun) {
     }
 }
 
-TEST(LauncherOutputs, GifFrameRatesAreWholeCentisecondsAtMostFiftyAFrameSecond) {
-    EXPECT_EQ(launcher::GifCentisecondsPerFrame(100.0), 2);
+TEST(LauncherOutputs, GifFrameRatesAreWholeCentisecondsNeverFasterThanTheRun) {
     EXPECT_EQ(launcher::GifCentisecondsPerFrame(1000.0), 2);
-    EXPECT_EQ(launcher::GifCentisecondsPerFrame(50.0), 2);
     EXPECT_EQ(launcher::GifCentisecondsPerFrame(100.0 / 3.0), 3);  // exact rates are kept
-    EXPECT_EQ(launcher::GifCentisecondsPerFrame(30.0), 4);          // never faster than the run
-    EXPECT_EQ(launcher::GifCentisecondsPerFrame(0.5), 200);
+    EXPECT_EQ(launcher::GifCentisecondsPerFrame(30.0), 4);
 }
 
-TEST(LauncherOutputs, LinksFifosDevicesAndReadOnlyFilesAreTreatedAsWhatTheyAre) {
+// Each kind of path is the output writer's business (tested with it); here, that the
+// program's outputs go through it: a FIFO is written in place and stays a FIFO, a device
+// that cannot take the bytes fails the run and stays a device.
+TEST(LauncherOutputs, FifosAndDevicesAreWrittenInPlace) {
     ScratchDir dir;
-    // A link is followed and kept.
-    fs::create_directory(dir.path / "pictures");
-    fs::create_symlink("pictures/last.png", dir.path / "link.png");
-    ASSERT_EQ(demo_test::Run({SpringdropBinary(), "--headless", "--frames", "3", "--png", dir.path / "link.png"}, dir.path), 0);
-    EXPECT_TRUE(fs::is_symlink(dir.path / "link.png"));
-    EXPECT_TRUE(ReadsAsPng(dir.path / "pictures" / "last.png"));
-
-    // A FIFO is written in place, read here while the program runs.
     const fs::path fifo = dir.path / "trace.fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     demo_test::Child child =
@@ -110,21 +102,13 @@ TEST(LauncherOutputs, LinksFifosDevicesAndReadOnlyFilesAreTreatedAsWhatTheyAre) 
     ASSERT_EQ(lstat(fifo.c_str(), &status), 0);
     EXPECT_TRUE(S_ISFIFO(status.st_mode));
 
-    // A device that cannot take the bytes fails the run and stays a device.
     std::string err;
-    EXPECT_EQ(demo_test::Run({SpringdropBinary(), "--headless", "--frames", "3", "--png", "/dev/full"}, dir.path, nullptr, &err),
+    EXPECT_EQ(demo_test::Run({SpringdropBinary(), "--headless", "--frames", "3", "--png", "/dev/full"}, dir.path,
+                             nullptr, &err),
               2);
     EXPECT_EQ(err, "springdrop: cannot write \"/dev/full\": No space left on device\n");
     ASSERT_EQ(stat("/dev/full", &status), 0);
     EXPECT_TRUE(S_ISCHR(status.st_mode));
-
-    // A read-only file is refused before the first frame and left as it was.
-    const fs::path kept = dir.path / "kept.csv";
-    std::ofstream(kept) << "precious";
-    fs::permissions(kept, fs::perms::owner_read);
-    EXPECT_EQ(demo_test::Run({SpringdropBinary(), "--headless", "--frames", "3", "--trace", kept}, dir.path, nullptr, &err), 2);
-    EXPECT_NE(err.find("\"" + kept.string() + "\""), std::string::npos) << err;
-    EXPECT_EQ(ReadFile(kept), "precious");
     EXPECT_FALSE(HasPartialFile(dir));
 }
 
