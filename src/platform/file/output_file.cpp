@@ -91,6 +91,21 @@ int ConnectSocket(const std::string& path) {
     return socketFd;
 }
 
+// The descriptor a path names outright (/dev/stdout, /dev/fd/N, /proc/self/fd/N), or -1.
+// Such an output is written through a copy of the descriptor: reopening it by name would
+// ask for permission on the pipe or file again, which its owner may not grant.
+int DescriptorNamed(const std::string& path) {
+    if (path == "/dev/stdout") return STDOUT_FILENO;
+    if (path == "/dev/stderr") return STDERR_FILENO;
+    for (const char* prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        const std::string folder = prefix;
+        if (path.rfind(folder, 0) != 0 || path.size() == folder.size() || path.size() > folder.size() + 9) continue;
+        if (path.find_first_not_of("0123456789", folder.size()) != std::string::npos) continue;
+        return std::atoi(path.c_str() + folder.size());
+    }
+    return -1;
+}
+
 bool WriteAll(int descriptor, const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t written = write(descriptor, data, size);
@@ -174,7 +189,9 @@ bool OutputFile::Open(const std::string& path, Access access, std::string* error
 
 bool OutputFile::OpenInPlace(const std::string& target, Access access, std::string* error) {
     struct stat status {};
-    if (stat(target.c_str(), &status) == 0 && S_ISSOCK(status.st_mode)) device_ = ConnectSocket(target);
+    const int named = DescriptorNamed(target);
+    if (named >= 0) device_ = fcntl(named, F_DUPFD_CLOEXEC, 0);
+    else if (stat(target.c_str(), &status) == 0 && S_ISSOCK(status.st_mode)) device_ = ConnectSocket(target);
     else device_ = open(target.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC);
     if (device_ < 0) return Fail(std::strerror(errno), error);
     inPlace_ = true;
