@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -47,6 +48,15 @@ bool HasPartialFile(const ScratchDir& dir) {
     const auto names = dir.Files();
     return std::any_of(names.begin(), names.end(),
                        [](const std::string& name) { return name.find(".partial-") != std::string::npos; });
+}
+
+bool PartialFileHasBytes(const ScratchDir& dir) {
+    for (const auto& entry : fs::directory_iterator(dir.path)) {
+        std::error_code ignored;
+        if (entry.path().filename().string().find(".partial-") != std::string::npos && entry.file_size(ignored) > 0)
+            return true;
+    }
+    return false;
 }
 
 TEST(LauncherOutputs, GifKeepsTheBodyRedInEveryFrameAndLastsAsLongAsTheRun) {
@@ -165,7 +175,10 @@ TEST(LauncherOutputs, SigintAndSigtermFinishEveryOutputAndExitWithTheSignal) {
                                             "--png", dir.path / "p.png"};
         if (record) command.insert(command.end(), {"--record", dir.path / "r.mp4"});
         demo_test::Child child = demo_test::Start(command, dir.path);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        // Mid-run: the trace's first buffer of rows has reached its temporary.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!PartialFileHasBytes(dir) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         kill(child.pid, signal);
         EXPECT_EQ(child.Wait(), 128 + signal);
         EXPECT_EQ(child.Stderr(), "");
@@ -191,7 +204,13 @@ TEST(LauncherOutputs, ASecondSignalEndsAtOnceAndRemovesPartialFiles) {
         {SpringdropBinary(), "--headless", "--trace", fifo, "--png", dir.path / "p.png"}, dir.path);
     const int reader = open(fifo.c_str(), O_RDONLY);
     ASSERT_GE(reader, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    // Once the pipe is full the run is stuck writing its trace, so finishing it is too.
+    const int capacity = fcntl(reader, F_GETPIPE_SZ);
+    int queued = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (ioctl(reader, FIONREAD, &queued) == 0 && queued < capacity && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(queued, capacity);
     EXPECT_TRUE(HasPartialFile(dir));  // the PNG's temporary
     kill(child.pid, SIGINT);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
