@@ -1,7 +1,8 @@
 // One run of the demo under the launcher: counts frames, injects the --input script at
 // the idle moment just before each frame, closes the window through the ordinary close
-// path after --frames frames, and collects the --trace rows, --record frames and the
-// --png image.
+// path after --frames frames or once SIGINT or SIGTERM asked to stop, says once when it
+// had to run headless, and collects the --trace rows, --record frames and the --png
+// image. Outputs that would land in one file are refused before any is opened.
 #pragma once
 
 #include "app/demo.h"
