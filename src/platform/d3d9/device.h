@@ -11,6 +11,11 @@
 // D3DRS_ZENABLE and D3DRS_ZWRITEENABLE (the depth comparison is always less-or-equal).
 // Every other render and sampler state is stored and reported back, nothing more.
 //
+// Clears: a clear of the whole target fills it as one span; a clear of the whole depth or
+// stencil buffer is only recorded, and written by the first draw that tests depth or by a
+// read-back of that buffer, so a frame that never uses depth never pays for clearing it
+// and no caller can tell the difference.
+//
 // Validation: a bad call (null out-pointer, unknown enum, draw outside a scene or beyond
 // its buffers, unbalanced scene) returns D3DERR_INVALIDCALL and changes nothing.
 #pragma once
@@ -24,6 +29,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace d3d9sw {
@@ -42,6 +48,7 @@ public:
     // Stores the device in `out` with a new reference (for the resources' GetDevice).
     HRESULT HandOut(IDirect3DDevice9** out);
     void ReadBackBuffer(BackBufferImage* out) const;
+    void ReadDepthStencil(DepthStencilImage* out);
 
     HRESULT QueryInterface(REFIID riid, void** object) override;
     ULONG AddRef() override;
@@ -100,6 +107,8 @@ private:
                  const VertexSource& source, D3DPRIMITIVETYPE type, UINT primitiveCount);
     HRESULT ClearTargets(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil);
     void ClearRectangle(const D3DRECT& rect, DWORD flags, std::uint32_t color, float z, std::uint8_t stencil);
+    // Writes the recorded whole-buffer depth and stencil clears, if any.
+    void ApplyPendingClears();
     HRESULT PresentFrame(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                          const RGNDATA* dirtyRegion);
     D3DMATRIX* TransformSlot(D3DTRANSFORMSTATETYPE state);
@@ -113,6 +122,8 @@ private:
     std::vector<std::uint32_t> color_;  // RGBA8, rows top to bottom
     std::vector<float> depth_;          // empty without a depth buffer
     std::vector<std::uint8_t> stencil_; // empty without a stencil buffer
+    std::optional<float> pendingDepth_;           // the value every depth is cleared to, not yet written
+    std::optional<std::uint8_t> pendingStencil_;  // likewise for the stencil
 
     std::array<DWORD, kRenderStateCount> renderStates_{};
     std::array<std::array<DWORD, kSamplerStateCount>, kSamplerCount> samplerStates_{};

@@ -66,6 +66,7 @@ void Device::RunDraw(const VertexLayout& layout, const std::array<StreamView, kM
     target.bottom = static_cast<int>(viewport_.Y + viewport_.Height);
     target.depthTest = target.depth && renderStates_[D3DRS_ZENABLE] != D3DZB_FALSE;
     target.depthWrite = renderStates_[D3DRS_ZWRITEENABLE] != FALSE;
+    if (target.depthTest) ApplyPendingClears();
 
     FixedFunctionState state;
     state.worldViewProjection = MultiplyMatrices(MultiplyMatrices(world_, view_), projection_);

@@ -33,6 +33,8 @@
 // are enabled.
 #pragma once
 
+#include <array>
+#include <bit>
 #include <cstdint>
 
 namespace d3d9sw {
@@ -63,7 +65,9 @@ void RasterizeLine(const RasterTarget& target, const ScreenVertex& start, const 
 void RasterizeTriangle(const RasterTarget& target, const ScreenVertex& a, const ScreenVertex& b,
                        const ScreenVertex& c, CullMode cull);
 
-// The 32-bit word whose bytes in memory are r, g, b, a.
-std::uint32_t PackRgba(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a);
+// The 32-bit word whose bytes in memory are r, g, b, a. Inline: it runs once per pixel.
+inline std::uint32_t PackRgba(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
+    return std::bit_cast<std::uint32_t>(std::array<std::uint8_t, 4>{r, g, b, a});
+}
 
 }  // namespace d3d9sw
