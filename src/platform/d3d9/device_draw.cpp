@@ -57,7 +57,7 @@ bool Device::VertexRangeFits(const VertexLayout& layout, std::int64_t lowest, st
 void Device::RunDraw(const VertexLayout& layout, const std::array<StreamView, kMaxStreams>& streams,
                      const VertexSource& source, D3DPRIMITIVETYPE type, UINT primitiveCount) {
     RasterTarget target;
-    target.color = color_.data();
+    target.color = WritableColor(true);
     target.depth = depth_.empty() ? nullptr : depth_.data();
     target.pitch = width_;
     target.left = static_cast<int>(viewport_.X);

@@ -6,7 +6,6 @@
 #include "win32/shell.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace d3d9sw {
 
@@ -19,22 +18,6 @@ constexpr DWORD kClearFlags = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STEN
 std::uint32_t RgbaFromArgb(D3DCOLOR color) {
     return PackRgba(static_cast<std::uint8_t>(color >> 16), static_cast<std::uint8_t>(color >> 8),
                     static_cast<std::uint8_t>(color), static_cast<std::uint8_t>(color >> 24));
-}
-
-// Fills `count` pixels at memory speed: a colour whose four bytes agree (white, black) is
-// a memset; any other fills one block word by word and copies it on, since wide copies
-// run at the speed of memset where a loop of 32-bit stores does not.
-void FillPixels(std::uint32_t* first, std::size_t count, std::uint32_t pixel) {
-    const auto byte = static_cast<std::uint8_t>(pixel);
-    if (pixel == byte * 0x01010101u) {
-        std::memset(first, byte, count * sizeof pixel);
-        return;
-    }
-    constexpr std::size_t kBlockPixels = 1024;
-    const std::size_t block = std::min(count, kBlockPixels);
-    std::fill_n(first, block, pixel);
-    for (std::size_t done = block; done < count; done += block)
-        std::memcpy(first + done, first, std::min(block, count - done) * sizeof pixel);
 }
 
 }  // namespace
@@ -89,12 +72,13 @@ void Device::ClearRectangle(const D3DRECT& rect, DWORD flags, std::uint32_t colo
     const bool wholeRows = left == 0 && right == width_;
     const bool wholeBuffer = wholeRows && top == 0 && bottom == height_;
     if (flags & D3DCLEAR_TARGET) {
+        std::uint8_t* pixels = WritableColor(!wholeBuffer);
         if (wholeRows)
-            FillPixels(&color_[static_cast<std::size_t>(top) * width], static_cast<std::size_t>(bottom - top) * width,
+            FillPixels(pixels + static_cast<std::size_t>(top) * width * 4, static_cast<std::size_t>(bottom - top) * width,
                        color);
         else
             for (LONG y = top; y < bottom; ++y)
-                FillPixels(&color_[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(left)],
+                FillPixels(pixels + (static_cast<std::size_t>(y) * width + static_cast<std::size_t>(left)) * 4,
                            static_cast<std::size_t>(right - left), color);
     }
     if (!(flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL))) return;
@@ -110,6 +94,16 @@ void Device::ClearRectangle(const D3DRECT& rect, DWORD flags, std::uint32_t colo
         if (flags & D3DCLEAR_ZBUFFER) std::fill(depth_.begin() + first, depth_.begin() + last, z);
         if (flags & D3DCLEAR_STENCIL) std::fill(stencil_.begin() + first, stencil_.begin() + last, stencil);
     }
+}
+
+std::uint8_t* Device::WritableColor(bool keepContents) {
+    if (color_.use_count() > 1) {
+        if (!spareColor_ || spareColor_.use_count() > 1)
+            spareColor_ = std::make_shared<std::vector<std::uint8_t>>(color_->size());
+        if (keepContents) *spareColor_ = *color_;
+        std::swap(color_, spareColor_);
+    }
+    return color_->data();
 }
 
 void Device::ApplyPendingClears() {
@@ -135,7 +129,7 @@ HRESULT Device::PresentFrame(const RECT* sourceRect, const RECT* destRect, HWND 
                   : parameters_.hDeviceWindow ? parameters_.hDeviceWindow
                                               : focusWindow_;
     if (!window || !IsWindow(window)) return D3DERR_INVALIDCALL;
-    platform::PresentToWindow(window, reinterpret_cast<const std::uint8_t*>(color_.data()), width_, height_);
+    platform::PresentToWindow(window, color_, width_, height_);
     return D3D_OK;
 }
 
@@ -150,8 +144,7 @@ void Device::ReadDepthStencil(DepthStencilImage* out) {
 void Device::ReadBackBuffer(BackBufferImage* out) const {
     out->width = width_;
     out->height = height_;
-    out->rgba.resize(color_.size() * 4);
-    std::memcpy(out->rgba.data(), color_.data(), out->rgba.size());
+    out->rgba = *color_;
 }
 
 }  // namespace d3d9sw

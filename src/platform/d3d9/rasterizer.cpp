@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 namespace d3d9sw {
@@ -24,7 +25,7 @@ void WritePackedPixel(const RasterTarget& target, int x, int y, double z, std::u
         if (!(depth <= target.depth[index])) return;
         if (target.depthWrite) target.depth[index] = depth;
     }
-    target.color[index] = color;
+    std::memcpy(target.color + index * 4, &color, sizeof color);
 }
 
 void WritePixel(const RasterTarget& target, int x, int y, double z, double r, double g, double b, double a) {
@@ -69,6 +70,23 @@ bool IsTopOrLeft(const ScreenVertex& from, const ScreenVertex& to) {
 bool Covers(double edge, bool topOrLeft) { return edge > 0.0 || (edge == 0.0 && topOrLeft); }
 
 }  // namespace
+
+// Wide copies run at the speed of memset where a loop of 32-bit stores does not, so a
+// colour with unequal bytes fills one block word by word and copies it on.
+void FillPixels(std::uint8_t* first, std::size_t count, std::uint32_t pixel) {
+    const auto byte = static_cast<std::uint8_t>(pixel);
+    if (pixel == byte * 0x01010101u) {
+        std::memset(first, byte, count * sizeof pixel);
+        return;
+    }
+    constexpr std::size_t kBlockPixels = 1024;
+    const std::size_t block = std::min(count, kBlockPixels);
+    for (std::size_t i = 0; i < block; ++i) std::memcpy(first + i * sizeof pixel, &pixel, sizeof pixel);
+    const std::size_t blockBytes = block * sizeof pixel;
+    const std::size_t totalBytes = count * sizeof pixel;
+    for (std::size_t done = blockBytes; done < totalBytes; done += blockBytes)
+        std::memcpy(first + done, first, std::min(blockBytes, totalBytes - done));
+}
 
 void RasterizePoint(const RasterTarget& target, const ScreenVertex& point) {
     if (!IsFinite(point)) return;

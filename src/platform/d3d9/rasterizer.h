@@ -35,6 +35,7 @@
 
 #include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 
 namespace d3d9sw {
@@ -50,7 +51,7 @@ struct ScreenVertex {
 // must lie inside the buffers. `color` holds RGBA8 pixels (bytes R, G, B, A in memory),
 // `depth` one float per pixel or null when there is no depth buffer.
 struct RasterTarget {
-    std::uint32_t* color = nullptr;
+    std::uint8_t* color = nullptr;
     float* depth = nullptr;
     int pitch = 0;  // pixels per row
     int left = 0, top = 0, right = 0, bottom = 0;
@@ -59,6 +60,10 @@ struct RasterTarget {
 };
 
 enum class CullMode { None, Clockwise, CounterClockwise };
+
+// Writes `pixel` into `count` consecutive pixels from `first` at memory speed: a memset
+// when its four bytes agree (white, black), else a filled block copied onwards.
+void FillPixels(std::uint8_t* first, std::size_t count, std::uint32_t pixel);
 
 void RasterizePoint(const RasterTarget& target, const ScreenVertex& point);
 void RasterizeLine(const RasterTarget& target, const ScreenVertex& start, const ScreenVertex& end);

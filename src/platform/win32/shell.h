@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace platform {
@@ -49,8 +50,15 @@ struct Image {
 // that does not exist.
 bool ReadClientImage(HWND hwnd, Image* out);
 
-// Hands a presented frame (RGBA8 rows, top to bottom) to the window; SDL shows it
-// scaled to the client area, a headless window keeps it for capture.
+// Pixels handed from a device to a window without a copy: RGBA8 rows, top to bottom,
+// shared by both and written by neither while both hold them.
+using SharedPixels = std::shared_ptr<const std::vector<std::uint8_t>>;
+
+// Hands a presented frame to the window; SDL shows it scaled to the client area, a
+// headless window keeps it for capture. A frame of the client's size is kept by
+// reference; any other size is resampled to it.
+void PresentToWindow(HWND hwnd, SharedPixels rgba, int width, int height);
+// The same for pixels the caller keeps using: they are copied first.
 void PresentToWindow(HWND hwnd, const std::uint8_t* rgba, int width, int height);
 
 // The performance counter's clock. By default a monotonic clock. With a fixed rate,

@@ -30,6 +30,13 @@ struct TextRun {
     std::u32string text;
 };
 
+// A frame as a window keeps it: possibly the very buffer a device presented.
+struct SharedImage {
+    int width = 0;
+    int height = 0;
+    SharedPixels rgba;
+};
+
 struct WindowClass {
     std::string name;
     WNDPROC procedure = nullptr;
@@ -52,7 +59,7 @@ struct Window {
     bool visible = false;
     bool destroying = false;
     // Last presented frame at client size (white until the first present).
-    Image frame;
+    SharedImage frame;
     // Current text runs keyed by (y, x): a new run at the same place replaces the old.
     std::map<std::pair<int, int>, TextRun> textRuns;
     // Non-null when the window is shown through SDL.
