@@ -3,6 +3,7 @@
 #include "win32/sdl_backend.h"
 #include "win32/text_renderer.h"
 
+#include <cstring>
 #include <utility>
 
 namespace platform::detail {
@@ -11,6 +12,18 @@ namespace {
 // A window that is only written text (no device presenting) is redrawn at most this
 // often, so a loop drawing text hundreds of times a second stays cheap.
 constexpr std::uint64_t kDisplayIntervalMs = 16;
+
+// The frame with the text runs drawn over it, written into `target` (of the frame's size).
+void ComposeInto(const Window& window, const PixelRows& target) {
+    const SharedImage& frame = window.frame;
+    const std::size_t rowBytes = static_cast<std::size_t>(frame.width) * 4;
+    for (int y = 0; y < frame.height; ++y)
+        std::memcpy(target.rgba + static_cast<std::size_t>(y) * target.pitch,
+                    frame.rgba->data() + static_cast<std::size_t>(y) * rowBytes, rowBytes);
+    if (window.textRuns.empty()) return;
+    TextRenderer& text = GdiTextRenderer();
+    for (const auto& [position, run] : window.textRuns) text.Draw(target, run.x, run.y, run.text);
+}
 }  // namespace
 
 SharedImage WhiteImage(int width, int height) {
@@ -38,10 +51,8 @@ SharedImage ScaleNearest(const SharedImage& source, int width, int height) {
 void ComposeClientImage(const Window& window, Image* out) {
     out->width = window.frame.width;
     out->height = window.frame.height;
-    out->rgba.assign(window.frame.rgba->begin(), window.frame.rgba->end());
-    if (window.textRuns.empty()) return;
-    TextRenderer& text = GdiTextRenderer();
-    for (const auto& [position, run] : window.textRuns) text.Draw(*out, run.x, run.y, run.text);
+    out->rgba.resize(window.frame.rgba->size());
+    ComposeInto(window, PixelRows{out->rgba.data(), out->width, out->height, static_cast<std::size_t>(out->width) * 4});
 }
 
 void ResizeClient(Window& window, int width, int height) {
@@ -56,9 +67,13 @@ void RefreshDisplay(Window& window, bool force) {
         window.displayStale = true;
         return;
     }
-    Image composed;
-    ComposeClientImage(window, &composed);
-    DisplayImage(window.sdl, composed);
+    // The frame goes straight from the presented buffer into the window's texture, and the
+    // text is drawn there: one upload per display.
+    const PixelRows texture = BeginDisplay(window.sdl, window.frame.width, window.frame.height);
+    if (texture.rgba) {
+        ComposeInto(window, texture);
+        EndDisplay(window.sdl);
+    }
     window.displayStale = false;
 }
 

@@ -139,6 +139,7 @@ bool OpenSdlVideo() {
     // A right-button drag must not capture the pointer, and Ctrl+C must stay a signal.
     SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "springdrop: cannot open the display (%s); using a headless window\n",
                      SDL_GetError());
@@ -177,11 +178,18 @@ void SetSdlWindowVisible(SdlWindow* sdl, bool visible) {
 
 SDL_Window* NativeWindow(SdlWindow* sdl) { return sdl ? sdl->window : nullptr; }
 
-void DisplayImage(SdlWindow* sdl, const Image& composed) {
+PixelRows BeginDisplay(SdlWindow* sdl, int width, int height) {
     sdl->lastDisplayTicks = SDL_GetTicks64();
-    if (composed.width <= 0 || composed.height <= 0) return;
-    if (!EnsureTexture(sdl, composed.width, composed.height)) return;
-    SDL_UpdateTexture(sdl->texture, nullptr, composed.rgba.data(), composed.width * 4);
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (width <= 0 || height <= 0 || !EnsureTexture(sdl, width, height) ||
+        SDL_LockTexture(sdl->texture, nullptr, &pixels, &pitch) != 0)
+        return PixelRows{};
+    return PixelRows{static_cast<std::uint8_t*>(pixels), width, height, static_cast<std::size_t>(pitch)};
+}
+
+void EndDisplay(SdlWindow* sdl) {
+    SDL_UnlockTexture(sdl->texture);
     SDL_RenderClear(sdl->renderer);
     SDL_RenderCopy(sdl->renderer, sdl->texture, nullptr, nullptr);
     SDL_RenderPresent(sdl->renderer);

@@ -37,6 +37,15 @@ struct SharedImage {
     SharedPixels rgba;
 };
 
+// Pixels drawn into in place: `height` rows of `width` RGBA8 pixels, `pitch` bytes apart
+// (an image's rows, or a locked display texture's).
+struct PixelRows {
+    std::uint8_t* rgba = nullptr;
+    int width = 0;
+    int height = 0;
+    std::size_t pitch = 0;
+};
+
 struct WindowClass {
     std::string name;
     WNDPROC procedure = nullptr;
