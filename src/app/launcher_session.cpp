@@ -31,11 +31,15 @@ bool LauncherSession::OpenOutputs(int width, int height, std::string* error) {
 void LauncherSession::Attach() {
     platform::SetIdleHook([this] { OnIdle(); });
     render::SetFrameObserver([this](bool bodyStepped) { OnFrame(bodyStepped); });
+    platform::SetDestroyHook([this](HWND hwnd) {
+        if (hwnd == g_hwnd) CaptureFinalImage();
+    });
 }
 
 void LauncherSession::Detach() {
     platform::SetIdleHook({});
     render::SetFrameObserver({});
+    platform::SetDestroyHook({});
 }
 
 // The queue is empty: unless something is posted here, the next frame is rendered now.
@@ -56,20 +60,23 @@ void LauncherSession::OnIdle() {
 void LauncherSession::OnFrame(bool bodyStepped) {
     ++framesRendered_;
     if (tracing_ && bodyStepped) trace_.WriteRow(framesRendered_, g_dropHeight, *g_body);
-    // Escape or the close box may end the run at any frame, so the PNG keeps every frame's
-    // image until the next one replaces it.
-    if (!recording_ && options_.pngPath.empty()) return;
-    haveImage_ = platform::ReadClientImage(g_hwnd, &lastImage_);
-    if (recording_ && haveImage_) recorder_.AddFrame(lastImage_);
+    if (recording_ && platform::ReadClientImage(g_hwnd, &frameImage_)) recorder_.AddFrame(frameImage_);
+}
+
+void LauncherSession::CaptureFinalImage() {
+    if (options_.pngPath.empty() || haveFinalImage_ || framesRendered_ == 0) return;
+    haveFinalImage_ = platform::ReadClientImage(g_hwnd, &finalImage_);
 }
 
 bool LauncherSession::WritePng(std::string* error) {
-    if (!haveImage_) {
+    // Escape ends the loop with the window still open; a close captured it already.
+    CaptureFinalImage();
+    if (!haveFinalImage_) {
         *error = "cannot write \"" + options_.pngPath + "\": no frame was rendered";
         png_.Discard();
         return false;
     }
-    if (!platform::WritePngFile(png_.TemporaryPath(), lastImage_, error)) {
+    if (!platform::WritePngFile(png_.TemporaryPath(), finalImage_, error)) {
         png_.Discard();
         return false;
     }

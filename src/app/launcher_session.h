@@ -25,9 +25,9 @@ public:
     // Creates every requested output before the first frame, so a bad path or a missing
     // ffmpeg is reported before anything runs. False with one line in `error`.
     bool OpenOutputs(int width, int height, std::string* error);
-    // Installs the idle hook and the frame observer.
+    // Installs the idle hook, the frame observer and the destroy hook.
     void Attach();
-    // Removes both; the session sees no more frames.
+    // Removes them; the session sees no more frames.
     void Detach();
     // Completes the outputs: the PNG of the last frame, the trace and the recording.
     bool Finish(std::string* error);
@@ -37,6 +37,9 @@ public:
 private:
     void OnIdle();
     void OnFrame(bool bodyStepped);
+    // Keeps the window's image for the PNG once the run is over (the window closing, or
+    // the loop ending with it still open), not at every frame.
+    void CaptureFinalImage();
     bool WritePng(std::string* error);
 
     LauncherOptions options_;
@@ -48,8 +51,9 @@ private:
     TraceWriter trace_;
     FrameRecorder recorder_;
     PendingOutputFile png_;
-    platform::Image lastImage_;
-    bool haveImage_ = false;
+    platform::Image frameImage_;  // reused for every recorded frame
+    platform::Image finalImage_;
+    bool haveFinalImage_ = false;
 };
 
 }  // namespace launcher

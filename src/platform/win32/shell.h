@@ -32,6 +32,11 @@ Backend ActiveBackend();
 // about to be rendered". An empty function removes the hook.
 void SetIdleHook(std::function<void()> hook);
 
+// Called by DestroyWindow with the window's handle before the window gets WM_DESTROY,
+// while its client image can still be read (a launcher keeps the final frame there). An
+// empty function removes the hook.
+void SetDestroyHook(std::function<void(HWND)> hook);
+
 // Input as the user would make it; it lands in the queue of the window like real
 // input: WM_KEYDOWN with the virtual-key code (repeat count 1 in lParam), and mouse
 // messages with client x in the low and y in the high 16 bits of lParam.

@@ -88,6 +88,7 @@ struct ShellState {
     bool quitPosted = false;
     int quitCode = 0;
     std::function<void()> idleHook;
+    std::function<void(HWND)> destroyHook;
 };
 
 ShellState& State();
