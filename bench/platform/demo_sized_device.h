@@ -47,7 +47,9 @@ public:
     DemoSizedDevice(const DemoSizedDevice&) = delete;
     DemoSizedDevice& operator=(const DemoSizedDevice&) = delete;
 
-    void Clear() { device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFFFFFFFF, 1.0f, 0); }
+    void Clear(D3DCOLOR colour = 0xFFFFFFFF) {
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, colour, 1.0f, 0);
+    }
 
     void DrawLines() {
         device_->BeginScene();

@@ -2,6 +2,7 @@
 // lines and a present into a real SDL window on a private X server (Xvfb), reported as
 // presents per second of wall time (the X server does part of the work in its own process).
 #include "demo_sized_device.h"
+#include "demo_sized_window.h"
 #include "support/path_lookup.h"
 #include "support/x_server.h"
 #include "win32/shell.h"
@@ -16,10 +17,6 @@
 
 namespace {
 
-LRESULT QuietProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
 // A shown 640 × 480 window on a private display, or null when Xvfb or SDL cannot give one.
 HWND WindowOnPrivateDisplay() {
     static test_support::XServer server;
@@ -28,15 +25,7 @@ HWND WindowOnPrivateDisplay() {
     std::filesystem::remove(log);
     setenv("DISPLAY", server.Display().c_str(), 1);
     unsetenv("WAYLAND_DISPLAY");
-    platform::SetBackend(platform::Backend::Sdl);
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = QuietProcedure;
-    windowClass.lpszClassName = "WindowPresentBench";
-    RegisterClassA(&windowClass);
-    RECT rect{0, 0, 640, 480};
-    AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW, FALSE, 0);
-    HWND hwnd = CreateWindowExA(0, "WindowPresentBench", "bench", WS_OVERLAPPEDWINDOW, 0, 0, rect.right - rect.left,
-                                rect.bottom - rect.top, nullptr, nullptr, nullptr, nullptr);
+    HWND hwnd = bench_support::DemoSizedWindow(platform::Backend::Sdl, "WindowPresentBench");
     if (!hwnd || platform::ActiveBackend() != platform::Backend::Sdl) return nullptr;
     ShowWindow(hwnd, SW_SHOW);
     return hwnd;

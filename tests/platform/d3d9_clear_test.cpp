@@ -11,7 +11,7 @@
 namespace d3d9test {
 namespace {
 
-constexpr int kWide = 100;  // 5,000 pixels: several fill blocks and a partial one
+constexpr int kWide = 100;  // 5,000 pixels: more than one fill block, ending in a partial one
 constexpr int kTall = 50;
 
 class ClearTest : public ::testing::Test {

@@ -79,7 +79,7 @@ void FillPixels(std::uint8_t* first, std::size_t count, std::uint32_t pixel) {
         std::memset(first, byte, count * sizeof pixel);
         return;
     }
-    constexpr std::size_t kBlockPixels = 1024;
+    constexpr std::size_t kBlockPixels = 4096;
     const std::size_t block = std::min(count, kBlockPixels);
     for (std::size_t i = 0; i < block; ++i) std::memcpy(first + i * sizeof pixel, &pixel, sizeof pixel);
     const std::size_t blockBytes = block * sizeof pixel;
