@@ -4,9 +4,10 @@
 // thread's CPU clock, and reports its frame as a multiple of it ("x_memset"), so the
 // ratio comes from one run whatever else the machine is doing.
 #include "app/entry.h"
+#include "app/frame_sequence.h"
 #include "app/launcher_session.h"
+#include "app/lifecycle.h"
 #include "d3d9/instrumentation.h"
-#include "render/frame.h"
 #include "sim/scene.h"
 #include "win32/shell.h"
 
@@ -72,7 +73,7 @@ BENCHMARK(BM_BackBufferMemset);
 
 void BM_SpringBodyStep(benchmark::State& state) {
     sim::SpringBody body;
-    sim::BuildTetrahedron(&body, nullptr, 101.0f);
+    sim::BuildTetrahedron(&body, 101.0f);
     for (auto _ : state) {
         body.Step(0.01f);
         benchmark::DoNotOptimize(body.masses[0].position);
@@ -80,29 +81,34 @@ void BM_SpringBodyStep(benchmark::State& state) {
 }
 BENCHMARK(BM_SpringBodyStep);
 
-bool HeadlessWindowReady() {
+// The demo with its headless window open, made once for every frame bench; null when the
+// window could not be created.
+app::Demo* HeadlessDemo() {
+    static app::Demo demo;
     static const bool ready = [] {
         platform::SetBackend(platform::Backend::Headless);
         d3d9sw::SetCallLogging(false);
-        RegisterWindowClass(nullptr);
-        return CreateMainWindow(nullptr, SW_SHOWDEFAULT) != 0;
+        return app::AllocateLongLivedObjects(demo) && app::RegisterWindowClass(demo, nullptr) != 0 &&
+               app::CreateMainWindow(demo, nullptr, SW_SHOWDEFAULT) != 0;
     }();
-    return ready;
+    return ready ? &demo : nullptr;
 }
 
 void BM_HeadlessFrame(benchmark::State& state) {
-    if (!HeadlessWindowReady()) {
+    app::Demo* demo = HeadlessDemo();
+    if (!demo) {
         state.SkipWithError("the headless window could not be created");
         return;
     }
-    RunBesideMemset(state, [] { RenderFrame(); });
+    RunBesideMemset(state, [demo] { app::RenderFrame(*demo); });
 }
 BENCHMARK(BM_HeadlessFrame)->Unit(benchmark::kMicrosecond);
 
 // The frame as `springdrop --png FILE` runs it: the launcher's session observes every
 // frame. Its pending file lives in the temporary directory and is removed unwritten.
 void BM_HeadlessFrameWithPngCapture(benchmark::State& state) {
-    if (!HeadlessWindowReady()) {
+    app::Demo* demo = HeadlessDemo();
+    if (!demo) {
         state.SkipWithError("the headless window could not be created");
         return;
     }
@@ -115,8 +121,8 @@ void BM_HeadlessFrameWithPngCapture(benchmark::State& state) {
         state.SkipWithError(error.c_str());
         return;
     }
-    session.Attach();
-    RunBesideMemset(state, [] { RenderFrame(); });
+    session.Attach(*demo);
+    RunBesideMemset(state, [demo] { app::RenderFrame(*demo); });
     session.Detach();
 }
 BENCHMARK(BM_HeadlessFrameWithPngCapture)->Unit(benchmark::kMicrosecond);

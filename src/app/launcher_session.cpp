@@ -1,10 +1,7 @@
 // The launcher's hooks into the message loop and the frame sequence.
 #include "app/launcher_session.h"
 
-#include "app/entry.h"
 #include "image/png_file.h"
-#include "render/frame.h"
-#include "sim/scene.h"
 
 namespace launcher {
 
@@ -28,18 +25,22 @@ bool LauncherSession::OpenOutputs(int width, int height, std::string* error) {
     return true;
 }
 
-void LauncherSession::Attach() {
+void LauncherSession::Attach(app::Demo& demo) {
+    demo_ = &demo;
     platform::SetIdleHook([this] { OnIdle(); });
-    render::SetFrameObserver([this](bool bodyStepped) { OnFrame(bodyStepped); });
+    demo.frameObserver = [this](bool bodyStepped) { OnFrame(bodyStepped); };
     platform::SetDestroyHook([this](HWND hwnd) {
-        if (hwnd == g_hwnd) CaptureFinalImage();
+        if (hwnd == demo_->hwnd) CaptureFinalImage();
     });
 }
 
 void LauncherSession::Detach() {
+    // Escape ends the loop with the window still open; a close captured it already.
+    CaptureFinalImage();
     platform::SetIdleHook({});
-    render::SetFrameObserver({});
     platform::SetDestroyHook({});
+    if (demo_ != nullptr) demo_->frameObserver = {};
+    demo_ = nullptr;
 }
 
 // The queue is empty: unless something is posted here, the next frame is rendered now.
@@ -48,29 +49,27 @@ void LauncherSession::OnIdle() {
     if (options_.frameLimit != 0 && framesRendered_ >= options_.frameLimit) {
         // The ordinary close path: the default handling destroys the window, Shutdown runs
         // and the quit message follows.
-        PostMessageA(g_hwnd, WM_CLOSE, 0, 0);
+        PostMessageA(demo_->hwnd, WM_CLOSE, 0, 0);
         closePosted_ = true;
         return;
     }
     const std::uint64_t nextFrame = framesRendered_ + 1;
     while (nextInput_ < options_.inputs.size() && options_.inputs[nextInput_].frame <= nextFrame)
-        InjectScriptedInput(g_hwnd, options_.inputs[nextInput_++]);
+        InjectScriptedInput(demo_->hwnd, options_.inputs[nextInput_++]);
 }
 
 void LauncherSession::OnFrame(bool bodyStepped) {
     ++framesRendered_;
-    if (tracing_ && bodyStepped) trace_.WriteRow(framesRendered_, g_dropHeight, *g_body);
-    if (recording_ && platform::ReadClientImage(g_hwnd, &frameImage_)) recorder_.AddFrame(frameImage_);
+    if (tracing_ && bodyStepped) trace_.WriteRow(framesRendered_, demo_->dropHeight, *demo_->body);
+    if (recording_ && platform::ReadClientImage(demo_->hwnd, &frameImage_)) recorder_.AddFrame(frameImage_);
 }
 
 void LauncherSession::CaptureFinalImage() {
-    if (options_.pngPath.empty() || haveFinalImage_ || framesRendered_ == 0) return;
-    haveFinalImage_ = platform::ReadClientImage(g_hwnd, &finalImage_);
+    if (options_.pngPath.empty() || haveFinalImage_ || framesRendered_ == 0 || demo_ == nullptr) return;
+    haveFinalImage_ = platform::ReadClientImage(demo_->hwnd, &finalImage_);
 }
 
 bool LauncherSession::WritePng(std::string* error) {
-    // Escape ends the loop with the window still open; a close captured it already.
-    CaptureFinalImage();
     if (!haveFinalImage_) {
         *error = "cannot write \"" + options_.pngPath + "\": no frame was rendered";
         png_.Discard();

@@ -4,6 +4,7 @@
 // --png image.
 #pragma once
 
+#include "app/demo.h"
 #include "app/launcher_options.h"
 #include "app/launcher_recording.h"
 #include "app/launcher_trace.h"
@@ -25,9 +26,11 @@ public:
     // Creates every requested output before the first frame, so a bad path or a missing
     // ffmpeg is reported before anything runs. False with one line in `error`.
     bool OpenOutputs(int width, int height, std::string* error);
-    // Installs the idle hook, the frame observer and the destroy hook.
-    void Attach();
-    // Removes them; the session sees no more frames.
+    // Installs the idle hook, `demo`'s frame observer and the destroy hook; the demo must
+    // outlive the attachment.
+    void Attach(app::Demo& demo);
+    // Takes the final image if the window is still open, then removes the hooks; the
+    // session sees no more frames.
     void Detach();
     // Completes the outputs: the PNG of the last frame, the trace and the recording.
     bool Finish(std::string* error);
@@ -43,6 +46,7 @@ private:
     bool WritePng(std::string* error);
 
     LauncherOptions options_;
+    app::Demo* demo_ = nullptr;
     std::uint64_t framesRendered_ = 0;
     std::size_t nextInput_ = 0;
     bool closePosted_ = false;

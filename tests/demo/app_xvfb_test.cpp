@@ -71,8 +71,15 @@ public:
     bool Xdotool(std::vector<std::string> arguments) { return XdotoolOutput(std::move(arguments), nullptr); }
 
     // Puts the pointer over the client area: with no window manager the keyboard follows
-    // the pointer.
-    bool ParkPointer() { return Xdotool({"mousemove", "--sync", "--window", id_, "320", "400"}); }
+    // the pointer. A window just mapped may still be settling, and xdotool then fails to
+    // move the pointer into it; it is asked again until it succeeds.
+    bool ParkPointer() {
+        for (const auto deadline = Clock::now() + 10s; Clock::now() < deadline;) {
+            if (Xdotool({"mousemove", "--sync", "--window", id_, "320", "400"})) return true;
+            std::this_thread::sleep_for(50ms);
+        }
+        return false;
+    }
 
     std::optional<WindowView> Look() const {
         const std::optional<test_support::Screenshot> shot = test_support::TakeScreenshot(server_.Display());

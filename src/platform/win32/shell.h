@@ -5,11 +5,11 @@
 // code above the platform never does.
 #pragma once
 
+#include "d3d9/window_sink.h"
 #include "win32/win32.h"
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <vector>
 
 namespace platform {
@@ -55,9 +55,8 @@ struct Image {
 // that does not exist.
 bool ReadClientImage(HWND hwnd, Image* out);
 
-// Pixels handed from a device to a window without a copy: RGBA8 rows, top to bottom,
-// shared by both and written by neither while both hold them.
-using SharedPixels = std::shared_ptr<const std::vector<std::uint8_t>>;
+// Pixels handed from a device to a window without a copy (RGBA8 rows, top to bottom).
+using SharedPixels = d3d9sw::SharedPixels;
 
 // Hands a presented frame to the window; SDL shows it scaled to the client area, a
 // headless window keeps it for capture. A frame of the client's size is kept by
