@@ -1,7 +1,7 @@
 // The window shell's per-frame cost at the demo's size with the demo's overlay: three
 // 17-byte text lines (one with Hangul) and a 640 x 480 present into a headless window.
 // With glyphs cached, a frame should stay well under a millisecond.
-#include "win32/shell.h"
+#include "demo_sized_window.h"
 
 #include <benchmark/benchmark.h>
 
@@ -9,21 +9,7 @@
 
 namespace {
 
-LRESULT QuietProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
-HWND DemoSizedWindow() {
-    platform::SetBackend(platform::Backend::Headless);
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = QuietProcedure;
-    windowClass.lpszClassName = "OverlayBench";
-    RegisterClassA(&windowClass);
-    RECT rect{0, 0, 640, 480};
-    AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW, FALSE, 0);
-    return CreateWindowExA(0, "OverlayBench", "bench", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                           rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, nullptr, nullptr);
-}
+HWND DemoSizedWindow() { return bench_support::DemoSizedWindow(platform::Backend::Headless, "OverlayBench"); }
 
 void OverlayAndPresent(benchmark::State& state) {
     static HWND hwnd = DemoSizedWindow();

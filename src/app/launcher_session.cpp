@@ -55,10 +55,16 @@ void LauncherSession::Attach(app::Demo& demo) {
     demo_ = &demo;
     platform::SetIdleHook([this] { OnIdle(); });
     demo.frameObserver = [this](bool bodyStepped) { OnFrame(bodyStepped); };
+    platform::SetDestroyHook([this](HWND hwnd) {
+        if (hwnd == demo_->hwnd) CaptureFinalImage();
+    });
 }
 
 void LauncherSession::Detach() {
+    // Escape ends the loop with the window still open; a close captured it already.
+    CaptureFinalImage();
     platform::SetIdleHook({});
+    platform::SetDestroyHook({});
     if (demo_ != nullptr) demo_->frameObserver = {};
     demo_ = nullptr;
 }
@@ -99,21 +105,22 @@ void LauncherSession::AnnounceHeadlessFallback() {
 void LauncherSession::OnFrame(bool bodyStepped) {
     ++framesRendered_;
     if (tracing_ && bodyStepped) trace_.WriteRow(framesRendered_, demo_->dropHeight, *demo_->body);
-    // Escape or the close box may end the run at any frame, so the PNG keeps every frame's
-    // image until the next one replaces it.
-    if (!recording_ && options_.pngPath.empty()) return;
-    haveImage_ = platform::ReadClientImage(demo_->hwnd, &lastImage_);
-    if (recording_ && haveImage_) recorder_.AddFrame(lastImage_);
+    if (recording_ && platform::ReadClientImage(demo_->hwnd, &frameImage_)) recorder_.AddFrame(frameImage_);
+}
+
+void LauncherSession::CaptureFinalImage() {
+    if (options_.pngPath.empty() || haveFinalImage_ || framesRendered_ == 0 || demo_ == nullptr) return;
+    haveFinalImage_ = platform::ReadClientImage(demo_->hwnd, &finalImage_);
 }
 
 bool LauncherSession::WritePng(std::string* error) {
-    if (!haveImage_) {
+    if (!haveFinalImage_) {
         *error = "cannot write \"" + options_.pngPath + "\": no frame was rendered";
         png_.Discard();
         return false;
     }
     std::string reason;
-    if (!platform::WritePng(png_.Stream(), lastImage_, &reason)) {
+    if (!platform::WritePng(png_.Stream(), finalImage_, &reason)) {
         *error = "cannot write \"" + options_.pngPath + "\": " + reason;
         png_.Discard();
         return false;

@@ -28,10 +28,11 @@ public:
     // Creates every requested output before the first frame, so a bad path or a missing
     // ffmpeg is reported before anything runs. False with one line in `error`.
     bool OpenOutputs(int width, int height, std::string* error);
-    // Installs the idle hook and `demo`'s frame observer; the demo must outlive the
-    // attachment.
+    // Installs the idle hook, `demo`'s frame observer and the destroy hook; the demo must
+    // outlive the attachment.
     void Attach(app::Demo& demo);
-    // Removes both; the session sees no more frames.
+    // Takes the final image if the window is still open, then removes the hooks; the
+    // session sees no more frames.
     void Detach();
     // Completes the outputs: the PNG of the last frame, the trace and the recording.
     bool Finish(std::string* error);
@@ -42,6 +43,9 @@ private:
     void OnIdle();
     void AnnounceHeadlessFallback();
     void OnFrame(bool bodyStepped);
+    // Keeps the window's image for the PNG once the run is over (the window closing, or
+    // the loop ending with it still open), not at every frame.
+    void CaptureFinalImage();
     bool WritePng(std::string* error);
 
     LauncherOptions options_;
@@ -55,8 +59,9 @@ private:
     TraceWriter trace_;
     FrameRecorder recorder_;
     platform::OutputFile png_;
-    platform::Image lastImage_;
-    bool haveImage_ = false;
+    platform::Image frameImage_;  // reused for every recorded frame
+    platform::Image finalImage_;
+    bool haveFinalImage_ = false;
 };
 
 }  // namespace launcher

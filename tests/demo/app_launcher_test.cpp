@@ -188,6 +188,26 @@ TEST(Launcher, InputScriptRebuildsAtTheScriptedFramesAndEscapeEndsWithZero) {
     EXPECT_EQ(rows[200][1], "94");
 }
 
+// The PNG is taken once, when the run ends, so each way of ending it must still leave the
+// image of the last frame: the frame limit and a close request destroy the window, Escape
+// leaves it open.
+TEST(Launcher, EveryWayOfEndingTheRunWritesTheSameLastFrame) {
+    demo_test::ScratchDir dir;
+    std::vector<std::string> images;
+    for (const std::vector<std::string>& ending :
+         {std::vector<std::string>{"--frames", "50"}, {"--input", "51:Close"}, {"--input", "51:Escape"}}) {
+        const auto png = dir.path / ("end-" + std::to_string(images.size()) + ".png");
+        std::vector<std::string> command = {demo_test::SpringdropBinary(), "--headless", "--fixed-fps", "100",
+                                            "--png", png};
+        command.insert(command.end(), ending.begin(), ending.end());
+        ASSERT_EQ(demo_test::Run(command, dir.path), 0) << ending[1];
+        images.push_back(demo_test::ReadFile(png));
+    }
+    ASSERT_EQ(images[0].substr(1, 3), "PNG");
+    EXPECT_EQ(images[1], images[0]);
+    EXPECT_EQ(images[2], images[0]);
+}
+
 TEST(Launcher, BadOptionsAndPathsFailWithOneLineAndWriteNothing) {
     demo_test::ScratchDir dir;
     const std::vector<std::vector<std::string>> cases = {

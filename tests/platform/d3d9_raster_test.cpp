@@ -87,6 +87,30 @@ TEST_F(RasterTest, LineColourIsInterpolatedAndRounded) {
     EXPECT_EQ(PixelRgba(9, 0), 0x1A00E6FFu);  // t = 0.9
 }
 
+TEST_F(RasterTest, OneColourLineStillTestsItsInterpolatedDepth) {
+    // A green band at depth 0.5 over row 5, then a red line whose depth runs 0 -> 1 across
+    // it: only the columns where the line's depth is at most 0.5 (x = 0..15) come out red.
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    ASSERT_EQ(Draw(D3DPT_TRIANGLELIST, 2,
+                   std::vector<TransformedVertex>{{0, 4, 0.5f, 1, 0xFF00FF00},
+                                                  {32, 4, 0.5f, 1, 0xFF00FF00},
+                                                  {0, 7, 0.5f, 1, 0xFF00FF00},
+                                                  {32, 4, 0.5f, 1, 0xFF00FF00},
+                                                  {32, 7, 0.5f, 1, 0xFF00FF00},
+                                                  {0, 7, 0.5f, 1, 0xFF00FF00}},
+                   kTransformedFvf),
+              D3D_OK);
+    const std::vector<TransformedVertex> line{{0.5f, 5.5f, 0.0f, 1, kRed}, {30.5f, 5.5f, 1.0f, 1, kRed}};
+    device->SetStreamSource(0, Buffer(line), 0, sizeof(TransformedVertex));
+    device->BeginScene();
+    ASSERT_EQ(device->DrawPrimitive(D3DPT_LINELIST, 0, 1), D3D_OK);
+    device->EndScene();
+    EXPECT_EQ(PixelRgba(0, 5), 0xFF0000FFu);
+    EXPECT_EQ(PixelRgba(15, 5), 0xFF0000FFu);
+    EXPECT_EQ(PixelRgba(16, 5), 0x00FF00FFu);
+    EXPECT_EQ(PixelRgba(29, 5), 0x00FF00FFu);
+}
+
 TEST_F(RasterTest, ModelLinesGoThroughIdentityTransformsAndViewport) {
     ASSERT_EQ(Draw(D3DPT_LINELIST, 1, std::vector<ColoredVertex>{{-0.5f, 0.0f, 0.5f, kRed}, {0.5f, 0.0f, 0.5f, kRed}},
                    kColoredFvf),

@@ -124,5 +124,40 @@ TEST_F(WindowDeviceTest, PresentShowsTheFrameInTheWindow) {
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
 }
 
+// The window keeps the presented buffer itself, so what the device does next must neither
+// show in the window before the next present nor lose the presented contents in the device.
+TEST_F(WindowDeviceTest, PresentedFrameStaysApartFromLaterDrawing) {
+    D3DPRESENT_PARAMETERS parameters = WindowedParameters(0, 0);
+    ASSERT_EQ(Create(&parameters, window), D3D_OK);
+    auto windowPixel = [&](int x, int y) {
+        platform::Image image;
+        EXPECT_TRUE(platform::ReadClientImage(window, &image));
+        const std::uint8_t* p = &image.rgba[(static_cast<std::size_t>(y) * image.width + x) * 4];
+        return (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
+    };
+    auto devicePixel = [&](int x, int y) {
+        d3d9sw::BackBufferImage image;
+        EXPECT_TRUE(d3d9sw::ReadBackBuffer(device, &image));
+        const std::uint8_t* p = &image.rgba[(static_cast<std::size_t>(y) * image.width + x) * 4];
+        return (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
+    };
+    const D3DRECT corner{0, 0, 3, 3};
+    for (int frame = 0; frame < 3; ++frame) {
+        const D3DCOLOR background = 0xFF000000u | (0x10u * static_cast<unsigned>(frame + 1));
+        ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, background, 1.0f, 0), D3D_OK);
+        ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        EXPECT_EQ(devicePixel(1, 1), background & 0xFFFFFFu) << frame;
+        // Drawing on without a clear keeps the presented contents around the new pixels,
+        // while the window still shows the frame as presented.
+        ASSERT_EQ(device->Clear(1, &corner, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
+        EXPECT_EQ(devicePixel(1, 1), 0xFF0000u) << frame;
+        EXPECT_EQ(devicePixel(5, 5), background & 0xFFFFFFu) << frame;
+        EXPECT_EQ(windowPixel(1, 1), background & 0xFFFFFFu) << frame;
+        // A whole clear starts the next frame; the window is still unchanged.
+        ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0), D3D_OK);
+        EXPECT_EQ(windowPixel(5, 5), background & 0xFFFFFFu) << frame;
+    }
+}
+
 }  // namespace
 }  // namespace d3d9test

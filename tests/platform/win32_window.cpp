@@ -100,6 +100,24 @@ TEST(Win32Window, DestroyWindowSendsDestroyMessagesSynchronouslyAndInvalidatesTh
     EXPECT_FALSE(platform::ReadClientImage(hwnd, &image));
 }
 
+TEST(Win32Window, DestroyHookRunsBeforeTheDestroyMessageWhileTheImageIsReadable) {
+    HWND hwnd = CreateHeadlessWindow();
+    Received().clear();
+    std::size_t messagesBeforeHook = 99;
+    bool imageReadable = false;
+    platform::SetDestroyHook([&](HWND destroyed) {
+        EXPECT_EQ(destroyed, hwnd);
+        messagesBeforeHook = Received().size();
+        platform::Image image;
+        imageReadable = platform::ReadClientImage(destroyed, &image);
+    });
+    ASSERT_TRUE(DestroyWindow(hwnd));
+    platform::SetDestroyHook({});
+    EXPECT_EQ(messagesBeforeHook, 0u);
+    EXPECT_TRUE(imageReadable);
+    EXPECT_EQ(ReceivedCodes(), (std::vector<UINT>{WM_DESTROY, WM_NCDESTROY}));
+}
+
 TEST(Win32Window, DefaultProcedureTurnsCloseIntoDestructionAndAnswersZero) {
     HWND hwnd = CreateHeadlessWindow();
     Received().clear();

@@ -28,6 +28,10 @@ D3DMATRIX Identity() {
 
 bool HasStencil(D3DFORMAT format) { return format == D3DFMT_D24S8; }
 
+std::size_t PixelCount(const D3DPRESENT_PARAMETERS& parameters) {
+    return static_cast<std::size_t>(parameters.BackBufferWidth) * parameters.BackBufferHeight;
+}
+
 }  // namespace
 
 Device::Device(Direct3D* direct3d, D3DDEVTYPE type, HWND focusWindow, const D3DPRESENT_PARAMETERS& parameters)
@@ -37,14 +41,17 @@ Device::Device(Direct3D* direct3d, D3DDEVTYPE type, HWND focusWindow, const D3DP
       parameters_(parameters),
       width_(static_cast<int>(parameters.BackBufferWidth)),
       height_(static_cast<int>(parameters.BackBufferHeight)),
-      color_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), PackRgba(0, 0, 0, 255)),
-      depth_(parameters.EnableAutoDepthStencil ? color_.size() : 0, 1.0f),
-      stencil_(parameters.EnableAutoDepthStencil && HasStencil(parameters.AutoDepthStencilFormat) ? color_.size() : 0,
+      color_(std::make_shared<std::vector<std::uint8_t>>(PixelCount(parameters) * 4)),
+      depth_(parameters.EnableAutoDepthStencil ? PixelCount(parameters) : 0, 1.0f),
+      stencil_(parameters.EnableAutoDepthStencil && HasStencil(parameters.AutoDepthStencilFormat)
+                   ? PixelCount(parameters)
+                   : 0,
                0),
       world_(Identity()),
       view_(Identity()),
       projection_(Identity()),
       viewport_{0, 0, parameters.BackBufferWidth, parameters.BackBufferHeight, 0.0f, 1.0f} {
+    FillPixels(color_->data(), PixelCount(parameters), PackRgba(0, 0, 0, 255));
     renderStates_[D3DRS_ZENABLE] = depth_.empty() ? D3DZB_FALSE : D3DZB_TRUE;
     renderStates_[D3DRS_FILLMODE] = kFillSolid;
     renderStates_[D3DRS_SHADEMODE] = kShadeGouraud;

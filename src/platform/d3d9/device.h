@@ -11,6 +11,14 @@
 // D3DRS_ZENABLE and D3DRS_ZWRITEENABLE (the depth comparison is always less-or-equal).
 // Every other render and sampler state is stored and reported back, nothing more.
 //
+// Present hands the back buffer itself to the window, which keeps a reference instead of a
+// copy; the device then draws into a second buffer until the window lets go of the first.
+//
+// Clears: a clear of the whole target fills it as one span; a clear of the whole depth or
+// stencil buffer is only recorded, and written by the first draw that tests depth or by a
+// read-back of that buffer, so a frame that never uses depth never pays for clearing it
+// and no caller can tell the difference.
+//
 // Validation: a bad call (null out-pointer, unknown enum, draw outside a scene or beyond
 // its buffers, unbalanced scene) returns D3DERR_INVALIDCALL and changes nothing.
 #pragma once
@@ -24,6 +32,8 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace d3d9sw {
@@ -42,6 +52,7 @@ public:
     // Stores the device in `out` with a new reference (for the resources' GetDevice).
     HRESULT HandOut(IDirect3DDevice9** out);
     void ReadBackBuffer(BackBufferImage* out) const;
+    void ReadDepthStencil(DepthStencilImage* out);
 
     HRESULT QueryInterface(REFIID riid, void** object) override;
     ULONG AddRef() override;
@@ -100,6 +111,12 @@ private:
                  const VertexSource& source, D3DPRIMITIVETYPE type, UINT primitiveCount);
     HRESULT ClearTargets(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil);
     void ClearRectangle(const D3DRECT& rect, DWORD flags, std::uint32_t color, float z, std::uint8_t stencil);
+    // Writes the recorded whole-buffer depth and stencil clears, if any.
+    void ApplyPendingClears();
+    // The back buffer's bytes for writing, held by the device alone. While a window still
+    // holds the presented buffer, writing moves to the spare one, which takes over the
+    // contents unless `keepContents` is false (the caller overwrites every pixel).
+    std::uint8_t* WritableColor(bool keepContents);
     HRESULT PresentFrame(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                          const RGNDATA* dirtyRegion);
     D3DMATRIX* TransformSlot(D3DTRANSFORMSTATETYPE state);
@@ -110,9 +127,12 @@ private:
     D3DPRESENT_PARAMETERS parameters_;
     int width_;
     int height_;
-    std::vector<std::uint32_t> color_;  // RGBA8, rows top to bottom
+    std::shared_ptr<std::vector<std::uint8_t>> color_;  // RGBA8, rows top to bottom
+    std::shared_ptr<std::vector<std::uint8_t>> spareColor_;  // the other buffer, or null
     std::vector<float> depth_;          // empty without a depth buffer
     std::vector<std::uint8_t> stencil_; // empty without a stencil buffer
+    std::optional<float> pendingDepth_;           // the value every depth is cleared to, not yet written
+    std::optional<std::uint8_t> pendingStencil_;  // likewise for the stencil
 
     std::array<DWORD, kRenderStateCount> renderStates_{};
     std::array<std::array<DWORD, kSamplerStateCount>, kSamplerCount> samplerStates_{};

@@ -57,7 +57,7 @@ bool Device::VertexRangeFits(const VertexLayout& layout, std::int64_t lowest, st
 void Device::RunDraw(const VertexLayout& layout, const std::array<StreamView, kMaxStreams>& streams,
                      const VertexSource& source, D3DPRIMITIVETYPE type, UINT primitiveCount) {
     RasterTarget target;
-    target.color = color_.data();
+    target.color = WritableColor(true);
     target.depth = depth_.empty() ? nullptr : depth_.data();
     target.pitch = width_;
     target.left = static_cast<int>(viewport_.X);
@@ -66,6 +66,7 @@ void Device::RunDraw(const VertexLayout& layout, const std::array<StreamView, kM
     target.bottom = static_cast<int>(viewport_.Y + viewport_.Height);
     target.depthTest = target.depth && renderStates_[D3DRS_ZENABLE] != D3DZB_FALSE;
     target.depthWrite = renderStates_[D3DRS_ZWRITEENABLE] != FALSE;
+    if (target.depthTest) ApplyPendingClears();
 
     FixedFunctionState state;
     state.worldViewProjection = MultiplyMatrices(MultiplyMatrices(world_, view_), projection_);

@@ -1,11 +1,11 @@
-// The frame around the draws: scenes, Clear, Present and back-buffer read-back.
+// The frame around the draws: scenes, Clear, Present and the read-back of the back buffer
+// and the depth-stencil buffer.
 #include "d3d9/device.h"
 
 #include "d3d9/rasterizer.h"
 #include "d3d9/window_sink.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace d3d9sw {
 
@@ -60,20 +60,57 @@ HRESULT Device::ClearTargets(DWORD count, const D3DRECT* rects, DWORD flags, D3D
     return D3D_OK;
 }
 
+// A clear that reaches the whole buffer is one span for the colour and a recorded value for
+// depth and stencil; any other rectangle first writes what is recorded, then fills its rows.
 void Device::ClearRectangle(const D3DRECT& rect, DWORD flags, std::uint32_t color, float z, std::uint8_t stencil) {
     LONG left = std::max<LONG>(rect.x1, static_cast<LONG>(viewport_.X));
     LONG top = std::max<LONG>(rect.y1, static_cast<LONG>(viewport_.Y));
     LONG right = std::min<LONG>(rect.x2, static_cast<LONG>(viewport_.X + viewport_.Width));
     LONG bottom = std::min<LONG>(rect.y2, static_cast<LONG>(viewport_.Y + viewport_.Height));
-    if (left >= right) return;
+    if (left >= right || top >= bottom) return;
+    const auto width = static_cast<std::size_t>(width_);
+    const bool wholeRows = left == 0 && right == width_;
+    const bool wholeBuffer = wholeRows && top == 0 && bottom == height_;
+    if (flags & D3DCLEAR_TARGET) {
+        std::uint8_t* pixels = WritableColor(!wholeBuffer);
+        if (wholeRows)
+            FillPixels(pixels + static_cast<std::size_t>(top) * width * 4, static_cast<std::size_t>(bottom - top) * width,
+                       color);
+        else
+            for (LONG y = top; y < bottom; ++y)
+                FillPixels(pixels + (static_cast<std::size_t>(y) * width + static_cast<std::size_t>(left)) * 4,
+                           static_cast<std::size_t>(right - left), color);
+    }
+    if (!(flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL))) return;
+    if (wholeBuffer) {
+        if (flags & D3DCLEAR_ZBUFFER) pendingDepth_ = z;
+        if (flags & D3DCLEAR_STENCIL) pendingStencil_ = stencil;
+        return;
+    }
+    ApplyPendingClears();
     for (LONG y = top; y < bottom; ++y) {
-        std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
-        auto first = static_cast<std::ptrdiff_t>(row + static_cast<std::size_t>(left));
-        auto last = static_cast<std::ptrdiff_t>(row + static_cast<std::size_t>(right));
-        if (flags & D3DCLEAR_TARGET) std::fill(color_.begin() + first, color_.begin() + last, color);
+        const auto first = static_cast<std::ptrdiff_t>(y) * width_ + left;
+        const auto last = first + (right - left);
         if (flags & D3DCLEAR_ZBUFFER) std::fill(depth_.begin() + first, depth_.begin() + last, z);
         if (flags & D3DCLEAR_STENCIL) std::fill(stencil_.begin() + first, stencil_.begin() + last, stencil);
     }
+}
+
+std::uint8_t* Device::WritableColor(bool keepContents) {
+    if (color_.use_count() > 1) {
+        if (!spareColor_ || spareColor_.use_count() > 1)
+            spareColor_ = std::make_shared<std::vector<std::uint8_t>>(color_->size());
+        if (keepContents) *spareColor_ = *color_;
+        std::swap(color_, spareColor_);
+    }
+    return color_->data();
+}
+
+void Device::ApplyPendingClears() {
+    if (pendingDepth_) std::fill(depth_.begin(), depth_.end(), *pendingDepth_);
+    if (pendingStencil_) std::fill(stencil_.begin(), stencil_.end(), *pendingStencil_);
+    pendingDepth_.reset();
+    pendingStencil_.reset();
 }
 
 HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
@@ -92,15 +129,22 @@ HRESULT Device::PresentFrame(const RECT* sourceRect, const RECT* destRect, HWND 
                   : parameters_.hDeviceWindow ? parameters_.hDeviceWindow
                                               : focusWindow_;
     if (!SinkIsWindow(window)) return D3DERR_INVALIDCALL;
-    SinkPresent(window, reinterpret_cast<const std::uint8_t*>(color_.data()), width_, height_);
+    SinkPresent(window, color_, width_, height_);
     return D3D_OK;
+}
+
+void Device::ReadDepthStencil(DepthStencilImage* out) {
+    ApplyPendingClears();
+    out->width = width_;
+    out->height = height_;
+    out->depth = depth_;
+    out->stencil = stencil_;
 }
 
 void Device::ReadBackBuffer(BackBufferImage* out) const {
     out->width = width_;
     out->height = height_;
-    out->rgba.resize(color_.size() * 4);
-    std::memcpy(out->rgba.data(), color_.data(), out->rgba.size());
+    out->rgba = *color_;
 }
 
 }  // namespace d3d9sw

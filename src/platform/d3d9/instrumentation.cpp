@@ -164,6 +164,12 @@ bool ReadBackBuffer(IDirect3DDevice9* device, BackBufferImage* out) {
     return true;
 }
 
+bool ReadDepthStencil(IDirect3DDevice9* device, DepthStencilImage* out) {
+    if (!device || !out) return false;
+    static_cast<Device*>(device)->ReadDepthStencil(out);
+    return true;
+}
+
 void ResetInstrumentation() {
     InstrumentationState& state = State();
     state.log.clear();

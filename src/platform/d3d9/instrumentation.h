@@ -76,6 +76,16 @@ struct BackBufferImage {
 };
 bool ReadBackBuffer(IDirect3DDevice9* device, BackBufferImage* out);
 
+// The device's depth and stencil buffers (rows top to bottom), each empty when the device
+// has none, as a lock of the depth-stencil surface would show them. False for a null device.
+struct DepthStencilImage {
+    int width = 0;
+    int height = 0;
+    std::vector<float> depth;
+    std::vector<std::uint8_t> stencil;
+};
+bool ReadDepthStencil(IDirect3DDevice9* device, DepthStencilImage* out);
+
 // Resets the log, the faults, the adapter identity and the query behaviour to defaults.
 void ResetInstrumentation();
 

@@ -33,6 +33,9 @@
 // are enabled.
 #pragma once
 
+#include <array>
+#include <bit>
+#include <cstddef>
 #include <cstdint>
 
 namespace d3d9sw {
@@ -48,7 +51,7 @@ struct ScreenVertex {
 // must lie inside the buffers. `color` holds RGBA8 pixels (bytes R, G, B, A in memory),
 // `depth` one float per pixel or null when there is no depth buffer.
 struct RasterTarget {
-    std::uint32_t* color = nullptr;
+    std::uint8_t* color = nullptr;
     float* depth = nullptr;
     int pitch = 0;  // pixels per row
     int left = 0, top = 0, right = 0, bottom = 0;
@@ -58,12 +61,18 @@ struct RasterTarget {
 
 enum class CullMode { None, Clockwise, CounterClockwise };
 
+// Writes `pixel` into `count` consecutive pixels from `first` at memory speed: a memset
+// when its four bytes agree (white, black), else a filled block copied onwards.
+void FillPixels(std::uint8_t* first, std::size_t count, std::uint32_t pixel);
+
 void RasterizePoint(const RasterTarget& target, const ScreenVertex& point);
 void RasterizeLine(const RasterTarget& target, const ScreenVertex& start, const ScreenVertex& end);
 void RasterizeTriangle(const RasterTarget& target, const ScreenVertex& a, const ScreenVertex& b,
                        const ScreenVertex& c, CullMode cull);
 
-// The 32-bit word whose bytes in memory are r, g, b, a.
-std::uint32_t PackRgba(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a);
+// The 32-bit word whose bytes in memory are r, g, b, a. Inline: it runs once per pixel.
+inline std::uint32_t PackRgba(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
+    return std::bit_cast<std::uint32_t>(std::array<std::uint8_t, 4>{r, g, b, a});
+}
 
 }  // namespace d3d9sw

@@ -1,6 +1,8 @@
 // The registered window sink.
 #include "d3d9/window_sink.h"
 
+#include <utility>
+
 namespace d3d9sw {
 
 namespace {
@@ -17,8 +19,8 @@ bool SinkClientSize(HWND window, UINT* width, UINT* height) {
     return SinkIsWindow(window) && g_sink->clientSize(window, width, height);
 }
 
-void SinkPresent(HWND window, const std::uint8_t* rgba, int width, int height) {
-    if (SinkIsWindow(window)) g_sink->present(window, rgba, width, height);
+void SinkPresent(HWND window, SharedPixels rgba, int width, int height) {
+    if (SinkIsWindow(window)) g_sink->present(window, std::move(rgba), width, height);
 }
 
 }  // namespace d3d9sw

@@ -8,14 +8,19 @@
 #include "win32/types.h"
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 namespace d3d9sw {
+
+// A presented frame's pixels, RGBA8 rows top to bottom, handed over without a copy: the
+// window keeps a reference to the device's buffer, and neither writes it while both hold it.
+using SharedPixels = std::shared_ptr<const std::vector<std::uint8_t>>;
 
 struct WindowSink {
     bool (*isWindow)(HWND window);
     bool (*clientSize)(HWND window, UINT* width, UINT* height);
-    // RGBA8 rows, top to bottom.
-    void (*present)(HWND window, const std::uint8_t* rgba, int width, int height);
+    void (*present)(HWND window, SharedPixels rgba, int width, int height);
 };
 
 // Registers `sink` for every device (null removes it). The sink must outlive its use.
@@ -24,6 +29,6 @@ void SetWindowSink(const WindowSink* sink);
 // The registered sink's answers; with none, no window exists.
 bool SinkIsWindow(HWND window);
 bool SinkClientSize(HWND window, UINT* width, UINT* height);
-void SinkPresent(HWND window, const std::uint8_t* rgba, int width, int height);
+void SinkPresent(HWND window, SharedPixels rgba, int width, int height);
 
 }  // namespace d3d9sw

@@ -3,6 +3,7 @@
 #include "win32/sdl_backend.h"
 #include "win32/text_renderer.h"
 
+#include <cstring>
 #include <utility>
 
 namespace platform::detail {
@@ -11,40 +12,47 @@ namespace {
 // A window that is only written text (no device presenting) is redrawn at most this
 // often, so a loop drawing text hundreds of times a second stays cheap.
 constexpr std::uint64_t kDisplayIntervalMs = 16;
+
+// The frame with the text runs drawn over it, written into `target` (of the frame's size).
+void ComposeInto(const Window& window, const PixelRows& target) {
+    const SharedImage& frame = window.frame;
+    const std::size_t rowBytes = static_cast<std::size_t>(frame.width) * 4;
+    for (int y = 0; y < frame.height; ++y)
+        std::memcpy(target.rgba + static_cast<std::size_t>(y) * target.pitch,
+                    frame.rgba->data() + static_cast<std::size_t>(y) * rowBytes, rowBytes);
+    if (window.textRuns.empty()) return;
+    TextRenderer& text = GdiTextRenderer();
+    for (const auto& [position, run] : window.textRuns) text.Draw(target, run.x, run.y, run.text);
+}
 }  // namespace
 
-Image WhiteImage(int width, int height) {
-    Image image;
-    image.width = width;
-    image.height = height;
-    image.rgba.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4, 255);
-    return image;
+SharedImage WhiteImage(int width, int height) {
+    const std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
+    return SharedImage{width, height, std::make_shared<const std::vector<std::uint8_t>>(bytes, 255)};
 }
 
-Image ScaleNearest(const Image& source, int width, int height) {
+SharedImage ScaleNearest(const SharedImage& source, int width, int height) {
     if (source.width == width && source.height == height) return source;
-    Image scaled;
-    scaled.width = width;
-    scaled.height = height;
-    scaled.rgba.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+    auto scaled = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(width) *
+                                                              static_cast<std::size_t>(height) * 4);
     for (int y = 0; y < height; ++y) {
         auto sy = static_cast<std::size_t>(static_cast<std::int64_t>(y) * source.height / height);
         for (int x = 0; x < width; ++x) {
             auto sx = static_cast<std::size_t>(static_cast<std::int64_t>(x) * source.width / width);
-            const std::uint8_t* from = &source.rgba[(sy * static_cast<std::size_t>(source.width) + sx) * 4];
-            std::uint8_t* to = &scaled.rgba[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                                             static_cast<std::size_t>(x)) * 4];
+            const std::uint8_t* from = &(*source.rgba)[(sy * static_cast<std::size_t>(source.width) + sx) * 4];
+            std::uint8_t* to = &(*scaled)[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                                           static_cast<std::size_t>(x)) * 4];
             for (int c = 0; c < 4; ++c) to[c] = from[c];
         }
     }
-    return scaled;
+    return SharedImage{width, height, std::move(scaled)};
 }
 
 void ComposeClientImage(const Window& window, Image* out) {
-    *out = window.frame;
-    if (window.textRuns.empty()) return;
-    TextRenderer& text = GdiTextRenderer();
-    for (const auto& [position, run] : window.textRuns) text.Draw(*out, run.x, run.y, run.text);
+    out->width = window.frame.width;
+    out->height = window.frame.height;
+    out->rgba.resize(window.frame.rgba->size());
+    ComposeInto(window, PixelRows{out->rgba.data(), out->width, out->height, static_cast<std::size_t>(out->width) * 4});
 }
 
 void ResizeClient(Window& window, int width, int height) {
@@ -59,9 +67,13 @@ void RefreshDisplay(Window& window, bool force) {
         window.displayStale = true;
         return;
     }
-    Image composed;
-    ComposeClientImage(window, &composed);
-    DisplayImage(window.sdl, composed);
+    // The frame goes straight from the presented buffer into the window's texture, and the
+    // text is drawn there: one upload per display.
+    const PixelRows texture = BeginDisplay(window.sdl, window.frame.width, window.frame.height);
+    if (texture.rgba) {
+        ComposeInto(window, texture);
+        EndDisplay(window.sdl);
+    }
     window.displayStale = false;
 }
 
@@ -82,18 +94,23 @@ bool ReadClientImage(HWND hwnd, Image* out) {
     return true;
 }
 
-void PresentToWindow(HWND hwnd, const std::uint8_t* rgba, int width, int height) {
+void PresentToWindow(HWND hwnd, SharedPixels rgba, int width, int height) {
     detail::Window* window = detail::FindWindow(hwnd);
-    if (!window || !rgba || width <= 0 || height <= 0) return;
-    Image presented;
-    presented.width = width;
-    presented.height = height;
-    presented.rgba.assign(rgba, rgba + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
-    if (width == window->clientWidth && height == window->clientHeight)
-        window->frame = std::move(presented);
-    else
-        window->frame = detail::ScaleNearest(presented, window->clientWidth, window->clientHeight);
+    if (!window || !rgba || width <= 0 || height <= 0 ||
+        rgba->size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4)
+        return;
+    window->frame =
+        detail::ScaleNearest(detail::SharedImage{width, height, std::move(rgba)}, window->clientWidth,
+                             window->clientHeight);
     detail::RefreshDisplay(*window, true);
+}
+
+void PresentToWindow(HWND hwnd, const std::uint8_t* rgba, int width, int height) {
+    if (!rgba || width <= 0 || height <= 0) return;
+    PresentToWindow(hwnd,
+                    std::make_shared<const std::vector<std::uint8_t>>(
+                        rgba, rgba + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4),
+                    width, height);
 }
 
 }  // namespace platform

@@ -7,10 +7,10 @@
 namespace platform::detail {
 
 // An opaque white image of the given size.
-Image WhiteImage(int width, int height);
+SharedImage WhiteImage(int width, int height);
 // `source` resampled to width x height by nearest neighbour (source pixel
-// floor(x * sourceWidth / width)); a same-size source is copied unchanged.
-Image ScaleNearest(const Image& source, int width, int height);
+// floor(x * sourceWidth / width)); a same-size source is returned as it is, still shared.
+SharedImage ScaleNearest(const SharedImage& source, int width, int height);
 
 // The frame with all text runs drawn over it, at client size.
 void ComposeClientImage(const Window& window, Image* out);

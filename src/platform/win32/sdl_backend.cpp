@@ -145,6 +145,7 @@ bool OpenSdlVideo() {
     // not followed by a Wayland attempt that complains on stderr.
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (!(wayland && *wayland)) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         g_unavailableReason = std::string("cannot open the display (") + SDL_GetError() + ")";
         return false;
@@ -189,11 +190,18 @@ void SetSdlWindowVisible(SdlWindow* sdl, bool visible) {
 
 SDL_Window* NativeWindow(SdlWindow* sdl) { return sdl ? sdl->window : nullptr; }
 
-void DisplayImage(SdlWindow* sdl, const Image& composed) {
+PixelRows BeginDisplay(SdlWindow* sdl, int width, int height) {
     sdl->lastDisplayTicks = SDL_GetTicks64();
-    if (composed.width <= 0 || composed.height <= 0) return;
-    if (!EnsureTexture(sdl, composed.width, composed.height)) return;
-    SDL_UpdateTexture(sdl->texture, nullptr, composed.rgba.data(), composed.width * 4);
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (width <= 0 || height <= 0 || !EnsureTexture(sdl, width, height) ||
+        SDL_LockTexture(sdl->texture, nullptr, &pixels, &pitch) != 0)
+        return PixelRows{};
+    return PixelRows{static_cast<std::uint8_t*>(pixels), width, height, static_cast<std::size_t>(pitch)};
+}
+
+void EndDisplay(SdlWindow* sdl) {
+    SDL_UnlockTexture(sdl->texture);
     SDL_RenderClear(sdl->renderer);
     SDL_RenderCopy(sdl->renderer, sdl->texture, nullptr, nullptr);
     SDL_RenderPresent(sdl->renderer);

@@ -22,9 +22,11 @@ void DestroySdlWindow(SdlWindow* sdl);
 void SetSdlWindowVisible(SdlWindow* sdl, bool visible);
 SDL_Window* NativeWindow(SdlWindow* sdl);
 
-// Shows `composed` (RGBA8, any size) scaled to the window, creating the renderer on
-// first use.
-void DisplayImage(SdlWindow* sdl, const Image& composed);
+// Showing an image scaled to the window in one upload: BeginDisplay hands out the
+// window's texture, sized width x height, to compose the image in place (the renderer is
+// created on first use; no pixels when that fails), EndDisplay shows it.
+PixelRows BeginDisplay(SdlWindow* sdl, int width, int height);
+void EndDisplay(SdlWindow* sdl);
 // Milliseconds since the window last showed an image.
 std::uint64_t MillisecondsSinceDisplay(const SdlWindow* sdl);
 

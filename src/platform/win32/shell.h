@@ -5,6 +5,7 @@
 // code above the platform never does.
 #pragma once
 
+#include "d3d9/window_sink.h"
 #include "win32/win32.h"
 
 #include <cstdint>
@@ -36,6 +37,11 @@ std::string DisplayUnavailableReason();
 // about to be rendered". An empty function removes the hook.
 void SetIdleHook(std::function<void()> hook);
 
+// Called by DestroyWindow with the window's handle before the window gets WM_DESTROY,
+// while its client image can still be read (a launcher keeps the final frame there). An
+// empty function removes the hook.
+void SetDestroyHook(std::function<void(HWND)> hook);
+
 // Input as the user would make it; it lands in the queue of the window like real
 // input: WM_KEYDOWN with the virtual-key code (repeat count 1 in lParam), and mouse
 // messages with client x in the low and y in the high 16 bits of lParam.
@@ -54,8 +60,14 @@ struct Image {
 // that does not exist.
 bool ReadClientImage(HWND hwnd, Image* out);
 
-// Hands a presented frame (RGBA8 rows, top to bottom) to the window; SDL shows it
-// scaled to the client area, a headless window keeps it for capture.
+// Pixels handed from a device to a window without a copy (RGBA8 rows, top to bottom).
+using SharedPixels = d3d9sw::SharedPixels;
+
+// Hands a presented frame to the window; SDL shows it scaled to the client area, a
+// headless window keeps it for capture. A frame of the client's size is kept by
+// reference; any other size is resampled to it.
+void PresentToWindow(HWND hwnd, SharedPixels rgba, int width, int height);
+// The same for pixels the caller keeps using: they are copied first.
 void PresentToWindow(HWND hwnd, const std::uint8_t* rgba, int width, int height);
 
 // The performance counter's clock. By default a monotonic clock. With a fixed rate,

@@ -31,6 +31,22 @@ struct TextRun {
     std::u32string text;
 };
 
+// A frame as a window keeps it: possibly the very buffer a device presented.
+struct SharedImage {
+    int width = 0;
+    int height = 0;
+    SharedPixels rgba;
+};
+
+// Pixels drawn into in place: `height` rows of `width` RGBA8 pixels, `pitch` bytes apart
+// (an image's rows, or a locked display texture's).
+struct PixelRows {
+    std::uint8_t* rgba = nullptr;
+    int width = 0;
+    int height = 0;
+    std::size_t pitch = 0;
+};
+
 struct WindowClass {
     std::string name;
     WNDPROC procedure = nullptr;
@@ -53,7 +69,7 @@ struct Window {
     bool visible = false;
     bool destroying = false;
     // Last presented frame at client size (white until the first present).
-    Image frame;
+    SharedImage frame;
     // Current text runs keyed by (y, x): a new run at the same place replaces the old.
     std::map<std::pair<int, int>, TextRun> textRuns;
     // Non-null when the window is shown through SDL.
@@ -75,6 +91,7 @@ struct ShellState {
     bool quitPosted = false;
     int quitCode = 0;
     std::function<void()> idleHook;
+    std::function<void(HWND)> destroyHook;
 };
 
 ShellState& State();

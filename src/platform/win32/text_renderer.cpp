@@ -25,21 +25,20 @@ struct Glyph {
     std::vector<std::uint8_t> coverage;  // width * height, 0 = none, 255 = full
 };
 
-void BlendBlack(Image& target, int x, int y, std::uint8_t coverage) {
+void BlendBlack(const PixelRows& target, int x, int y, std::uint8_t coverage) {
     if (x < 0 || y < 0 || x >= target.width || y >= target.height || coverage == 0) return;
-    std::uint8_t* pixel = &target.rgba[(static_cast<std::size_t>(y) * static_cast<std::size_t>(target.width) +
-                                        static_cast<std::size_t>(x)) * 4];
+    std::uint8_t* pixel = target.rgba + static_cast<std::size_t>(y) * target.pitch + static_cast<std::size_t>(x) * 4;
     for (int c = 0; c < 3; ++c) pixel[c] = static_cast<std::uint8_t>(pixel[c] * (255 - coverage) / 255);
     pixel[3] = 255;
 }
 
-void FillWhite(Image& target, int x0, int y0, int x1, int y1) {
+void FillWhite(const PixelRows& target, int x0, int y0, int x1, int y1) {
     x0 = std::max(x0, 0);
     y0 = std::max(y0, 0);
     x1 = std::min(x1, target.width);
     y1 = std::min(y1, target.height);
     for (int y = y0; y < y1; ++y) {
-        auto* row = &target.rgba[static_cast<std::size_t>(y) * static_cast<std::size_t>(target.width) * 4];
+        std::uint8_t* row = target.rgba + static_cast<std::size_t>(y) * target.pitch;
         std::fill(row + static_cast<std::size_t>(x0) * 4, row + static_cast<std::size_t>(x1) * 4, 255);
     }
 }
@@ -125,7 +124,7 @@ int TextRenderer::Advance(std::u32string_view text) {
     return advance;
 }
 
-void TextRenderer::Draw(Image& target, int x, int y, std::u32string_view text) {
+void TextRenderer::Draw(const PixelRows& target, int x, int y, std::u32string_view text) {
     if (text.empty()) return;
     FillWhite(target, x, y, x + Advance(text), y + kLineHeight);
     int pen = x;

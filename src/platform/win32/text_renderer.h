@@ -7,7 +7,7 @@
 // rendered once and cached, so redrawing the same runs every frame costs only blending.
 #pragma once
 
-#include "win32/shell.h"
+#include "win32/shell_state.h"
 
 #include <memory>
 #include <string>
@@ -24,7 +24,7 @@ public:
     TextRenderer(const TextRenderer&) = delete;
     TextRenderer& operator=(const TextRenderer&) = delete;
 
-    void Draw(Image& target, int x, int y, std::u32string_view text);
+    void Draw(const PixelRows& target, int x, int y, std::u32string_view text);
     int LineHeight() const;
     // Sum of the advances of `text`, in pixels.
     int Advance(std::u32string_view text);

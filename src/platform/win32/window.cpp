@@ -62,6 +62,8 @@ namespace platform {
 
 void SetBackend(Backend backend) { detail::State().requestedBackend = backend; }
 
+void SetDestroyHook(std::function<void(HWND)> hook) { detail::State().destroyHook = std::move(hook); }
+
 Backend ActiveBackend() { return detail::State().activeBackend; }
 
 }  // namespace platform
@@ -177,6 +179,7 @@ BOOL DestroyWindow(HWND hwnd) {
     Window* window = platform::detail::FindWindow(hwnd);
     if (!window || window->destroying) return FALSE;
     window->destroying = true;
+    if (auto hook = State().destroyHook) hook(hwnd);
     const WNDPROC procedure = window->procedure;
     procedure(hwnd, WM_DESTROY, 0, 0);
     procedure(hwnd, WM_NCDESTROY, 0, 0);
