@@ -11,7 +11,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <sstream>
 
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -50,13 +53,30 @@ bool HasPartialFile(const ScratchDir& dir) {
                        [](const std::string& name) { return name.find(".partial-") != std::string::npos; });
 }
 
-bool PartialFileHasBytes(const ScratchDir& dir) {
-    for (const auto& entry : fs::directory_iterator(dir.path)) {
-        std::error_code ignored;
-        if (entry.path().filename().string().find(".partial-") != std::string::npos && entry.file_size(ignored) > 0)
-            return true;
-    }
-    return false;
+// Waits up to a minute for `done`; its last answer.
+bool WaitUntil(const std::function<bool()>& done) {
+    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+         std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+        if (done()) return true;
+    return done();
+}
+
+// The size of the unfinished output written for `name`, 0 while there is none.
+std::uintmax_t PartialSize(const ScratchDir& dir, const std::string& name) {
+    for (const std::string& file : dir.Files())
+        if (file.rfind("." + name + ".partial-", 0) == 0) return fs::file_size(dir.path / file);
+    return 0;
+}
+
+// Whether `signal` sent to `pid` has been delivered (no longer pending).
+bool SignalDelivered(pid_t pid, int signal) {
+    std::istringstream status(ReadFile("/proc/" + std::to_string(pid) + "/status"));
+    const unsigned long long bit = 1ull << (signal - 1);
+    for (std::string line; std::getline(status, line);)
+        if ((line.rfind("SigPnd:", 0) == 0 || line.rfind("ShdPnd:", 0) == 0) &&
+            (std::stoull(line.substr(7), nullptr, 16) & bit) != 0)
+            return false;
+    return true;
 }
 
 TEST(LauncherOutputs, GifKeepsTheBodyRedInEveryFrameAndLastsAsLongAsTheRun) {
@@ -175,10 +195,8 @@ TEST(LauncherOutputs, SigintAndSigtermFinishEveryOutputAndExitWithTheSignal) {
                                             "--png", dir.path / "p.png"};
         if (record) command.insert(command.end(), {"--record", dir.path / "r.mp4"});
         demo_test::Child child = demo_test::Start(command, dir.path);
-        // Mid-run: the trace's first buffer of rows has reached its temporary.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!PartialFileHasBytes(dir) && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        // The trace's first buffer reaches its file after a few dozen frames.
+        ASSERT_TRUE(WaitUntil([&] { return PartialSize(dir, "t.csv") > 0; })) << child.Stderr();
         kill(child.pid, signal);
         EXPECT_EQ(child.Wait(), 128 + signal);
         EXPECT_EQ(child.Stderr(), "");
@@ -204,16 +222,15 @@ TEST(LauncherOutputs, ASecondSignalEndsAtOnceAndRemovesPartialFiles) {
         {SpringdropBinary(), "--headless", "--trace", fifo, "--png", dir.path / "p.png"}, dir.path);
     const int reader = open(fifo.c_str(), O_RDONLY);
     ASSERT_GE(reader, 0);
-    // Once the pipe is full the run is stuck writing its trace, so finishing it is too.
-    const int capacity = fcntl(reader, F_GETPIPE_SZ);
-    int queued = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (ioctl(reader, FIONREAD, &queued) == 0 && queued < capacity && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_EQ(queued, capacity);
+    // Once the pipe is full the run is stuck writing a trace row.
+    const auto pipeFull = [reader] {
+        int waiting = 0;
+        return ioctl(reader, FIONREAD, &waiting) == 0 && waiting >= fcntl(reader, F_GETPIPE_SZ);
+    };
+    ASSERT_TRUE(WaitUntil(pipeFull));
     EXPECT_TRUE(HasPartialFile(dir));  // the PNG's temporary
     kill(child.pid, SIGINT);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_TRUE(WaitUntil([&] { return SignalDelivered(child.pid, SIGINT); }));
     kill(child.pid, SIGTERM);
     EXPECT_EQ(child.Wait(), 128 + SIGTERM);
     close(reader);
