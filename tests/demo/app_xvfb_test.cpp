@@ -18,7 +18,6 @@
 #include <condition_variable>
 #include <fstream>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -229,9 +228,6 @@ TEST(XWindow, KeysDragAndEscapeUnderXvfb) {
     demo_test::Child demo =
         demo_test::Start({demo_test::SpringdropBinary(), "--trace", trace.string()}, dir.path, window.Display());
     ASSERT_GT(demo.pid, 0);
-    // A test that stops early must not leave the demo running.
-    const auto stopDemo = [](demo_test::Child* child) { child->Wait(std::chrono::milliseconds(0)); };
-    std::unique_ptr<demo_test::Child, decltype(stopDemo)> demoGuard(&demo, stopDemo);
     ASSERT_TRUE(window.WaitUntilMapped(20s)) << "the demo's window was never mapped\n" << demo.Stderr();
     ASSERT_TRUE(window.ParkPointer());
 

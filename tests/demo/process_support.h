@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -36,11 +37,25 @@ inline std::string ReadFile(const std::filesystem::path& path) {
 
 using test_support::OnPath;
 
-// A started child process; its output goes to files in `outputDir`.
+// A started child process; its output goes to files in `outputDir`. A child still
+// running when its Child goes (a test that stopped early) is killed, so no test leaves a
+// process behind.
 struct Child {
     pid_t pid = -1;
     std::filesystem::path stdoutPath;
     std::filesystem::path stderrPath;
+
+    Child() = default;
+    Child(Child&& other) noexcept
+        : pid(std::exchange(other.pid, -1)),
+          stdoutPath(std::move(other.stdoutPath)),
+          stderrPath(std::move(other.stderrPath)) {}
+    Child& operator=(Child&&) = delete;
+    ~Child() {
+        if (pid <= 0) return;
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
 
     // Waits up to `timeout` for the exit; returns the exit code (-1 for a signal), or -1
     // after a kill.
