@@ -17,6 +17,7 @@ namespace {
 using demo_test::IndexOf;
 
 TEST(Shutdown, ReleasesDeviceDirect3DSphereThenBodyAndLeavesNothingAlive) {
+    d3d9sw::SetCallLogging(true);
     demo_test::StartHeadless();
     d3d9sw::ClearCallLog();
     Shutdown();
@@ -63,7 +64,17 @@ TEST(MainLoop, RendersAFrameWheneverTheQueueIsEmpty) {
     EXPECT_LT(g_body->masses[0].position.y, 131.0f - 40.0f);
 }
 
+TEST(MainLoop, TheDemoRecordsNoDeviceCalls) {
+    // A log that grew with every frame would make memory grow with run time.
+    demo_test::RunHeadless([](int frame) {
+        if (frame == 2) platform::InjectKeyDown(g_hwnd, VK_F1);
+        if (frame == 5) PostMessageA(g_hwnd, WM_CLOSE, 0, 0);
+    });
+    EXPECT_TRUE(d3d9sw::CallLog().empty());
+}
+
 TEST(F1, RebuildsAtTheNextHeightsReleasingTheOldBufferFirst) {
+    d3d9sw::SetCallLogging(true);
     HWND hwnd = demo_test::StartHeadless();
     d3d9sw::ClearCallLog();
     EXPECT_EQ(WndProc(hwnd, WM_KEYDOWN, VK_F1, 0), 0);
@@ -82,6 +93,7 @@ TEST(F1, RebuildsAtTheNextHeightsReleasingTheOldBufferFirst) {
 }
 
 TEST(F1, WithoutAVertexBufferTheBodyIsSteppedButNotDrawn) {
+    d3d9sw::SetCallLogging(true);
     HWND hwnd = demo_test::StartHeadless();
     d3d9sw::InjectFault("Device::CreateVertexBuffer", E_OUTOFMEMORY);
     WndProc(hwnd, WM_KEYDOWN, VK_F1, 0);
@@ -100,6 +112,7 @@ TEST(F1, WithoutAVertexBufferTheBodyIsSteppedButNotDrawn) {
 }
 
 TEST(F1, AFailedLockSkipsTheDraw) {
+    d3d9sw::SetCallLogging(true);
     demo_test::StartHeadless();
     d3d9sw::InjectFault("VertexBuffer::Lock", D3DERR_INVALIDCALL);
     d3d9sw::ClearCallLog();
@@ -111,6 +124,7 @@ TEST(F1, AFailedLockSkipsTheDraw) {
 }
 
 TEST(F1, WithoutABodyFramesSkipSteppingAndDrawing) {
+    d3d9sw::SetCallLogging(true);
     HWND hwnd = demo_test::StartHeadless();
     delete g_body;
     g_body = nullptr;  // as after a failed allocation on F1

@@ -52,6 +52,7 @@ bool OverlayVisible(HWND hwnd) {
 RunReport ShortRun(int faultIndex) {
     RunReport report;
     d3d9sw::ResetInstrumentation();
+    d3d9sw::SetCallLogging(true);
     if (faultIndex >= 0) d3d9sw::InjectFaultAtCallIndex(static_cast<unsigned>(faultIndex), kInjectedCode);
     report.winMainResult = demo_test::RunHeadless([&](int frame) {
         if (frame > 1 && OverlayVisible(g_hwnd)) ++report.framesWithOverlay;

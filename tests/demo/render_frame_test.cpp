@@ -19,6 +19,7 @@ std::string Overlay(const char* format, float value) {
 }
 
 TEST(Frame, OneFrameMakesExactlyTheseDeviceCalls) {
+    d3d9sw::SetCallLogging(true);
     demo_test::StartHeadless();
     d3d9sw::ClearCallLog();
     RenderFrame();
@@ -111,6 +112,7 @@ TEST(FrameTimer, OnlyTheLowThirtyTwoBitsOfTheCountsMatter) {
 }
 
 TEST(Frame, MaxRateOnlyGrowsAndFramesWithoutDeviceDrawOnlyTheOverlay) {
+    d3d9sw::SetCallLogging(true);
     d3d9sw::SetDirect3DCreateFails(true);
     demo_test::StartHeadless();
     ASSERT_EQ(g_device, nullptr);

@@ -15,6 +15,7 @@ namespace {
 using demo_test::IndexOf;
 
 TEST(Startup, CreatesTheDeviceAndItsFixedStateThenMaterialViewAndScene) {
+    d3d9sw::SetCallLogging(true);
     demo_test::StartHeadless();
     ASSERT_NE(g_device, nullptr);
     const std::vector<std::string> calls = demo_test::LoggedCalls();
@@ -78,6 +79,7 @@ TEST(Startup, WithoutDirect3DNothingNeedingTheDeviceRuns) {
 }
 
 TEST(Startup, FailedDeviceKeepsTheDirect3DObjectAndSkipsTheScene) {
+    d3d9sw::SetCallLogging(true);
     d3d9sw::InjectFault("Direct3D::CreateDevice", E_FAIL);
     demo_test::StartHeadless();
     EXPECT_NE(g_d3d, nullptr);
