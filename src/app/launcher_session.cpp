@@ -55,6 +55,7 @@ void LauncherSession::OnIdle() {
 
 void LauncherSession::OnFrame(bool bodyStepped) {
     ++framesRendered_;
+    if (options_.stats) stats_.FrameEnded(framesRendered_);
     if (tracing_ && bodyStepped) trace_.WriteRow(framesRendered_, g_dropHeight, *g_body);
     // Escape or the close box may end the run at any frame, so the PNG keeps every frame's
     // image until the next one replaces it.

@@ -1,11 +1,12 @@
 // One run of the demo under the launcher: counts frames, injects the --input script at
 // the idle moment just before each frame, closes the window through the ordinary close
-// path after --frames frames, and collects the --trace rows, --record frames and the
-// --png image.
+// path after --frames frames, and collects the --trace rows, --record frames, the --png
+// image and the --stats figures.
 #pragma once
 
 #include "app/launcher_options.h"
 #include "app/launcher_recording.h"
+#include "app/launcher_run_stats.h"
 #include "app/launcher_trace.h"
 #include "win32/shell.h"
 
@@ -33,6 +34,7 @@ public:
     bool Finish(std::string* error);
 
     std::uint64_t FramesRendered() const { return framesRendered_; }
+    const RunStats& Stats() const { return stats_; }
 
 private:
     void OnIdle();
@@ -45,6 +47,7 @@ private:
     bool closePosted_ = false;
     bool tracing_ = false;
     bool recording_ = false;
+    RunStats stats_;
     TraceWriter trace_;
     FrameRecorder recorder_;
     PendingOutputFile png_;

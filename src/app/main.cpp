@@ -63,5 +63,6 @@ int main(int argc, char** argv) {
     const int result = WinMain(GetModuleHandleA(nullptr), nullptr, noCommandLine, SW_SHOWDEFAULT);
     session.Detach();
     if (!session.Finish(&error)) return Fail(error);
+    if (options.stats) std::printf("%s\n", session.Stats().Line().c_str());
     return result;
 }
