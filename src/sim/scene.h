@@ -20,7 +20,8 @@ std::uint32_t NextSceneRandom();
 float NextDropHeight();
 
 // Builds the tetrahedron into an empty body: apex 30 above the base centroid, base
-// triangle at `height`, link slot 0 of every base mass its link to the apex.
+// triangle at `height`, link slot 0 of every base mass its link to the apex. The body's
+// energy as built becomes its energy budget.
 void BuildTetrahedron(SpringBody* body, IDirect3DDevice9* device, float height);
 
 }  // namespace sim

@@ -80,8 +80,8 @@ public:
     Spring* springs = nullptr;
     IDirect3DDevice9* device = nullptr;               // borrowed: never AddRef'd or released
     IDirect3DVertexBuffer9* vertexBuffer = nullptr;  // owned
-    // The energy budget: the mechanical energy the body had at its first step, and how
-    // many steps have had to scale its velocities back down to it.
+    // The energy budget: the mechanical energy the body was built with (none: no budget),
+    // and how many steps have had to scale its velocities back down to it.
     std::optional<double> startEnergy;
     std::int64_t energyBudgetActivations = 0;
 
@@ -100,10 +100,10 @@ public:
     // True when the mass and spring arrays exist, so Step may run.
     bool CanStep() const;
     // Advances the body by `dt` seconds: the gravity pass with ground contact over every
-    // mass, then the spring pass over every mass in index order, then the energy budget:
-    // when the body's mechanical energy exceeds startEnergy, every velocity is scaled by
-    // one factor that brings it back (to zero when the heights alone exceed it). A step
-    // that stays within the budget is left bit for bit as the two passes made it.
+    // mass, then the spring pass over every mass in index order, then the energy budget
+    // when the body has one: if the mechanical energy exceeds startEnergy, every velocity
+    // is scaled by one factor that brings it back (to zero when the heights alone exceed
+    // it). A step that stays within the budget is left bit for bit as the passes made it.
     void Step(float dt);
     // Kinetic energy plus the potential energy of every mass's constant force, heights
     // measured from the ground plane; summed in double from the float state.

@@ -83,8 +83,6 @@ double SpringBody::MechanicalEnergy() const {
 }
 
 void SpringBody::Step(float dt) {
-    if (!startEnergy) startEnergy = MechanicalEnergy();
-
     // Gravity pass: the masses do not affect one another.
     for (std::int32_t i = 0; i < massCount; ++i) ApplyGravityAndGround(masses[i], dt);
 
@@ -96,7 +94,7 @@ void SpringBody::Step(float dt) {
         masses[i].position = next.position;
     }
 
-    ApplyEnergyBudget(*this);
+    if (startEnergy) ApplyEnergyBudget(*this);
 }
 
 }  // namespace sim

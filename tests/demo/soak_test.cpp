@@ -86,7 +86,7 @@ TEST(Soak, TenMillionStepsWithARebuildEveryFiftyThousandStayFiniteAndBounded) {
                 extremes.fastest, extremes.widest);
 }
 
-TEST(Soak, TopDropHeightStaysFiniteAndNonFiniteStateIsStillDrawnUntilTheClosePath) {
+TEST(Soak, FifteenThousandFramesKeepTheTopDropHeightFiniteAndNonFiniteStateIsStillDrawn) {
     // The fourth F1 builds the body at the top drop height, which the budget keeps finite
     // well past frame 14,750, where the two passes alone would have reached NaN. Non-finite points
     // planted afterwards must still be drawn without harm up to the close path.
