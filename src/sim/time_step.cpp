@@ -31,9 +31,8 @@ Energy MeasureEnergy(const SpringBody& body) {
     return energy;
 }
 
-// The sequential spring pass does not conserve energy: a body hit hard enough can gain
-// energy from it without bound, so a damped body released at rest is held to the energy
-// it started with by scaling every velocity by one factor.
+// Scales every velocity by one factor so that the energy comes back down to the budget;
+// when the heights alone exceed it, every mass stops.
 void ApplyEnergyBudget(SpringBody& body) {
     const Energy energy = MeasureEnergy(body);
     const double budget = *body.startEnergy;
@@ -94,6 +93,8 @@ void SpringBody::Step(float dt) {
         masses[i].position = next.position;
     }
 
+    // Energy budget: the sequential spring pass can feed a hard-hit body energy without
+    // bound, and a damped body released at rest may never end with more than it had.
     if (startEnergy) ApplyEnergyBudget(*this);
 }
 
