@@ -57,19 +57,21 @@ bool OverlayVisible(HWND hwnd) {
 // The short run, with the call at `faultIndex` failing (none when negative).
 RunReport ShortRun(int faultIndex) {
     RunReport report;
+    app::Demo demo;
     d3d9sw::ResetInstrumentation();
     d3d9sw::SetCallLogging(true);
     if (faultIndex >= 0) d3d9sw::InjectFaultAtCallIndex(static_cast<unsigned>(faultIndex), kInjectedCode);
-    report.winMainResult = demo_test::RunHeadless([&](int frame) {
-        if (frame > 1 && OverlayVisible(g_hwnd)) ++report.framesWithOverlay;
-        if (frame == kRebuildBeforeFrame) platform::InjectKeyDown(g_hwnd, VK_F1);
-        if (frame == kFramesBeforeClose && g_body != nullptr && g_body->massCount > 0) g_body->masses[0].velocity.x += kThrowSpeed;
+    report.winMainResult = demo_test::RunHeadless(demo, [&](int frame) {
+        if (frame > 1 && OverlayVisible(demo.hwnd)) ++report.framesWithOverlay;
+        if (frame == kRebuildBeforeFrame) platform::InjectKeyDown(demo.hwnd, VK_F1);
+        if (frame == kFramesBeforeClose && demo.body != nullptr && demo.body->massCount > 0)
+            demo.body->masses[0].velocity.x += kThrowSpeed;
         if (frame == kFramesBeforeClose + 1) {
-            if (g_body != nullptr && g_body->startEnergy) {
-                report.budgetActivations = g_body->energyBudgetActivations;
-                report.energyWithinBudget = g_body->MechanicalEnergy() <= *g_body->startEnergy * (1.0 + 1e-6);
+            if (demo.body != nullptr && demo.body->startEnergy) {
+                report.budgetActivations = demo.body->energyBudgetActivations;
+                report.energyWithinBudget = demo.body->MechanicalEnergy() <= *demo.body->startEnergy * (1.0 + 1e-6);
             }
-            PostMessageA(g_hwnd, WM_CLOSE, 0, 0);
+            PostMessageA(demo.hwnd, WM_CLOSE, 0, 0);
         }
     });
     report.liveObjectsAfterClose = d3d9sw::LiveObjectCount();

@@ -33,7 +33,7 @@ struct RunSummary {
 
 RunSummary RunScene(float height) {
     SpringBody body;
-    sim::BuildTetrahedron(&body, nullptr, height);
+    sim::BuildTetrahedron(&body, height);
     RunSummary summary;
     Vector3 windowStart[sim::kSceneMassCount];
     for (int step = 1; step <= kSteps; ++step) {
@@ -93,8 +93,8 @@ struct TwinBodies {
     SpringBody free;
 
     TwinBodies(int stepsBefore, void (*disturb)(SpringBody&)) {
-        sim::BuildTetrahedron(&held, nullptr, 101.0f);
-        sim::BuildTetrahedron(&free, nullptr, 101.0f);
+        sim::BuildTetrahedron(&held, 101.0f);
+        sim::BuildTetrahedron(&free, 101.0f);
         free.startEnergy.reset();
         for (int step = 0; step < stepsBefore; ++step) {
             held.Step(kDt);
