@@ -1,7 +1,9 @@
 // One run of the demo under the launcher: counts frames, injects the --input script at
 // the idle moment just before each frame, closes the window through the ordinary close
-// path after --frames frames, and collects the --trace rows, --record frames, the --png
-// image and the --stats figures.
+// path after --frames frames or once SIGINT or SIGTERM asked to stop, says once when it
+// had to run headless, and collects the --trace rows, --record frames, the --png image
+// and the --stats figures. Outputs that would land in one file are refused before any is
+// opened.
 #pragma once
 
 #include "app/demo.h"
@@ -9,6 +11,7 @@
 #include "app/launcher_recording.h"
 #include "app/launcher_run_stats.h"
 #include "app/launcher_trace.h"
+#include "file/output_file.h"
 #include "win32/shell.h"
 
 #include <cstddef>
@@ -40,6 +43,7 @@ public:
 
 private:
     void OnIdle();
+    void AnnounceHeadlessFallback();
     void OnFrame(bool bodyStepped);
     bool WritePng(std::string* error);
 
@@ -48,12 +52,13 @@ private:
     std::uint64_t framesRendered_ = 0;
     std::size_t nextInput_ = 0;
     bool closePosted_ = false;
+    bool announced_ = false;
     bool tracing_ = false;
     bool recording_ = false;
     RunStats stats_;
     TraceWriter trace_;
     FrameRecorder recorder_;
-    PendingOutputFile png_;
+    platform::OutputFile png_;
     platform::Image lastImage_;
     bool haveImage_ = false;
 };
