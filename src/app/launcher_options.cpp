@@ -74,7 +74,8 @@ LauncherAction ParseLauncherOptions(int argc, const char* const* argv, LauncherO
 
         const bool takesValue = name == "--frames" || name == "--fixed-fps" || name == "--input" ||
                                 name == "--png" || name == "--record" || name == "--trace";
-        if (!takesValue && name != "--headless") {
+        const bool isFlag = name == "--headless" || name == "--stats";
+        if (!takesValue && !isFlag) {
             *error = "unknown option \"" + std::string(argv[i]) + "\" (see --help)";
             return LauncherAction::Fail;
         }
@@ -82,12 +83,12 @@ LauncherAction ParseLauncherOptions(int argc, const char* const* argv, LauncherO
             *error = "option " + name + " given more than once";
             return LauncherAction::Fail;
         }
-        if (!takesValue) {
+        if (isFlag) {
             if (hasValue) {
-                *error = "option --headless takes no value";
+                *error = "option " + name + " takes no value";
                 return LauncherAction::Fail;
             }
-            options->headless = true;
+            (name == "--headless" ? options->headless : options->stats) = true;
             continue;
         }
         if (!hasValue) {
@@ -145,6 +146,8 @@ std::string LauncherHelpText() {
            "                      e.g. springdrop --headless --frames 900 --record fall.mp4\n"
            "  --trace FILE        write a CSV row of the body's state for every stepped frame\n"
            "                      e.g. springdrop --headless --frames 600 --trace t.csv\n"
+           "  --stats             print the slowest frame's wall time and the peak memory at exit\n"
+           "                      e.g. springdrop --headless --frames 100000 --stats\n"
            "  --help              show this text and exit\n"
            "                      e.g. springdrop --help\n"
            "  --version           print the version and exit\n"

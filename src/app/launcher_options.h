@@ -18,6 +18,7 @@ struct LauncherOptions {
     std::string pngPath;
     std::string recordPath;
     std::string tracePath;
+    bool stats = false;  // print the slowest frame and the peak memory at the end
 };
 
 enum class LauncherAction { Run, ShowHelp, ShowVersion, Fail };

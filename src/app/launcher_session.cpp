@@ -104,6 +104,7 @@ void LauncherSession::AnnounceHeadlessFallback() {
 
 void LauncherSession::OnFrame(bool bodyStepped) {
     ++framesRendered_;
+    if (options_.stats) stats_.FrameEnded(framesRendered_);
     if (tracing_ && bodyStepped) trace_.WriteRow(framesRendered_, demo_->dropHeight, *demo_->body);
     if (recording_ && platform::ReadClientImage(demo_->hwnd, &frameImage_)) recorder_.AddFrame(frameImage_);
 }

@@ -1,13 +1,15 @@
 // One run of the demo under the launcher: counts frames, injects the --input script at
 // the idle moment just before each frame, closes the window through the ordinary close
 // path after --frames frames or once SIGINT or SIGTERM asked to stop, says once when it
-// had to run headless, and collects the --trace rows, --record frames and the --png
-// image. Outputs that would land in one file are refused before any is opened.
+// had to run headless, and collects the --trace rows, --record frames, the --png image
+// and the --stats figures. Outputs that would land in one file are refused before any is
+// opened.
 #pragma once
 
 #include "app/demo.h"
 #include "app/launcher_options.h"
 #include "app/launcher_recording.h"
+#include "app/launcher_run_stats.h"
 #include "app/launcher_trace.h"
 #include "file/output_file.h"
 #include "win32/shell.h"
@@ -38,6 +40,7 @@ public:
     bool Finish(std::string* error);
 
     std::uint64_t FramesRendered() const { return framesRendered_; }
+    const RunStats& Stats() const { return stats_; }
 
 private:
     void OnIdle();
@@ -56,6 +59,7 @@ private:
     bool announced_ = false;
     bool tracing_ = false;
     bool recording_ = false;
+    RunStats stats_;
     TraceWriter trace_;
     FrameRecorder recorder_;
     platform::OutputFile png_;

@@ -67,6 +67,7 @@ int main(int argc, char** argv) {
     const int result = app::RunDemo(demo, GetModuleHandleA(nullptr), SW_SHOWDEFAULT);
     session.Detach();
     if (!session.Finish(&error)) return Fail(error);
+    if (options.stats) std::printf("%s\n", session.Stats().Line().c_str());
     if (launcher::StopSignal() != 0) return launcher::ExitCodeForSignal(launcher::StopSignal());
     return result;
 }

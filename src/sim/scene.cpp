@@ -43,6 +43,8 @@ void BuildTetrahedron(SpringBody* body, float height) {
     body->SetMass(3, kLinksPerMass, {0.0f, height, 20.0f});
     for (const LinkEntry& link : kLinks) body->SetLink(link.mass, link.slot, link.spring, link.otherMass);
     for (std::int32_t s = 0; s < kSceneSpringCount; ++s) body->SetSpring(s, kSprings[s].massA, kSprings[s].massB);
+    // Released at rest: the body may never hold more energy than it has now.
+    body->startEnergy = body->MechanicalEnergy();
 }
 
 }  // namespace sim

@@ -24,7 +24,8 @@ struct DropHeightSequence {
 };
 
 // Builds the tetrahedron into an empty body: apex 30 above the base centroid, base
-// triangle at `height`, link slot 0 of every base mass its link to the apex.
+// triangle at `height`, link slot 0 of every base mass its link to the apex. The body's
+// energy as built becomes its energy budget.
 void BuildTetrahedron(SpringBody* body, float height);
 
 }  // namespace sim

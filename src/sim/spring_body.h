@@ -14,6 +14,7 @@
 #include "facet/types.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace sim {
 
@@ -65,6 +66,10 @@ public:
     std::int32_t springCount = 0;
     MassPoint* masses = nullptr;
     Spring* springs = nullptr;
+    // The energy budget: the mechanical energy the body was built with (none: no budget),
+    // and how many steps have had to scale its velocities back down to it.
+    std::optional<double> startEnergy;
+    std::int64_t energyBudgetActivations = 0;
 
     SpringBody() = default;
     ~SpringBody();
@@ -80,8 +85,14 @@ public:
     // True when the mass and spring arrays exist, so Step may run.
     bool CanStep() const;
     // Advances the body by `dt` seconds: the gravity pass with ground contact over every
-    // mass, then the spring pass over every mass in index order.
+    // mass, then the spring pass over every mass in index order, then the energy budget
+    // when the body has one: if the mechanical energy exceeds startEnergy, every velocity
+    // is scaled by one factor that brings it back (to zero when the heights alone exceed
+    // it). A step that stays within the budget is left bit for bit as the passes made it.
     void Step(float dt);
+    // Kinetic energy plus the potential energy of every mass's constant force, heights
+    // measured from the ground plane; summed in double from the float state.
+    double MechanicalEnergy() const;
     // The spring pass's update of mass i from the body's current state: returns its new
     // position and velocity. Lifts the mass onto the ground first if it starts below it.
     MassState ComputeMassState(std::int32_t i, float dt);

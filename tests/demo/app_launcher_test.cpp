@@ -76,7 +76,7 @@ TEST(LauncherOptions, ParsesEveryOptionInBothForms) {
     LauncherOptions options;
     std::string error;
     ASSERT_EQ(Parse({"--headless", "--frames", "600", "--fixed-fps=100", "--input", "5:W", "--png", "a.png",
-                     "--record=b.gif", "--trace", "t.csv"},
+                     "--record=b.gif", "--trace", "t.csv", "--stats"},
                     &options, &error),
               LauncherAction::Run)
         << error;
@@ -87,6 +87,7 @@ TEST(LauncherOptions, ParsesEveryOptionInBothForms) {
     EXPECT_EQ(options.pngPath, "a.png");
     EXPECT_EQ(options.recordPath, "b.gif");
     EXPECT_EQ(options.tracePath, "t.csv");
+    EXPECT_TRUE(options.stats);
     for (const char* rate : {"0.0024", "3", "30", "10000000"})
         EXPECT_EQ(Parse({"--fixed-fps", rate}, &options, &error), LauncherAction::Run) << rate << ": " << error;
     EXPECT_EQ(Parse({"--frames", "3", "--help"}, &options, &error), LauncherAction::ShowHelp);
@@ -99,6 +100,7 @@ TEST(LauncherOptions, RejectsBadValuesUnknownAndRepeatedOptions) {
         {"--fixed-fps", "0"},  {"--fixed-fps", "nan"},   {"--fixed-fps", "inf"}, {"--fixed-fps", "2e7"},
         {"--png", ""},         {"--input", "0:W"},       {"--bogus"},            {"positional"},
         {"--headless=yes"},    {"--headless", "--headless"},
+        {"--stats=yes"},       {"--stats", "--stats"},
         // Rates the frame clock cannot keep: a frame longer than 2^32 counts, or a
         // whole number of counts per frame far from the rate asked.
         {"--fixed-fps", "0.001"}, {"--fixed-fps", "0.0023283064"}, {"--fixed-fps", "6000000"},
@@ -116,7 +118,7 @@ TEST(LauncherOptions, RejectsBadValuesUnknownAndRepeatedOptions) {
 TEST(LauncherOptions, HelpDescribesEveryOptionWithAnExample) {
     const std::string help = launcher::LauncherHelpText();
     for (const char* option : {"--headless", "--frames", "--fixed-fps", "--input", "--png", "--record", "--trace",
-                               "--help", "--version"}) {
+                               "--stats", "--help", "--version"}) {
         const std::size_t at = help.find(std::string("  ") + option);
         ASSERT_NE(at, std::string::npos) << option;
         const std::size_t next = help.find("\n  --", at + 1);

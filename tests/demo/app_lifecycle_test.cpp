@@ -41,6 +41,7 @@ namespace {
 using demo_test::IndexOf;
 
 TEST(Shutdown, ReleasesDeviceDirect3DSphereThenBodyAndLeavesNothingAlive) {
+    d3d9sw::SetCallLogging(true);
     app::Demo demo;
     demo_test::StartHeadless(demo);
     d3d9sw::ClearCallLog();
@@ -91,7 +92,18 @@ TEST(MainLoop, RendersAFrameWheneverTheQueueIsEmpty) {
     EXPECT_LT(demo.body->masses[0].position.y, 131.0f - 40.0f);
 }
 
+TEST(MainLoop, TheDemoRecordsNoDeviceCalls) {
+    // A log that grew with every frame would make memory grow with run time.
+    app::Demo demo;
+    demo_test::RunHeadless(demo, [&](int frame) {
+        if (frame == 2) platform::InjectKeyDown(demo.hwnd, VK_F1);
+        if (frame == 5) PostMessageA(demo.hwnd, WM_CLOSE, 0, 0);
+    });
+    EXPECT_TRUE(d3d9sw::CallLog().empty());
+}
+
 TEST(F1, RebuildsAtTheNextHeightsReleasingTheOldBufferFirst) {
+    d3d9sw::SetCallLogging(true);
     app::Demo demo;
     HWND hwnd = demo_test::StartHeadless(demo);
     d3d9sw::ClearCallLog();
@@ -111,6 +123,7 @@ TEST(F1, RebuildsAtTheNextHeightsReleasingTheOldBufferFirst) {
 }
 
 TEST(F1, WithoutAVertexBufferTheBodyIsSteppedButNotDrawn) {
+    d3d9sw::SetCallLogging(true);
     app::Demo demo;
     HWND hwnd = demo_test::StartHeadless(demo);
     d3d9sw::InjectFault("Device::CreateVertexBuffer", E_OUTOFMEMORY);
@@ -130,6 +143,7 @@ TEST(F1, WithoutAVertexBufferTheBodyIsSteppedButNotDrawn) {
 }
 
 TEST(F1, AFailedLockSkipsTheDraw) {
+    d3d9sw::SetCallLogging(true);
     app::Demo demo;
     demo_test::StartHeadless(demo);
     d3d9sw::InjectFault("VertexBuffer::Lock", D3DERR_INVALIDCALL);
@@ -142,6 +156,7 @@ TEST(F1, AFailedLockSkipsTheDraw) {
 }
 
 TEST(F1, WithoutABodyFramesSkipSteppingAndDrawing) {
+    d3d9sw::SetCallLogging(true);
     app::Demo demo;
     HWND hwnd = demo_test::StartHeadless(demo);
     demo.bodyLines.Release();

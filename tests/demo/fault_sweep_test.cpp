@@ -3,13 +3,16 @@
 // exactly that call failing. Each run happens in a forked child so it starts from fresh
 // process-wide state. Every run must end without a crash through the close path with
 // exit code 0, keep drawing the three overlay lines on every frame, and leave no device
-// object alive.
+// object alive. The last frame starts with the apex thrown sideways, so the step's energy
+// budget has to act in it, whichever call failed.
 #include "app/lifecycle.h"
 #include "demo_test_support.h"
 #include "render/device_setup.h"
+#include "sim/scene.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -23,6 +26,7 @@ namespace {
 constexpr int kFramesBeforeClose = 3;
 constexpr int kRebuildBeforeFrame = 2;
 constexpr HRESULT kInjectedCode = D3DERR_INVALIDCALL;
+constexpr float kThrowSpeed = 100.0f;
 
 // What a child reports to the sweeping parent.
 struct RunReport {
@@ -31,6 +35,8 @@ struct RunReport {
     int framesWithOverlay = 0;
     int callCount = 0;
     bool faultHit = false;
+    std::int64_t budgetActivations = -1;  // -1: no body was stepped
+    bool energyWithinBudget = false;
     char faultedMethod[48] = {};
 };
 
@@ -53,11 +59,20 @@ RunReport ShortRun(int faultIndex) {
     RunReport report;
     app::Demo demo;
     d3d9sw::ResetInstrumentation();
+    d3d9sw::SetCallLogging(true);
     if (faultIndex >= 0) d3d9sw::InjectFaultAtCallIndex(static_cast<unsigned>(faultIndex), kInjectedCode);
     report.winMainResult = demo_test::RunHeadless(demo, [&](int frame) {
         if (frame > 1 && OverlayVisible(demo.hwnd)) ++report.framesWithOverlay;
         if (frame == kRebuildBeforeFrame) platform::InjectKeyDown(demo.hwnd, VK_F1);
-        if (frame == kFramesBeforeClose + 1) PostMessageA(demo.hwnd, WM_CLOSE, 0, 0);
+        if (frame == kFramesBeforeClose && demo.body != nullptr && demo.body->massCount > 0)
+            demo.body->masses[0].velocity.x += kThrowSpeed;
+        if (frame == kFramesBeforeClose + 1) {
+            if (demo.body != nullptr && demo.body->startEnergy) {
+                report.budgetActivations = demo.body->energyBudgetActivations;
+                report.energyWithinBudget = demo.body->MechanicalEnergy() <= *demo.body->startEnergy * (1.0 + 1e-6);
+            }
+            PostMessageA(demo.hwnd, WM_CLOSE, 0, 0);
+        }
     });
     report.liveObjectsAfterClose = d3d9sw::LiveObjectCount();
     const auto& log = d3d9sw::CallLog();
@@ -135,6 +150,8 @@ TEST(FaultSweep, EveryFailingDeviceCallStillEndsThroughTheClosePathWithTheOverla
     ASSERT_EQ(baseline.framesWithOverlay, kFramesBeforeClose);
     ASSERT_EQ(methods.size(), static_cast<std::size_t>(baseline.callCount));
     ASSERT_GT(baseline.callCount, 50);
+    ASSERT_EQ(baseline.budgetActivations, 1);
+    ASSERT_TRUE(baseline.energyWithinBudget);
 
     int injected = 0;
     std::set<std::string> failedMethods;
@@ -147,6 +164,11 @@ TEST(FaultSweep, EveryFailingDeviceCallStillEndsThroughTheClosePathWithTheOverla
         EXPECT_EQ(run.winMainResult, 0) << where;
         EXPECT_EQ(run.framesWithOverlay, kFramesBeforeClose) << where;
         EXPECT_EQ(run.liveObjectsAfterClose, 0) << where;
+        // Without a device no body is stepped; with one, the throw is always taken back.
+        if (run.budgetActivations >= 0) {
+            EXPECT_EQ(run.budgetActivations, 1) << where;
+            EXPECT_TRUE(run.energyWithinBudget) << where;
+        }
         if (run.faultHit) {
             ++injected;
             failedMethods.insert(run.faultedMethod);

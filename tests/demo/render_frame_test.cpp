@@ -35,6 +35,7 @@ const std::vector<std::string> kDocumentedFrame = {
 };
 
 TEST(Frame, OneFrameMakesTheDocumentedDeviceCalls) {
+    d3d9sw::SetCallLogging(true);
     app::Demo demo;
     demo_test::StartHeadless(demo);
     d3d9sw::ClearCallLog();
@@ -119,6 +120,7 @@ TEST(FrameTimer, OnlyTheLowThirtyTwoBitsOfTheCountsMatter) {
 }
 
 TEST(Frame, MaxRateOnlyGrowsAndFramesWithoutDeviceDrawOnlyTheOverlay) {
+    d3d9sw::SetCallLogging(true);
     app::Demo demo;
     d3d9sw::SetDirect3DCreateFails(true);
     demo_test::StartHeadless(demo);

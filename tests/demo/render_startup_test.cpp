@@ -15,6 +15,7 @@ namespace {
 using demo_test::IndexOf;
 
 TEST(Startup, CreatesTheDeviceAndItsFixedStateThenMaterialViewAndScene) {
+    d3d9sw::SetCallLogging(true);
     app::Demo demo;
     demo_test::StartHeadless(demo);
     ASSERT_NE(demo.device, nullptr);
@@ -81,6 +82,7 @@ TEST(Startup, WithoutDirect3DNothingNeedingTheDeviceRuns) {
 }
 
 TEST(Startup, FailedDeviceKeepsTheDirect3DObjectAndSkipsTheScene) {
+    d3d9sw::SetCallLogging(true);
     app::Demo demo;
     d3d9sw::InjectFault("Direct3D::CreateDevice", E_FAIL);
     demo_test::StartHeadless(demo);

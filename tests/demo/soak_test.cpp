@@ -1,7 +1,7 @@
 // Long runs. Ten million simulation steps with an F1 rebuild every fifty thousand keep
-// every mass finite and between -1 and its drop height plus 40; a hundred thousand
-// headless frames under a seeded random input script (keys, drags, F1, never Escape)
-// end through the close path with exit code 0 and a finite camera and body.
+// every mass of every drop height finite and between -1 and its drop height plus 40; a
+// hundred thousand headless frames under a seeded random input script (keys, drags, F1,
+// never Escape) end through the close path with exit code 0 and a finite camera and body.
 #include "app/launcher_input_script.h"
 #include "app/window_procedure.h"
 #include "demo_test_support.h"
@@ -48,11 +48,9 @@ bool RecordBody(const sim::SpringBody& body, float dropHeight, Extremes* extreme
     return ok;
 }
 
-// The top drop height is the one exception: hit that hard, the body tumbles, gains energy
-// from the step's sequential spring pass and diverges to infinity after about 7,900 steps
-// under the documented step. It is the only height of the 60 .. 149 range that does so
-// within 50,000 steps; any other divergence is a fault.
-constexpr float kDivergingDropHeight = 149.0f;
+// The top drop height is the one the step's sequential spring pass would drive to
+// infinity; the energy budget holds it, so no height may leave the bounds.
+constexpr float kTopDropHeight = 149.0f;
 
 TEST(Soak, TenMillionStepsWithARebuildEveryFiftyThousandStayFiniteAndBounded) {
     app::Demo demo;
@@ -82,30 +80,35 @@ TEST(Soak, TenMillionStepsWithARebuildEveryFiftyThousandStayFiniteAndBounded) {
         }
     }
     EXPECT_EQ(rebuilds, kSteps / kRebuildEvery);
-    for (float height : divergedHeights) EXPECT_EQ(height, kDivergingDropHeight);
+    EXPECT_TRUE(divergedHeights.empty()) << "first diverged drop height " << *divergedHeights.begin();
     std::printf("soak: %ld steps, %d rebuilds, %zu drop heights diverged; bounded bodies: lowest y %.6g, "
                 "highest y above drop height %.6g, largest |velocity component| %.6g, largest |x|,|z| %.6g\n",
                 kSteps, rebuilds, divergedHeights.size(), extremes.lowestY, extremes.highestAboveDrop,
                 extremes.fastest, extremes.widest);
 }
 
-TEST(Soak, FramesOfADivergedBodyKeepBeingDrawnUntilTheClosePath) {
+TEST(Soak, FifteenThousandFramesKeepTheTopDropHeightFiniteAndNonFiniteStateIsStillDrawn) {
     app::Demo demo;
-    // The fourth F1 builds the body at the diverging height; it reaches NaN near frame
-    // 14,750, so the last frames draw lines through non-finite points.
+    // The fourth F1 builds the body at the top drop height, which the budget keeps finite
+    // well past frame 14,750, where the two passes alone would have reached NaN.
+    // Non-finite points planted afterwards must still be drawn without harm up to the
+    // close path.
     constexpr int kFrames = 15'000;
+    constexpr int kNonFiniteFrames = 10;
     d3d9sw::SetCallLogging(false);
     platform::UseFixedRateCounter(100.0);
-    bool diverged = false;
+    bool finiteAtTopHeight = false;
     const int result = demo_test::RunHeadless(demo, [&](int frame) {
         if (frame <= 4) platform::InjectKeyDown(demo.hwnd, VK_F1);
         if (frame == kFrames + 1) {
-            diverged = demo.dropHeight == kDivergingDropHeight && std::isnan(demo.body->masses[0].position.x);
-            PostMessageA(demo.hwnd, WM_CLOSE, 0, 0);
+            Extremes extremes;
+            finiteAtTopHeight = demo.dropHeight == kTopDropHeight && RecordBody(*demo.body, demo.dropHeight, &extremes);
+            for (int i = 0; i < demo.body->massCount; ++i) demo.body->masses[i].position.x = NAN;
         }
+        if (frame == kFrames + kNonFiniteFrames) PostMessageA(demo.hwnd, WM_CLOSE, 0, 0);
     });
     EXPECT_EQ(result, 0);
-    EXPECT_TRUE(diverged);
+    EXPECT_TRUE(finiteAtTopHeight);
     EXPECT_EQ(d3d9sw::LiveObjectCount(), 0);
 }
 

@@ -99,6 +99,7 @@ bool CanFail(const std::string& method) {
 // (none when negative). Returns the routine's code; `calls` receives the logged calls.
 HRESULT RunOnce(const Scenario& scenario, int faultIndex, Objects* objects, std::vector<d3d9sw::CallRecord>* calls) {
     d3d9sw::ResetInstrumentation();
+    d3d9sw::SetCallLogging(true);
     facet_tools::HeadlessDevice device;
     EXPECT_EQ(device.Create(), D3D_OK);
     scenario.prepare(device.device(), *objects);

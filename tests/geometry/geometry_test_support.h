@@ -27,6 +27,7 @@ class DeviceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         d3d9sw::ResetInstrumentation();
+        d3d9sw::SetCallLogging(true);  // the tests read the calls the library makes
         ASSERT_EQ(holder_.Create(), D3D_OK);
         d3d9sw::ClearCallLog();
     }

@@ -18,6 +18,7 @@ std::vector<std::string> Methods() {
 }
 
 TEST_F(DeviceTest, CallLogRecordsAFrameInOrderWithArguments) {
+    d3d9sw::SetCallLogging(true);
     d3d9sw::ClearCallLog();
     IDirect3DVertexBuffer9* buffer = nullptr;
     ASSERT_EQ(device->CreateVertexBuffer(192, 0, kColoredFvf, D3DPOOL_DEFAULT, &buffer, nullptr), D3D_OK);
@@ -54,6 +55,7 @@ TEST_F(DeviceTest, CallLogRecordsAFrameInOrderWithArguments) {
 }
 
 TEST_F(DeviceTest, CallLogFormatsSignedFloatAndInterfaceIdArguments) {
+    d3d9sw::SetCallLogging(true);
     d3d9sw::ClearCallLog();
     device->BeginScene();
     device->BeginScene();  // unbalanced: its failure is logged too
@@ -73,15 +75,20 @@ TEST_F(DeviceTest, CallLogFormatsSignedFloatAndInterfaceIdArguments) {
     EXPECT_EQ(log[5].result, 1);
 }
 
-TEST_F(DeviceTest, LoggingCanBeTurnedOff) {
-    d3d9sw::ClearCallLog();
-    d3d9sw::SetCallLogging(false);
+TEST_F(DeviceTest, LoggingIsOffUntilTurnedOnAndOffAgainAfterAReset) {
     device->BeginScene();
     device->EndScene();
     EXPECT_TRUE(CallLog().empty());
     d3d9sw::SetCallLogging(true);
     device->BeginScene();
     EXPECT_EQ(Methods(), std::vector<std::string>{"Device::BeginScene"});
+    d3d9sw::SetCallLogging(false);
+    device->EndScene();
+    EXPECT_EQ(CallLog().size(), 1u);
+    d3d9sw::SetCallLogging(true);
+    d3d9sw::ResetInstrumentation();
+    device->BeginScene();
+    EXPECT_TRUE(CallLog().empty());
 }
 
 TEST_F(DeviceTest, MethodFaultSkipsThenFailsCountCallsAndNullsOutPointer) {
@@ -117,6 +124,7 @@ TEST_F(DeviceTest, FailedCallChangesNothing) {
 }
 
 TEST_F(DeviceTest, FaultAtCallIndexHitsExactlyThatCall) {
+    d3d9sw::SetCallLogging(true);
     d3d9sw::ClearCallLog();
     d3d9sw::InjectFaultAtCallIndex(2, D3DERR_DRIVERINTERNALERROR);
     EXPECT_EQ(device->SetFVF(kColoredFvf), D3D_OK);
@@ -142,6 +150,7 @@ TEST_F(DeviceTest, ClearFaultsDisarmsEverything) {
 
 TEST(D3d9Instrumentation, Direct3DCreationFailsOnDemandAndForBadVersions) {
     d3d9sw::ResetInstrumentation();
+    d3d9sw::SetCallLogging(true);
     EXPECT_EQ(Direct3DCreate9(30), nullptr);
     EXPECT_EQ(Direct3DCreate9(33), nullptr);
 

@@ -34,7 +34,7 @@ struct IndexFault {
 
 struct InstrumentationState {
     std::vector<CallRecord> log;
-    bool loggingEnabled = true;
+    bool loggingEnabled = false;
     std::uint64_t callsSoFar = 0;
     std::vector<MethodFault> methodFaults;
     std::vector<IndexFault> indexFaults;
@@ -173,7 +173,7 @@ bool ReadDepthStencil(IDirect3DDevice9* device, DepthStencilImage* out) {
 void ResetInstrumentation() {
     InstrumentationState& state = State();
     state.log.clear();
-    state.loggingEnabled = true;
+    state.loggingEnabled = false;
     ClearFaults();
     state.vendorId = kDefaultVendorId;
     state.deviceId = kDefaultDeviceId;

@@ -1,6 +1,5 @@
 // Test instrumentation of the software Direct3D 9 device: a process-wide call log, fault
-// injection and a configurable adapter identity. The system never uses these; tests and
-// launchers do.
+// injection and a configurable adapter identity. The programs never use these; tests do.
 //
 // Call log format. Every call on a Direct3D object (the Direct3D object, devices,
 // buffers, declarations and queries, including AddRef, Release and QueryInterface) is
@@ -17,9 +16,10 @@
 // Query::GetDataSize) record that value; Direct3DCreate9 records 0 when it returns an
 // object and D3DERR_NOTAVAILABLE when it returns null.
 //
-// The log keeps at most 1,000,000 records: when it is full, the oldest half is dropped.
-// Calls made while logging is off are not recorded but still count for
-// InjectFaultAtCallIndex.
+// Logging is off until SetCallLogging(true), so a long run of a program neither grows
+// the log nor pays for it; whoever reads the log turns it on first. The log keeps at most
+// 1,000,000 records: when it is full, the oldest half is dropped. Calls made while
+// logging is off are not recorded but still count for InjectFaultAtCallIndex.
 #pragma once
 
 #include "d3d9/d3d9.h"
@@ -38,7 +38,7 @@ struct CallRecord {
 // The records since the last ClearCallLog, oldest first.
 const std::vector<CallRecord>& CallLog();
 void ClearCallLog();
-// Logging is on by default; benchmarks and soak runs may turn it off.
+// Off by default and after ResetInstrumentation.
 void SetCallLogging(bool enabled);
 
 // The next `count` calls of `method` (named as in the log, e.g. "Device::CreateVertexBuffer"),
@@ -86,7 +86,8 @@ struct DepthStencilImage {
 };
 bool ReadDepthStencil(IDirect3DDevice9* device, DepthStencilImage* out);
 
-// Resets the log, the faults, the adapter identity and the query behaviour to defaults.
+// Resets the log (emptied and turned off), the faults, the adapter identity and the query
+// behaviour to defaults.
 void ResetInstrumentation();
 
 }  // namespace d3d9sw
