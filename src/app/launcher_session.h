@@ -1,13 +1,15 @@
 // One run of the demo under the launcher: counts frames, injects the --input script at
 // the idle moment just before each frame, closes the window through the ordinary close
-// path after --frames frames, and collects the --trace rows, --record frames and the
-// --png image.
+// path after --frames frames or once SIGINT or SIGTERM asked to stop, says once when it
+// had to run headless, and collects the --trace rows, --record frames and the --png
+// image. Outputs that would land in one file are refused before any is opened.
 #pragma once
 
 #include "app/demo.h"
 #include "app/launcher_options.h"
 #include "app/launcher_recording.h"
 #include "app/launcher_trace.h"
+#include "file/output_file.h"
 #include "win32/shell.h"
 
 #include <cstddef>
@@ -39,6 +41,7 @@ public:
 
 private:
     void OnIdle();
+    void AnnounceHeadlessFallback();
     void OnFrame(bool bodyStepped);
     // Keeps the window's image for the PNG once the run is over (the window closing, or
     // the loop ending with it still open), not at every frame.
@@ -50,11 +53,12 @@ private:
     std::uint64_t framesRendered_ = 0;
     std::size_t nextInput_ = 0;
     bool closePosted_ = false;
+    bool announced_ = false;
     bool tracing_ = false;
     bool recording_ = false;
     TraceWriter trace_;
     FrameRecorder recorder_;
-    PendingOutputFile png_;
+    platform::OutputFile png_;
     platform::Image frameImage_;  // reused for every recorded frame
     platform::Image finalImage_;
     bool haveFinalImage_ = false;
