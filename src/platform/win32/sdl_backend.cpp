@@ -145,6 +145,8 @@ bool OpenSdlVideo() {
     // not followed by a Wayland attempt that complains on stderr.
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (!(wayland && *wayland)) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    // The window surface is written directly; SDL's default on X11 would route it through
+    // an OpenGL texture, a second full-frame pass per present.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         g_unavailableReason = std::string("cannot open the display (") + SDL_GetError() + ")";
