@@ -1,6 +1,6 @@
 #include "win32/composition.h"
 
-#include "win32/sdl_backend.h"
+#include "win32/display_backend.h"
 #include "win32/text_renderer.h"
 
 #include <utility>
@@ -54,14 +54,14 @@ void ResizeClient(Window& window, int width, int height) {
 }
 
 void RefreshDisplay(Window& window, bool force) {
-    if (!window.sdl) return;
-    if (!force && MillisecondsSinceDisplay(window.sdl) < kDisplayIntervalMs) {
+    if (!window.display) return;
+    if (!force && MillisecondsSinceDisplay(window.display) < kDisplayIntervalMs) {
         window.displayStale = true;
         return;
     }
     Image composed;
     ComposeClientImage(window, &composed);
-    DisplayImage(window.sdl, composed);
+    DisplayImage(window.display, composed);
     window.displayStale = false;
 }
 
