@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <set>
 
 namespace launcher {
@@ -20,10 +21,13 @@ bool ParseFrameCount(const std::string& text, std::uint64_t* value) {
 }
 
 bool ParseRate(const std::string& text, double* value) {
-    const char* end = text.data() + text.size();
-    const auto [stop, failure] = std::from_chars(text.data(), end, *value);
-    return !text.empty() && failure == std::errc() && stop == end && std::isfinite(*value) && *value > 0.0 &&
-           *value <= kMaxFixedFps;
+    // A plain decimal number. strtod rather than from_chars, which not every standard
+    // library provides for floating point; the character check keeps out what strtod
+    // would read beyond that (leading blanks, a plus sign, hexadecimal, inf and nan).
+    if (text.empty() || text.find_first_not_of("0123456789.eE-") != std::string::npos) return false;
+    char* stop = nullptr;
+    *value = std::strtod(text.c_str(), &stop);
+    return stop == text.c_str() + text.size() && std::isfinite(*value) && *value > 0.0 && *value <= kMaxFixedFps;
 }
 
 }  // namespace
