@@ -9,15 +9,15 @@ install(TARGETS springdrop facet_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
 
 install(TARGETS facet_shared EXPORT FacetTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Unspecified)
-# The static library needs the platform layer as a second archive beside it.
+# The static library needs the device and the window-free system part as archives beside it.
 set_target_properties(facet PROPERTIES EXPORT_NAME facet_static)
-install(TARGETS facet springdrop_platform EXPORT FacetStaticTargets
+install(TARGETS facet springdrop_device springdrop_system EXPORT FacetStaticTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/facet
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
 # Only the interfaces a caller hands to Facet; the rest of the platform layer stays private.
-install(FILES ${PROJECT_SOURCE_DIR}/src/platform/win32/win32.h
+install(FILES ${PROJECT_SOURCE_DIR}/src/platform/win32/types.h
   DESTINATION ${FACET_INSTALL_PLATFORM_INCLUDEDIR}/win32)
 install(FILES ${PROJECT_SOURCE_DIR}/src/platform/d3d9/d3d9.h
               ${PROJECT_SOURCE_DIR}/src/platform/d3d9/headless_device.h

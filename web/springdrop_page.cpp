@@ -1,16 +1,14 @@
 // The demo in a web page. The page calls springdrop_start once with the launcher's
-// options, then springdrop_frame from every animation frame: each call hands the window
-// procedure what is waiting in the message queue and renders one frame, as one turn of
-// the desktop's message loop does. With --frames the page stops after that many frames
+// options, then springdrop_frame from every animation frame: each call runs turns of the
+// desktop's message loop, handing the window procedure what is waiting, until one of them
+// renders a frame. With --frames the page stops after that many frames
 // and leaves the window, its image and the body in place for the page to read. --trace
 // writes into the page's in-memory file system, where the page reads it back.
+#include "app/demo.h"
 #include "app/entry.h"
 #include "app/launcher_options.h"
 #include "app/launcher_trace.h"
 #include "app/lifecycle.h"
-#include "render/camera.h"
-#include "render/frame.h"
-#include "sim/scene.h"
 #include "win32/shell.h"
 
 #include <emscripten.h>
@@ -26,6 +24,7 @@ namespace {
 enum class PageState { NotStarted, Running, Quit, FrameLimit };
 
 struct Page {
+    app::Demo demo;
     launcher::LauncherOptions options;
     PageState state = PageState::NotStarted;
     std::uint64_t framesRendered = 0;
@@ -79,16 +78,18 @@ bool Start(const std::string& argumentLines) {
         if (!g_page.trace.Open(options.tracePath, sim::kSceneMassCount, &error)) return Refuse(error);
         g_page.tracing = true;
     }
-    if (!StaticObjectsPresent()) return Refuse("out of memory");
 
     platform::SetBackend(platform::Backend::Web);
     if (options.fixedFps > 0.0) platform::UseFixedRateCounter(options.fixedFps);
-    render::SetFrameObserver([](bool bodyStepped) {
+    app::Demo& demo = g_page.demo;
+    demo.frameObserver = [](bool bodyStepped) {
         ++g_page.framesRendered;
-        if (g_page.tracing && bodyStepped) g_page.trace.WriteRow(g_page.framesRendered, g_dropHeight, *g_body);
-    });
+        if (g_page.tracing && bodyStepped)
+            g_page.trace.WriteRow(g_page.framesRendered, g_page.demo.dropHeight, *g_page.demo.body);
+    };
+    if (!app::AllocateLongLivedObjects(demo)) return Refuse("out of memory");
     const HINSTANCE instance = GetModuleHandleA(nullptr);
-    if (RegisterWindowClass(instance) == 0 || CreateMainWindow(instance, SW_SHOWDEFAULT) == 0)
+    if (app::RegisterWindowClass(demo, instance) == 0 || app::CreateMainWindow(demo, instance, SW_SHOWDEFAULT) == 0)
         return Refuse("cannot create the main window");
     g_page.state = PageState::Running;
     return true;
@@ -102,8 +103,8 @@ void Stop(PageState state) {
     g_page.message = g_page.trace.Commit(&error) ? g_page.options.tracePath : "springdrop: " + error;
 }
 
-// One turn of the message loop: scripted input due before the next frame, every waiting
-// message, then the frame itself.
+// Scripted input due before the next frame, then turns of the message loop until one
+// renders the frame.
 bool Frame() {
     if (g_page.state != PageState::Running) return false;
     const launcher::LauncherOptions& options = g_page.options;
@@ -113,17 +114,14 @@ bool Frame() {
     }
     const std::uint64_t nextFrame = g_page.framesRendered + 1;
     while (g_page.nextInput < options.inputs.size() && options.inputs[g_page.nextInput].frame <= nextFrame)
-        launcher::InjectScriptedInput(g_hwnd, options.inputs[g_page.nextInput++]);
-    while (PeekMessageA(&g_msg, nullptr, 0, 0, PM_NOREMOVE)) {
-        if (GetMessageA(&g_msg, nullptr, 0, 0) == 0) {
-            Stop(PageState::Quit);
-            return false;
+        launcher::InjectScriptedInput(g_page.demo.hwnd, options.inputs[g_page.nextInput++]);
+    for (;;) {
+        switch (app::RunLoopTurn(g_page.demo)) {
+            case app::LoopTurn::Message: break;
+            case app::LoopTurn::Frame: return true;
+            case app::LoopTurn::Quit: Stop(PageState::Quit); return false;
         }
-        TranslateMessage(&g_msg);
-        DispatchMessageA(&g_msg);
     }
-    RenderFrame();
-    return true;
 }
 
 void AppendFloat(std::string& out, const char* name, float value) {
@@ -136,12 +134,12 @@ std::string StateJson() {
     std::string json = "{\"state\":\"";
     json += StateName(g_page.state);
     json += "\",\"frames\":" + std::to_string(g_page.framesRendered) + ",";
-    AppendFloat(json, "dropHeight", g_dropHeight);
+    const app::Demo& demo = g_page.demo;
+    AppendFloat(json, "dropHeight", demo.dropHeight);
     json += ",\"masses\":[";
-    // Closing the window runs the shut-down, which frees the body and the camera.
-    const bool alive = IsWindow(g_hwnd) != FALSE;
-    for (int i = 0; alive && g_body != nullptr && i < g_body->massCount; ++i) {
-        const sim::MassPoint& m = g_body->masses[i];
+    // The shut-down on the close path forgets the body and the camera it frees.
+    for (int i = 0; demo.body != nullptr && i < demo.body->massCount; ++i) {
+        const sim::MassPoint& m = demo.body->masses[i];
         const float values[6] = {m.position.x, m.position.y, m.position.z, m.velocity.x, m.velocity.y, m.velocity.z};
         json += i == 0 ? "[" : ",[";
         for (int k = 0; k < 6; ++k) {
@@ -152,16 +150,16 @@ std::string StateJson() {
         json += "]";
     }
     json += "],\"camera\":{";
-    if (alive && g_camera != nullptr) {
-        AppendFloat(json, "x", g_camera->x);
+    if (const render::Camera* camera = demo.camera) {
+        AppendFloat(json, "x", camera->x);
         json += ",";
-        AppendFloat(json, "y", g_camera->y);
+        AppendFloat(json, "y", camera->y);
         json += ",";
-        AppendFloat(json, "z", g_camera->z);
+        AppendFloat(json, "z", camera->z);
         json += ",";
-        AppendFloat(json, "yaw", g_camera->yaw);
+        AppendFloat(json, "yaw", camera->yaw);
         json += ",";
-        AppendFloat(json, "pitch", g_camera->pitch);
+        AppendFloat(json, "pitch", camera->pitch);
     }
     json += "}}";
     return json;

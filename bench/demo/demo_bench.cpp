@@ -1,8 +1,9 @@
 // The demo's hot paths beside a reference in the same run: one simulation step, one whole
 // headless frame, and a memset of the 640 x 480 RGBA back buffer.
 #include "app/entry.h"
+#include "app/frame_sequence.h"
+#include "app/lifecycle.h"
 #include "d3d9/instrumentation.h"
-#include "render/frame.h"
 #include "sim/scene.h"
 #include "win32/shell.h"
 
@@ -29,7 +30,7 @@ BENCHMARK(BM_BackBufferMemset);
 
 void BM_SpringBodyStep(benchmark::State& state) {
     sim::SpringBody body;
-    sim::BuildTetrahedron(&body, nullptr, 101.0f);
+    sim::BuildTetrahedron(&body, 101.0f);
     for (auto _ : state) {
         body.Step(0.01f);
         benchmark::DoNotOptimize(body.masses[0].position);
@@ -38,17 +39,18 @@ void BM_SpringBodyStep(benchmark::State& state) {
 BENCHMARK(BM_SpringBodyStep);
 
 void BM_HeadlessFrame(benchmark::State& state) {
+    static app::Demo demo;
     static const bool windowReady = [] {
         platform::SetBackend(platform::Backend::Headless);
         d3d9sw::SetCallLogging(false);
-        RegisterWindowClass(nullptr);
-        return CreateMainWindow(nullptr, SW_SHOWDEFAULT) != 0;
+        return app::AllocateLongLivedObjects(demo) && app::RegisterWindowClass(demo, nullptr) != 0 &&
+               app::CreateMainWindow(demo, nullptr, SW_SHOWDEFAULT) != 0;
     }();
     if (!windowReady) {
         state.SkipWithError("the headless window could not be created");
         return;
     }
-    for (auto _ : state) RenderFrame();
+    for (auto _ : state) app::RenderFrame(demo);
 }
 BENCHMARK(BM_HeadlessFrame)->Unit(benchmark::kMicrosecond);
 

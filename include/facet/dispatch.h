@@ -18,7 +18,7 @@
 #include <cstdint>
 
 #include "facet/math.h"
-#include "win32/win32.h"
+#include "win32/types.h"
 
 namespace facet {
 

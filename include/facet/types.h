@@ -31,6 +31,10 @@ struct Vector3 {
     }
     // The square root of x*x + y*y + z*z, summed in that order in single precision.
     float Length() const { return std::sqrt(x * x + y * y + z * z); }
+    // The cross product a x b, each component rounded once after its two products.
+    friend Vector3 Cross(const Vector3& a, const Vector3& b) {
+        return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+    }
 };
 
 struct Vector4 {

@@ -3,26 +3,35 @@
 // window procedure and renders a frame whenever none is waiting.
 #pragma once
 
+#include "app/demo.h"
 #include "win32/win32.h"
 
-extern int g_windowWidth;
-extern int g_windowHeight;
-extern RECT g_windowRect;
-extern DWORD g_windowStyle;
-extern DWORD g_windowExStyle;
-extern HWND g_hwnd;
-extern MSG g_msg;
+namespace app {
 
 // The class name and the title (CP949 bytes) of the main window.
 extern const char kWindowClassName[];
 extern const char kWindowTitle[];
 
-// Runs the program; uses only `instance` and `cmdShow`. Returns 0 when the class or the
-// window cannot be made, 1 when a static object is missing, else the quit message's code.
-int WinMain(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine, int cmdShow);
+// Runs the demo on `demo` (fresh, or with only its frame observer set): allocates the
+// camera, transform set and body, makes the window and loops until the quit message.
+// Returns 0 when the class or the window cannot be made, 1 when an allocation fails,
+// else the quit message's code.
+int RunDemo(Demo& demo, HINSTANCE instance, int cmdShow);
+
+// One turn of the message loop: the waiting message handed to the window procedure, or a
+// frame rendered when none is waiting; Quit once the quit message has arrived. A page
+// that draws one frame per animation frame runs turns until one renders a frame.
+enum class LoopTurn { Message, Frame, Quit };
+LoopTurn RunLoopTurn(Demo& demo);
 
 // Registers the window class; returns its atom widened to int, 0 on failure.
-int RegisterWindowClass(HINSTANCE instance);
+int RegisterWindowClass(Demo& demo, HINSTANCE instance);
 
 // Creates, shows and paints the main window; returns 1, or 0 when it cannot be created.
-int CreateMainWindow(HINSTANCE instance, int cmdShow);
+int CreateMainWindow(Demo& demo, HINSTANCE instance, int cmdShow);
+
+}  // namespace app
+
+// The program as the platform starts it: uses only `instance` and `cmdShow`, and runs a
+// demo of its own.
+int WinMain(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine, int cmdShow);

@@ -1,10 +1,7 @@
 // The launcher's hooks into the message loop and the frame sequence.
 #include "app/launcher_session.h"
 
-#include "app/entry.h"
 #include "image/png_file.h"
-#include "render/frame.h"
-#include "sim/scene.h"
 
 namespace launcher {
 
@@ -28,14 +25,16 @@ bool LauncherSession::OpenOutputs(int width, int height, std::string* error) {
     return true;
 }
 
-void LauncherSession::Attach() {
+void LauncherSession::Attach(app::Demo& demo) {
+    demo_ = &demo;
     platform::SetIdleHook([this] { OnIdle(); });
-    render::SetFrameObserver([this](bool bodyStepped) { OnFrame(bodyStepped); });
+    demo.frameObserver = [this](bool bodyStepped) { OnFrame(bodyStepped); };
 }
 
 void LauncherSession::Detach() {
     platform::SetIdleHook({});
-    render::SetFrameObserver({});
+    if (demo_ != nullptr) demo_->frameObserver = {};
+    demo_ = nullptr;
 }
 
 // The queue is empty: unless something is posted here, the next frame is rendered now.
@@ -44,22 +43,22 @@ void LauncherSession::OnIdle() {
     if (options_.frameLimit != 0 && framesRendered_ >= options_.frameLimit) {
         // The ordinary close path: the default handling destroys the window, Shutdown runs
         // and the quit message follows.
-        PostMessageA(g_hwnd, WM_CLOSE, 0, 0);
+        PostMessageA(demo_->hwnd, WM_CLOSE, 0, 0);
         closePosted_ = true;
         return;
     }
     const std::uint64_t nextFrame = framesRendered_ + 1;
     while (nextInput_ < options_.inputs.size() && options_.inputs[nextInput_].frame <= nextFrame)
-        InjectScriptedInput(g_hwnd, options_.inputs[nextInput_++]);
+        InjectScriptedInput(demo_->hwnd, options_.inputs[nextInput_++]);
 }
 
 void LauncherSession::OnFrame(bool bodyStepped) {
     ++framesRendered_;
-    if (tracing_ && bodyStepped) trace_.WriteRow(framesRendered_, g_dropHeight, *g_body);
+    if (tracing_ && bodyStepped) trace_.WriteRow(framesRendered_, demo_->dropHeight, *demo_->body);
     // Escape or the close box may end the run at any frame, so the PNG keeps every frame's
     // image until the next one replaces it.
     if (!recording_ && options_.pngPath.empty()) return;
-    haveImage_ = platform::ReadClientImage(g_hwnd, &lastImage_);
+    haveImage_ = platform::ReadClientImage(demo_->hwnd, &lastImage_);
     if (recording_ && haveImage_) recorder_.AddFrame(lastImage_);
 }
 

@@ -4,6 +4,7 @@
 // --png image.
 #pragma once
 
+#include "app/demo.h"
 #include "app/launcher_options.h"
 #include "app/launcher_recording.h"
 #include "app/launcher_trace.h"
@@ -25,8 +26,9 @@ public:
     // Creates every requested output before the first frame, so a bad path or a missing
     // ffmpeg is reported before anything runs. False with one line in `error`.
     bool OpenOutputs(int width, int height, std::string* error);
-    // Installs the idle hook and the frame observer.
-    void Attach();
+    // Installs the idle hook and `demo`'s frame observer; the demo must outlive the
+    // attachment.
+    void Attach(app::Demo& demo);
     // Removes both; the session sees no more frames.
     void Detach();
     // Completes the outputs: the PNG of the last frame, the trace and the recording.
@@ -40,6 +42,7 @@ private:
     bool WritePng(std::string* error);
 
     LauncherOptions options_;
+    app::Demo* demo_ = nullptr;
     std::uint64_t framesRendered_ = 0;
     std::size_t nextInput_ = 0;
     bool closePosted_ = false;

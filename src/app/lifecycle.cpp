@@ -1,46 +1,82 @@
-// Static construction, start-up and shut-down.
+// Allocation, start-up, the body's rebuild and shut-down.
 #include "app/lifecycle.h"
 
-#include "render/camera.h"
-#include "render/device_setup.h"
-#include "render/frame.h"
 #include "render/startup_sphere.h"
-#include "sim/scene.h"
 
 #include <cstdio>
 #include <new>
 
-// Constructed in this order before the entry point runs; a failed allocation leaves its
-// global null and runs no constructor.
-render::Camera* g_camera = new (std::nothrow) render::Camera;
-render::TransformSet* g_transforms = new (std::nothrow) render::TransformSet;
-sim::SpringBody* g_body = new (std::nothrow) sim::SpringBody;
-render::FrameTimer g_timer;
+namespace app {
 
-bool StaticObjectsPresent() {
-    const char* missing = g_camera == nullptr       ? "camera"
-                          : g_transforms == nullptr ? "transform set"
-                          : g_body == nullptr       ? "spring body"
-                                                    : nullptr;
-    if (missing == nullptr) return true;
-    std::fprintf(stderr, "springdrop: out of memory: the %s could not be allocated\n", missing);
+namespace {
+
+template <typename T>
+bool Allocate(T** object, const char* name) {
+    *object = new (std::nothrow) T;
+    if (*object != nullptr) return true;
+    std::fprintf(stderr, "springdrop: out of memory: the %s could not be allocated\n", name);
     return false;
 }
 
-void OnCreate(HWND hwnd) {
-    g_hdc = GetDC(hwnd);
-    InitDevice(hwnd);
-    if (g_device == nullptr) return;
-    SetupMaterial();
-    SetupViewProjection();
-    BuildScene();
+template <typename T>
+void Release(T** object) {
+    if (*object != nullptr) (*object)->Release();
+    *object = nullptr;
 }
 
-void Shutdown() {
-    if (g_device != nullptr) g_device->Release();
-    if (g_d3d != nullptr) g_d3d->Release();
-    delete g_camera;
-    delete g_transforms;
-    ReleaseStartupSphere();
-    delete g_body;
+// The body and the buffer it is drawn from go together.
+void DestroyBody(Demo& demo) {
+    demo.bodyLines.Release();
+    delete demo.body;
+    demo.body = nullptr;
 }
+
+}  // namespace
+
+Demo::~Demo() {
+    Shutdown(*this);
+    // A window left open (Escape quits without destroying it) must not reach this demo
+    // any more.
+    if (IsWindow(hwnd)) SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+}
+
+bool AllocateLongLivedObjects(Demo& demo) {
+    return Allocate(&demo.camera, "camera") && Allocate(&demo.transforms, "transform set") &&
+           Allocate(&demo.body, "spring body");
+}
+
+void OnCreate(Demo& demo, HWND hwnd) {
+    demo.hdc = GetDC(hwnd);
+    render::InitDevice(hwnd, &demo.d3d, &demo.device, &demo.sphereMesh);
+    if (demo.device == nullptr) return;
+    render::SetupMaterial(demo.device);
+    render::SetupViewProjection(*demo.camera, demo.transforms, demo.device);
+    BuildScene(demo);
+}
+
+void BuildScene(Demo& demo) {
+    if (demo.body == nullptr || demo.device == nullptr) return;
+    demo.dropHeight = demo.heights.NextHeight();
+    demo.bodyLines.Create(demo.device, sim::kSceneSpringCount);
+    sim::BuildTetrahedron(demo.body, demo.dropHeight);
+}
+
+void RebuildBody(Demo& demo) {
+    DestroyBody(demo);
+    demo.body = new (std::nothrow) sim::SpringBody;
+    BuildScene(demo);
+}
+
+void Shutdown(Demo& demo) {
+    Release(&demo.device);
+    Release(&demo.d3d);
+    delete demo.camera;
+    demo.camera = nullptr;
+    delete demo.transforms;
+    demo.transforms = nullptr;
+    render::ReleaseStartupSphere(demo.sphereMesh);
+    demo.sphereMesh = nullptr;
+    DestroyBody(demo);
+}
+
+}  // namespace app

@@ -1,6 +1,6 @@
 // springdrop: the launcher. It takes the options (WinMain ignores its command line),
 // chooses the window backend and the counter's clock, prepares the outputs, and then runs
-// the demo through WinMain, whose result becomes the exit code.
+// the demo as WinMain would, whose result becomes the exit code.
 #include "app/entry.h"
 #include "app/launcher_options.h"
 #include "app/launcher_session.h"
@@ -56,11 +56,13 @@ int main(int argc, char** argv) {
     platform::SetBackend(options.headless ? platform::Backend::Headless : platform::Backend::Auto);
     if (options.fixedFps > 0.0) platform::UseFixedRateCounter(options.fixedFps);
 
+    // The launcher stands where the platform would call WinMain, and makes the demo itself
+    // so that it can watch its frames.
+    app::Demo demo;
     launcher::LauncherSession session(options);
-    if (!session.OpenOutputs(g_windowWidth, g_windowHeight, &error)) return Fail(error);
-    session.Attach();
-    char noCommandLine[] = "";
-    const int result = WinMain(GetModuleHandleA(nullptr), nullptr, noCommandLine, SW_SHOWDEFAULT);
+    if (!session.OpenOutputs(demo.windowWidth, demo.windowHeight, &error)) return Fail(error);
+    session.Attach(demo);
+    const int result = app::RunDemo(demo, GetModuleHandleA(nullptr), SW_SHOWDEFAULT);
     session.Detach();
     if (!session.Finish(&error)) return Fail(error);
     return result;

@@ -3,14 +3,8 @@
 #include "app/window_procedure.h"
 
 #include "app/lifecycle.h"
-#include "render/camera.h"
-#include "sim/scene.h"
 
-#include <new>
-
-int g_rightDrag = 0;
-int g_lastMouseX = 0;
-int g_lastMouseY = 0;
+namespace app {
 
 namespace {
 
@@ -25,43 +19,38 @@ constexpr UINT kKeyW = 0x57;
 
 // W and S walk along the direction of sight projected onto the ground: length
 // 2 cos(pitch), height unchanged.
-void Walk(float sign) {
-    const float c = render::CosDegrees(g_camera->pitch);
-    g_camera->x += sign * (kWalkStep * g_camera->sinYaw * c);
-    g_camera->z += sign * (kWalkStep * g_camera->cosYaw * c);
+void Walk(render::Camera& camera, float sign) {
+    const float c = render::CosDegrees(camera.pitch);
+    camera.x += sign * (kWalkStep * camera.sinYaw * c);
+    camera.z += sign * (kWalkStep * camera.cosYaw * c);
 }
 
-void RebuildBody() {
-    delete g_body;
-    g_body = new (std::nothrow) sim::SpringBody;
-    BuildScene();
-}
-
-void OnKeyDown(WPARAM key) {
+void OnKeyDown(Demo& demo, WPARAM key) {
+    render::Camera& camera = *demo.camera;
     switch (key) {
         case VK_ESCAPE:
             // Quits without destroying the window, so Shutdown does not run.
             PostQuitMessage(0);
             return;
         case kKeyA:
-            g_camera->y += kLiftStep;
+            camera.y += kLiftStep;
             break;
         case kKeyD:
-            g_camera->y -= kLiftStep;
+            camera.y -= kLiftStep;
             break;
         case kKeyW:
-            Walk(1.0f);
+            Walk(camera, 1.0f);
             break;
         case kKeyS:
-            Walk(-1.0f);
+            Walk(camera, -1.0f);
             break;
         case VK_F1:
-            RebuildBody();
+            RebuildBody(demo);
             return;
         default:
             return;
     }
-    SetupViewProjection();
+    render::SetupViewProjection(camera, demo.transforms, demo.device);
 }
 
 int MouseX(LPARAM lParam) { return LOWORD(static_cast<std::uintptr_t>(lParam)); }
@@ -69,50 +58,65 @@ int MouseY(LPARAM lParam) { return HIWORD(static_cast<std::uintptr_t>(lParam)); 
 
 // Turns the camera by the distance from the last recorded point: right turns the view
 // left, down tilts it further down.
-void OnDragMove(LPARAM lParam) {
-    const int oldX = g_lastMouseX;
-    const int oldY = g_lastMouseY;
-    g_lastMouseX = MouseX(lParam);
-    g_lastMouseY = MouseY(lParam);
-    const int dx = g_lastMouseX - oldX;
-    const int dy = g_lastMouseY - oldY;
-    g_camera->yaw = static_cast<float>(g_camera->yaw - dx * kDragDegreesPerPixel);
-    g_camera->SetYaw(g_camera->yaw);
-    g_camera->pitch = static_cast<float>(g_camera->pitch + dy * kDragDegreesPerPixel);
-    SetupViewProjection();
+void OnDragMove(Demo& demo, LPARAM lParam) {
+    render::Camera& camera = *demo.camera;
+    const int oldX = demo.lastMouseX;
+    const int oldY = demo.lastMouseY;
+    demo.lastMouseX = MouseX(lParam);
+    demo.lastMouseY = MouseY(lParam);
+    const int dx = demo.lastMouseX - oldX;
+    const int dy = demo.lastMouseY - oldY;
+    camera.yaw = static_cast<float>(camera.yaw - dx * kDragDegreesPerPixel);
+    camera.SetYaw(camera.yaw);
+    camera.pitch = static_cast<float>(camera.pitch + dy * kDragDegreesPerPixel);
+    render::SetupViewProjection(camera, demo.transforms, demo.device);
+}
+
+// The demo this window belongs to; the creation message brings it.
+Demo* DemoOf(HWND hwnd, UINT message, LPARAM lParam) {
+    if (message == WM_CREATE) {
+        auto* demo = static_cast<Demo*>(reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(demo));
+        return demo;
+    }
+    return reinterpret_cast<Demo*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
 }
 
 }  // namespace
 
 LRESULT WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    Demo* demo = DemoOf(hwnd, message, lParam);
+    if (demo == nullptr) return DefWindowProcA(hwnd, message, wParam, lParam);
     switch (message) {
         case WM_CREATE:
-            OnCreate(hwnd);
+            OnCreate(*demo, hwnd);
             return 0;
         case WM_DESTROY:
-            Shutdown();
+            Shutdown(*demo);
             PostQuitMessage(0);
             return 0;
         case WM_SIZE:
             // The back buffer, viewport and projection keep their creation size.
             return 0;
         case WM_KEYDOWN:
-            OnKeyDown(wParam);
+            OnKeyDown(*demo, wParam);
             return 0;
         case WM_MOUSEMOVE:
-            if (g_rightDrag != 0) OnDragMove(lParam);
+            if (demo->rightDrag != 0) OnDragMove(*demo, lParam);
             return 0;
         case WM_RBUTTONDOWN:
-            g_lastMouseX = MouseX(lParam);
-            g_lastMouseY = MouseY(lParam);
-            g_rightDrag = 1;
+            demo->lastMouseX = MouseX(lParam);
+            demo->lastMouseY = MouseY(lParam);
+            demo->rightDrag = 1;
             return 0;
         case WM_RBUTTONUP:
             // The mouse is not captured: a release outside the window is never seen and
             // the drag stays on.
-            g_rightDrag = 0;
+            demo->rightDrag = 0;
             return 0;
         default:
             return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 }
+
+}  // namespace app

@@ -171,7 +171,7 @@ private:
         const Vector3 p0 = PositionOf(keys.key[0]);
         const Vector3 a = p0 - PositionOf(keys.key[1]);
         const Vector3 b = p0 - PositionOf(keys.key[2]);
-        Vector3 normal(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
+        Vector3 normal = Cross(a, b);
         Vec3Normalize(&normal, &normal);
         return normal;
     }

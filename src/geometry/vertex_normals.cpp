@@ -36,7 +36,7 @@ private:
 Vector3 FaceVector(const Vector3& p0, const Vector3& p1, const Vector3& p2) {
     const Vector3 a = p0 - p1;
     const Vector3 b = p0 - p2;
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+    return Cross(a, b);
 }
 
 template <typename Index>

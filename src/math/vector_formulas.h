@@ -116,9 +116,6 @@ template <class A>
 float Dot(const Vector3& a, const Vector3& b) {
     return A::Sum(a.x * b.x, a.y * b.y, a.z * b.z);
 }
-inline Vector3 Cross(const Vector3& a, const Vector3& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
 
 template <class A>
 Vector4* Vec4Cross(Vector4* out, const Vector4* u, const Vector4* v, const Vector4* w) {

@@ -15,9 +15,9 @@ int NearlyEqual(float a, float b) {
 Matrix4* MatrixLookAtLH(Matrix4* out, const Vector3* eye, const Vector3* at, const Vector3* up) {
     Vector3 z = *at - *eye;
     Vec3Normalize(&z, &z);
-    Vector3 x{z.z * up->y - z.y * up->z, z.x * up->z - z.z * up->x, z.y * up->x - z.x * up->y};
+    Vector3 x = Cross(*up, z);
     Vec3Normalize(&x, &x);
-    const Vector3 y{z.y * x.z - z.z * x.y, z.z * x.x - z.x * x.z, z.x * x.y - z.y * x.x};
+    const Vector3 y = Cross(z, x);
 
     // Each translation term sums the y product and the x product first, then the z product.
     const auto negatedDot = [eye](const Vector3& axis) {

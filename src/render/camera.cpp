@@ -2,7 +2,6 @@
 #include "render/camera.h"
 
 #include "facet/math.h"
-#include "render/device_setup.h"
 
 #include <cmath>
 #include <cstring>
@@ -37,8 +36,6 @@ ViewVectors ComputeViewVectors(const Camera& camera) {
     return vectors;
 }
 
-}  // namespace render
-
 namespace {
 
 constexpr float kFieldOfView = 0.78539819f;  // a quarter turn of pi: 45 degrees
@@ -46,20 +43,22 @@ constexpr float kAspect = 1.0f;
 constexpr float kNearPlane = 1.0f;
 constexpr float kFarPlane = 10000.0f;
 
-void SetDeviceTransform(D3DTRANSFORMSTATETYPE state, const facet::Matrix4& matrix) {
+void SetDeviceTransform(IDirect3DDevice9* device, D3DTRANSFORMSTATETYPE state, const facet::Matrix4& matrix) {
     D3DMATRIX deviceMatrix;
     static_assert(sizeof(deviceMatrix) == sizeof(matrix), "both are sixteen floats row by row");
     std::memcpy(&deviceMatrix, &matrix, sizeof(deviceMatrix));
-    g_device->SetTransform(state, &deviceMatrix);
+    device->SetTransform(state, &deviceMatrix);
 }
 
 }  // namespace
 
-void SetupViewProjection() {
-    const render::ViewVectors vectors = render::ComputeViewVectors(*g_camera);
-    facet::MatrixLookAtLH(&g_transforms->view, &vectors.eye, &vectors.at, &vectors.up);
-    facet::MatrixPerspectiveFovLH(&g_transforms->projection, kFieldOfView, kAspect, kNearPlane, kFarPlane);
-    if (g_device == nullptr) return;
-    SetDeviceTransform(D3DTS_VIEW, g_transforms->view);
-    SetDeviceTransform(D3DTS_PROJECTION, g_transforms->projection);
+void SetupViewProjection(const Camera& camera, TransformSet* transforms, IDirect3DDevice9* device) {
+    const ViewVectors vectors = ComputeViewVectors(camera);
+    facet::MatrixLookAtLH(&transforms->view, &vectors.eye, &vectors.at, &vectors.up);
+    facet::MatrixPerspectiveFovLH(&transforms->projection, kFieldOfView, kAspect, kNearPlane, kFarPlane);
+    if (device == nullptr) return;
+    SetDeviceTransform(device, D3DTS_VIEW, transforms->view);
+    SetDeviceTransform(device, D3DTS_PROJECTION, transforms->projection);
 }
+
+}  // namespace render

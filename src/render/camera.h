@@ -2,6 +2,7 @@
 // degrees) and the view and projection built from it.
 #pragma once
 
+#include "d3d9/d3d9.h"
 #include "facet/types.h"
 
 namespace render {
@@ -46,12 +47,9 @@ struct ViewVectors {
 };
 ViewVectors ComputeViewVectors(const Camera& camera);
 
-}  // namespace render
-
-extern render::Camera* g_camera;
-extern render::TransformSet* g_transforms;
-
-// Builds the view matrix from g_camera with a left-handed look-at and the fixed
+// Builds the view matrix from `camera` with a left-handed look-at and the fixed
 // perspective projection (45 degree vertical field, aspect 1, planes 1 and 10000) into
-// g_transforms, and sets both on g_device when there is one.
-void SetupViewProjection();
+// `transforms`, and sets both on `device` when there is one.
+void SetupViewProjection(const Camera& camera, TransformSet* transforms, IDirect3DDevice9* device);
+
+}  // namespace render

@@ -9,16 +9,16 @@ namespace facet {
 class Mesh;
 }
 
-extern IDirect3D9* g_d3d;
-// Null when the device could not be created; every frame then shows only the overlay.
-extern IDirect3DDevice9* g_device;
-// The start-up sphere, kept until shut-down and never drawn; null when not built.
-extern facet::Mesh* g_sphereMesh;
+namespace render {
 
-// Creates g_d3d and g_device for `hwnd` (back buffer of the client size), sets the fixed
-// render and sampler state and builds the start-up sphere. Returns S_OK, or E_FAIL when
-// the Direct3D object or the device cannot be created.
-HRESULT InitDevice(HWND hwnd);
+// Creates the Direct3D object and the device for `hwnd` (back buffer of the client size),
+// sets the fixed render and sampler state and builds the start-up sphere into
+// `sphereMesh` (null when that fails). Returns S_OK, or E_FAIL when the Direct3D object
+// or the device cannot be created; `device` is then null, and every frame shows only the
+// overlay.
+HRESULT InitDevice(HWND hwnd, IDirect3D9** d3d, IDirect3DDevice9** device, facet::Mesh** sphereMesh);
 
-// Sets the white material on g_device and returns the device's result.
-HRESULT SetupMaterial();
+// Sets the white material on `device` and returns the device's result.
+HRESULT SetupMaterial(IDirect3DDevice9* device);
+
+}  // namespace render

@@ -1,25 +1,28 @@
-// The frame timer and the frame sequence: tick the timer, draw the three overlay lines,
-// then clear, step the body by 0.01 s, draw it and present.
+// The frame timer and the text overlay of every frame: the highest and the current frame
+// rate and the drop height, drawn with GDI on the window's device context.
 #pragma once
 
 #include "win32/win32.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 
 namespace render {
+
+// The fixed simulation step every rendered frame advances the body by, whatever the
+// frame rate.
+constexpr float kStepSeconds = 0.01f;
 
 // Measures the time between ticks with the performance counter. Only the low 32 bits of
 // the counts are used, so a wrap between two ticks still gives the right interval; the
 // first tick measures from 0 and so yields a tiny rate.
 class FrameTimer {
 public:
-    std::int64_t prevCount;  // 0 until the first tick: the timer lives in zeroed static storage
-    std::int64_t curCount;
+    std::int64_t prevCount = 0;
+    std::int64_t curCount = 0;
     std::int64_t frequency;
-    float frameTime;
-    float fps;
+    float frameTime = 0.0f;
+    float fps = 0.0f;
 
     // Reads the counter frequency; does not read the counter.
     FrameTimer();
@@ -41,20 +44,7 @@ extern const char kMaxRateFormat[];
 extern const char kCurrentRateFormat[];
 extern const char kDropHeightFormat[];
 
-// True when RenderFrame steps the body: a device and a body whose arrays exist.
-bool BodyIsStepped();
-
-// Called at the end of every frame with whether the body was stepped in it; launchers
-// count, trace and capture frames with it. An empty function removes it.
-using FrameObserver = std::function<void(bool bodyStepped)>;
-void SetFrameObserver(FrameObserver observer);
+// Draws the three overlay lines at (10, 10), (10, 30) and (10, 50) of `hdc`.
+void DrawOverlay(HDC hdc, float maxFps, float currentFps, float dropHeight);
 
 }  // namespace render
-
-extern render::FrameTimer g_timer;
-extern float g_maxFps;
-extern HDC g_hdc;
-
-// Renders one frame. With no device only the timer and the overlay run; with no usable
-// body the target is cleared and presented but nothing is stepped or drawn.
-void RenderFrame();

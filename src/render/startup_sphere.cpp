@@ -1,10 +1,11 @@
-// The start-up sphere. Neither result is examined: a failed sphere leaves g_sphereMesh
-// null, and the normal computation then refuses the null mesh and does nothing.
+// The start-up sphere. Neither result is examined: a failed sphere leaves no mesh, and the
+// normal computation then refuses the null mesh and does nothing.
 #include "render/startup_sphere.h"
 
 #include "facet/normals.h"
 #include "facet/sphere.h"
-#include "render/device_setup.h"
+
+namespace render {
 
 namespace {
 
@@ -14,11 +15,15 @@ constexpr UINT kSphereStacks = 3;
 
 }  // namespace
 
-void BuildStartupSphere() {
-    facet::CreateSphereMesh(g_device, kSphereRadius, kSphereSlices, kSphereStacks, &g_sphereMesh, nullptr);
-    facet::ComputeVertexNormals(g_sphereMesh, nullptr);
+facet::Mesh* BuildStartupSphere(IDirect3DDevice9* device) {
+    facet::Mesh* mesh = nullptr;
+    facet::CreateSphereMesh(device, kSphereRadius, kSphereSlices, kSphereStacks, &mesh, nullptr);
+    facet::ComputeVertexNormals(mesh, nullptr);
+    return mesh;
 }
 
-void ReleaseStartupSphere() {
-    if (g_sphereMesh != nullptr) g_sphereMesh->Release();
+void ReleaseStartupSphere(facet::Mesh* mesh) {
+    if (mesh != nullptr) mesh->Release();
 }
+
+}  // namespace render

@@ -1,11 +1,21 @@
 // The start-up sphere: a small sphere mesh (radius 1, 3 slices, 3 stacks) with normals
-// computed from its faces, built as the last step of the device set-up and kept in
-// g_sphereMesh until shut-down. No frame draws it.
+// computed from its faces, built as the last step of the device set-up and kept until
+// shut-down. No frame draws it.
 #pragma once
 
-// Builds g_sphereMesh on g_device; on failure g_sphereMesh stays null.
-void BuildStartupSphere();
+#include "d3d9/d3d9.h"
 
-// Releases g_sphereMesh when there is one. The mesh holds its own device reference, so
-// this may run after the device has been released.
-void ReleaseStartupSphere();
+namespace facet {
+class Mesh;
+}
+
+namespace render {
+
+// Builds the sphere on `device`; null when that fails.
+facet::Mesh* BuildStartupSphere(IDirect3DDevice9* device);
+
+// Releases `mesh` when there is one. The mesh holds its own device reference, so this
+// may run after the device has been released.
+void ReleaseStartupSphere(facet::Mesh* mesh);
+
+}  // namespace render

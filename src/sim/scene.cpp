@@ -1,15 +1,9 @@
-// Scene set-up: the drop-height sequence and the tetrahedron built into g_body.
+// Scene set-up: the drop-height sequence and the tetrahedron.
 #include "sim/scene.h"
-
-#include "render/device_setup.h"
-
-float g_dropHeight = 0.0f;
 
 namespace sim {
 
 namespace {
-
-std::uint32_t g_randomState = 1;
 
 struct LinkEntry {
     std::int32_t mass, slot, spring, otherMass;
@@ -34,15 +28,15 @@ constexpr std::int32_t kLinksPerMass = 3;
 
 }  // namespace
 
-std::uint32_t NextSceneRandom() {
-    g_randomState = g_randomState * 214013u + 2531011u;
-    return (g_randomState >> 16) & 0x7FFFu;
+std::uint32_t DropHeightSequence::NextRandom() {
+    randomState = randomState * 214013u + 2531011u;
+    return (randomState >> 16) & 0x7FFFu;
 }
 
-float NextDropHeight() { return static_cast<float>(NextSceneRandom() % 90u) + 60.0f; }
+float DropHeightSequence::NextHeight() { return static_cast<float>(NextRandom() % 90u) + 60.0f; }
 
-void BuildTetrahedron(SpringBody* body, IDirect3DDevice9* device, float height) {
-    body->Create(device, kSceneMassCount, kSceneSpringCount);
+void BuildTetrahedron(SpringBody* body, float height) {
+    body->Create(kSceneMassCount, kSceneSpringCount);
     body->SetMass(0, kLinksPerMass, {0.0f, height + 30.0f, 0.0f});
     body->SetMass(1, kLinksPerMass, {-15.0f, height, -10.0f});
     body->SetMass(2, kLinksPerMass, {15.0f, height, -10.0f});
@@ -52,9 +46,3 @@ void BuildTetrahedron(SpringBody* body, IDirect3DDevice9* device, float height) 
 }
 
 }  // namespace sim
-
-void BuildScene() {
-    if (g_body == nullptr || g_device == nullptr) return;
-    g_dropHeight = sim::NextDropHeight();
-    sim::BuildTetrahedron(g_body, g_device, g_dropHeight);
-}

@@ -20,17 +20,11 @@ void MassPoint::SetLink(std::int32_t slot, std::int32_t springIndex, std::int32_
 }
 
 SpringBody::~SpringBody() {
-    if (vertexBuffer != nullptr) vertexBuffer->Release();
     delete[] masses;
     delete[] springs;
 }
 
-void SpringBody::Create(IDirect3DDevice9* targetDevice, std::int32_t newMassCount, std::int32_t newSpringCount) {
-    device = targetDevice;
-    if (device != nullptr) {
-        const UINT length = static_cast<UINT>(newSpringCount) * 2u * sizeof(LineVertex);
-        device->CreateVertexBuffer(length, 0, kLineVertexFormat, D3DPOOL_DEFAULT, &vertexBuffer, nullptr);
-    }
+void SpringBody::Create(std::int32_t newMassCount, std::int32_t newSpringCount) {
     masses = newMassCount > 0 ? new (std::nothrow) MassPoint[newMassCount] : nullptr;
     massCount = masses != nullptr ? newMassCount : 0;
     springs = newSpringCount > 0 ? new (std::nothrow) Spring[newSpringCount] : nullptr;

@@ -1,18 +1,16 @@
-// The simulated body: point masses joined by springs, a link list on every mass naming
-// the springs that act on it, and the vertex buffer the springs are copied into for
-// drawing.
+// The simulated body: point masses joined by springs, and a link list on every mass
+// naming the springs that act on it. Data and arithmetic only; drawing the springs is the
+// renderer's business.
 //
 // A body is built in a fixed order: Create, then SetMass for every mass, SetLink for
 // every link slot, and SetSpring for every spring (a spring's rest length is the distance
 // of its masses at that moment). Setters ignore an index outside its range. Whoever
 // builds the body keeps the link lists consistent with the springs.
 //
-// A failed allocation leaves the affected array empty (count 0, no storage) and a failed
-// vertex-buffer creation leaves no buffer, so a damaged body is simply not stepped or not
-// drawn instead of being touched through a null pointer.
+// A failed allocation leaves the affected array empty (count 0, no storage), so a
+// damaged body is simply not stepped instead of being touched through a null pointer.
 #pragma once
 
-#include "d3d9/d3d9.h"
 #include "facet/types.h"
 
 #include <cstdint>
@@ -61,33 +59,20 @@ struct MassState {
     Vector3 velocity;
 };
 
-// The drawing vertex: position and opaque diffuse colour, flexible vertex format 0x42.
-struct LineVertex {
-    float x, y, z;
-    D3DCOLOR color;
-};
-static_assert(sizeof(LineVertex) == 16, "a line vertex is 16 bytes");
-
-constexpr DWORD kLineVertexFormat = D3DFVF_XYZ | D3DFVF_DIFFUSE;
-constexpr D3DCOLOR kSpringColor = 0xFFFF0000;
-
 class SpringBody {
 public:
     std::int32_t massCount = 0;
     std::int32_t springCount = 0;
     MassPoint* masses = nullptr;
     Spring* springs = nullptr;
-    IDirect3DDevice9* device = nullptr;               // borrowed: never AddRef'd or released
-    IDirect3DVertexBuffer9* vertexBuffer = nullptr;  // owned
 
     SpringBody() = default;
     ~SpringBody();
     SpringBody(const SpringBody&) = delete;
     SpringBody& operator=(const SpringBody&) = delete;
 
-    // Stores the device, creates the vertex buffer (two line vertices per spring; none
-    // when `device` is null) and allocates the masses and springs with their defaults.
-    void Create(IDirect3DDevice9* device, std::int32_t massCount, std::int32_t springCount);
+    // Allocates the masses and springs with their defaults.
+    void Create(std::int32_t massCount, std::int32_t springCount);
     void SetMass(std::int32_t index, std::int32_t linkCount, const Vector3& position);
     void SetLink(std::int32_t massIndex, std::int32_t slot, std::int32_t springIndex, std::int32_t otherMass);
     void SetSpring(std::int32_t index, std::int32_t massA, std::int32_t massB);
@@ -100,9 +85,6 @@ public:
     // The spring pass's update of mass i from the body's current state: returns its new
     // position and velocity. Lifts the mass onto the ground first if it starts below it.
     MassState ComputeMassState(std::int32_t i, float dt);
-    // Copies every spring into the vertex buffer as a red line and draws them as one
-    // line list. Draws nothing without a vertex buffer or when the lock fails.
-    void Draw();
 };
 
 // The gravity pass's update of one mass: one semi-implicit Euler update of length `dt`

@@ -141,7 +141,7 @@ TEST(Launcher, HeadlessRunWritesTheTraceAndTheImageOfTheLastFrame) {
     EXPECT_EQ(rows[upward][1], "101");
     // Every value reads back bit for bit: frame 1 is the scene after one step.
     sim::SpringBody body;
-    sim::BuildTetrahedron(&body, nullptr, 101.0f);
+    sim::BuildTetrahedron(&body, 101.0f);
     body.Step(0.01f);
     for (int m = 0; m < 4; ++m) {
         EXPECT_EQ(std::strtof(rows[1][2 + 6 * m + 1].c_str(), nullptr), body.masses[m].position.y) << m;

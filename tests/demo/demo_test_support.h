@@ -2,7 +2,9 @@
 // the real start-up, and views of the software device's call log.
 #pragma once
 
+#include "app/demo.h"
 #include "app/entry.h"
+#include "app/lifecycle.h"
 #include "d3d9/instrumentation.h"
 #include "win32/shell.h"
 
@@ -12,13 +14,14 @@
 
 namespace demo_test {
 
-// Registers the class and creates the main window headless, as WinMain does; the
-// start-up runs inside. Returns the window.
-inline HWND StartHeadless() {
+// Allocates the long-lived objects, registers the class and creates the main window
+// headless, as RunDemo does; the start-up runs inside. Returns the window.
+inline HWND StartHeadless(app::Demo& demo) {
     platform::SetBackend(platform::Backend::Headless);
-    RegisterWindowClass(nullptr);
-    CreateMainWindow(nullptr, SW_SHOWDEFAULT);
-    return g_hwnd;
+    app::AllocateLongLivedObjects(demo);
+    app::RegisterWindowClass(demo, nullptr);
+    app::CreateMainWindow(demo, nullptr, SW_SHOWDEFAULT);
+    return demo.hwnd;
 }
 
 // "method(args)" for every logged call from index `from` on.
@@ -48,14 +51,13 @@ inline int IndexOf(const std::vector<std::string>& items, const std::string& ite
     return -1;
 }
 
-// Runs WinMain headless; before each frame `beforeFrame(n)` (n = 1, 2, ...) may inject
-// input. Returns WinMain's result.
-inline int RunHeadless(const std::function<void(int frame)>& beforeFrame) {
+// Runs the demo headless as WinMain does; before each frame `beforeFrame(n)` (n = 1, 2,
+// ...) may inject input. Returns RunDemo's result.
+inline int RunHeadless(app::Demo& demo, const std::function<void(int frame)>& beforeFrame) {
     platform::SetBackend(platform::Backend::Headless);
     int frame = 0;
     platform::SetIdleHook([&] { beforeFrame(++frame); });
-    char noCommandLine[] = "";
-    const int result = WinMain(nullptr, nullptr, noCommandLine, SW_SHOWDEFAULT);
+    const int result = app::RunDemo(demo, nullptr, SW_SHOWDEFAULT);
     platform::SetIdleHook({});
     return result;
 }

@@ -51,12 +51,13 @@ bool OverlayVisible(HWND hwnd) {
 // The short run, with the call at `faultIndex` failing (none when negative).
 RunReport ShortRun(int faultIndex) {
     RunReport report;
+    app::Demo demo;
     d3d9sw::ResetInstrumentation();
     if (faultIndex >= 0) d3d9sw::InjectFaultAtCallIndex(static_cast<unsigned>(faultIndex), kInjectedCode);
-    report.winMainResult = demo_test::RunHeadless([&](int frame) {
-        if (frame > 1 && OverlayVisible(g_hwnd)) ++report.framesWithOverlay;
-        if (frame == kRebuildBeforeFrame) platform::InjectKeyDown(g_hwnd, VK_F1);
-        if (frame == kFramesBeforeClose + 1) PostMessageA(g_hwnd, WM_CLOSE, 0, 0);
+    report.winMainResult = demo_test::RunHeadless(demo, [&](int frame) {
+        if (frame > 1 && OverlayVisible(demo.hwnd)) ++report.framesWithOverlay;
+        if (frame == kRebuildBeforeFrame) platform::InjectKeyDown(demo.hwnd, VK_F1);
+        if (frame == kFramesBeforeClose + 1) PostMessageA(demo.hwnd, WM_CLOSE, 0, 0);
     });
     report.liveObjectsAfterClose = d3d9sw::LiveObjectCount();
     const auto& log = d3d9sw::CallLog();
@@ -124,6 +125,7 @@ bool CanFail(const std::string& method) {
 }
 
 TEST(FaultSweep, EveryFailingDeviceCallStillEndsThroughTheClosePathWithTheOverlay) {
+    app::Demo demo;
     bool crashed = false;
     // The calls before a faulted index are the baseline's, so the baseline's method
     // list tells which call each index fails.

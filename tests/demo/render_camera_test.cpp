@@ -37,11 +37,12 @@ TEST(Camera, AtNinetyDegreesPitchUpIsTheHeading) {
 }
 
 TEST(Camera, StartupSetsTheLookAtViewAndTheFixedProjection) {
-    demo_test::StartHeadless();
+    app::Demo demo;
+    demo_test::StartHeadless(demo);
     D3DMATRIX view;
     D3DMATRIX projection;
-    g_device->GetTransform(D3DTS_VIEW, &view);
-    g_device->GetTransform(D3DTS_PROJECTION, &projection);
+    demo.device->GetTransform(D3DTS_VIEW, &view);
+    demo.device->GetTransform(D3DTS_PROJECTION, &projection);
     // The third column is the direction of sight; the eye maps to the origin.
     // The normalisation variant depends on the processor: a few float steps apart.
     EXPECT_NEAR(view._13, 0.69636422f, 1e-5f);

@@ -1,9 +1,9 @@
 // The frame: the exact device calls of one frame, the overlay's byte counts and the
 // frame timer.
 #include "demo_test_support.h"
-#include "render/device_setup.h"
+#include "app/frame_sequence.h"
+#include "render/body_lines.h"
 #include "render/frame.h"
-#include "sim/scene.h"
 
 #include <gtest/gtest.h>
 
@@ -18,40 +18,47 @@ std::string Overlay(const char* format, float value) {
     return std::string(buffer, length);
 }
 
-TEST(Frame, OneFrameMakesExactlyTheseDeviceCalls) {
-    demo_test::StartHeadless();
+// The documented frame on the device: clear target, depth and stencil to white, 1.0 and
+// 0; begin the scene; copy the six springs (192 bytes) into the body's vertex buffer;
+// bind it with the position-and-colour format; draw six lines; end the scene; present
+// at once.
+const std::vector<std::string> kDocumentedFrame = {
+    "Device::Clear(0,null,7,4294967295,1,0)",
+    "Device::BeginScene()",
+    "VertexBuffer::Lock(0,192,ptr,0)",
+    "VertexBuffer::Unlock()",
+    "Device::SetStreamSource(0,ptr,0,16)",
+    "Device::SetFVF(66)",
+    "Device::DrawPrimitive(2,0,6)",
+    "Device::EndScene()",
+    "Device::Present(null,null,null,null)",
+};
+
+TEST(Frame, OneFrameMakesTheDocumentedDeviceCalls) {
+    app::Demo demo;
+    demo_test::StartHeadless(demo);
     d3d9sw::ClearCallLog();
-    RenderFrame();
-    const std::vector<std::string> expected = {
-        "Device::Clear(0,null,7,4294967295,1,0)",
-        "Device::BeginScene()",
-        "VertexBuffer::Lock(0,192,ptr,0)",
-        "VertexBuffer::Unlock()",
-        "Device::SetStreamSource(0,ptr,0,16)",
-        "Device::SetFVF(66)",
-        "Device::DrawPrimitive(2,0,6)",
-        "Device::EndScene()",
-        "Device::Present(null,null,null,null)",
-    };
-    EXPECT_EQ(demo_test::LoggedCalls(), expected);
+    app::RenderFrame(demo);
+    EXPECT_EQ(demo_test::LoggedCalls(), kDocumentedFrame);
 }
 
 TEST(Frame, DrawWritesTwelveRedVerticesInEachSpringsOwnOrder) {
-    demo_test::StartHeadless();
-    RenderFrame();
+    app::Demo demo;
+    demo_test::StartHeadless(demo);
+    app::RenderFrame(demo);
     void* data = nullptr;
-    ASSERT_EQ(g_body->vertexBuffer->Lock(0, 192, &data, D3DLOCK_READONLY), D3D_OK);
-    const auto* vertices = static_cast<const sim::LineVertex*>(data);
+    ASSERT_EQ(demo.bodyLines.vertexBuffer()->Lock(0, 192, &data, D3DLOCK_READONLY), D3D_OK);
+    const auto* vertices = static_cast<const render::LineVertex*>(data);
     for (int v = 0; v < 12; ++v) EXPECT_EQ(vertices[v].color, 0xFFFF0000u) << v;
     auto at = [&](int v, int mass) {
-        const facet::Vector3& p = g_body->masses[mass].position;
+        const facet::Vector3& p = demo.body->masses[mass].position;
         return vertices[v].x == p.x && vertices[v].y == p.y && vertices[v].z == p.z;
     };
     EXPECT_TRUE(at(0, 0));
     EXPECT_TRUE(at(1, 1));
     EXPECT_TRUE(at(10, 3));  // spring 5 runs from mass 3 to mass 1
     EXPECT_TRUE(at(11, 1));
-    g_body->vertexBuffer->Unlock();
+    demo.bodyLines.vertexBuffer()->Unlock();
 }
 
 TEST(Frame, OverlayCutsEveryLineAtSeventeenBytes) {
@@ -66,10 +73,11 @@ TEST(Frame, OverlayCutsEveryLineAtSeventeenBytes) {
 }
 
 TEST(Frame, OverlayLinesReachTheWindowAtTheirPlaces) {
-    HWND hwnd = demo_test::StartHeadless();
+    app::Demo demo;
+    HWND hwnd = demo_test::StartHeadless(demo);
     platform::Image before;
     ASSERT_TRUE(platform::ReadClientImage(hwnd, &before));
-    RenderFrame();
+    app::RenderFrame(demo);
     platform::Image after;
     ASSERT_TRUE(platform::ReadClientImage(hwnd, &after));
     auto darkPixelsInRows = [](const platform::Image& image, int top, int bottom) {
@@ -111,20 +119,21 @@ TEST(FrameTimer, OnlyTheLowThirtyTwoBitsOfTheCountsMatter) {
 }
 
 TEST(Frame, MaxRateOnlyGrowsAndFramesWithoutDeviceDrawOnlyTheOverlay) {
+    app::Demo demo;
     d3d9sw::SetDirect3DCreateFails(true);
-    demo_test::StartHeadless();
-    ASSERT_EQ(g_device, nullptr);
+    demo_test::StartHeadless(demo);
+    ASSERT_EQ(demo.device, nullptr);
     platform::UseFixedRateCounter(50.0);
     d3d9sw::ClearCallLog();
-    RenderFrame();
-    RenderFrame();
-    EXPECT_EQ(g_maxFps, 50.0f);
-    g_timer.prevCount -= 200000;  // the next interval is twice as long: 25 per second
-    RenderFrame();
-    EXPECT_EQ(g_timer.fps, 25.0f);
-    EXPECT_EQ(g_maxFps, 50.0f);
+    app::RenderFrame(demo);
+    app::RenderFrame(demo);
+    EXPECT_EQ(demo.maxFps, 50.0f);
+    demo.timer.prevCount -= 200000;  // the next interval is twice as long: 25 per second
+    app::RenderFrame(demo);
+    EXPECT_EQ(demo.timer.fps, 25.0f);
+    EXPECT_EQ(demo.maxFps, 50.0f);
     EXPECT_TRUE(d3d9sw::CallLog().empty());
-    EXPECT_EQ(g_dropHeight, 0.0f);  // no scene was built
+    EXPECT_EQ(demo.dropHeight, 0.0f);  // no scene was built
 }
 
 }  // namespace

@@ -15,8 +15,9 @@ namespace {
 using demo_test::IndexOf;
 
 TEST(Startup, CreatesTheDeviceAndItsFixedStateThenMaterialViewAndScene) {
-    demo_test::StartHeadless();
-    ASSERT_NE(g_device, nullptr);
+    app::Demo demo;
+    demo_test::StartHeadless(demo);
+    ASSERT_NE(demo.device, nullptr);
     const std::vector<std::string> calls = demo_test::LoggedCalls();
     const std::vector<std::string> ordered = {
         "Direct3DCreate9(31)",
@@ -36,9 +37,9 @@ TEST(Startup, CreatesTheDeviceAndItsFixedStateThenMaterialViewAndScene) {
         ASSERT_GE(found, 0) << call << " missing or out of order";
         at = found + 1;
     }
-    EXPECT_EQ(g_dropHeight, 101.0f);
+    EXPECT_EQ(demo.dropHeight, 101.0f);
     D3DMATERIAL9 material;
-    g_device->GetMaterial(&material);
+    demo.device->GetMaterial(&material);
     EXPECT_EQ(material.Diffuse.a, 1.0f);
     EXPECT_EQ(material.Ambient.r, 1.0f);
     EXPECT_EQ(material.Specular.g, 0.0f);
@@ -46,10 +47,11 @@ TEST(Startup, CreatesTheDeviceAndItsFixedStateThenMaterialViewAndScene) {
 }
 
 TEST(Startup, BuildsTheSphereWithNormalsComputedFromItsFaces) {
-    demo_test::StartHeadless();
-    ASSERT_NE(g_sphereMesh, nullptr);
-    EXPECT_EQ(g_sphereMesh->VertexCount(), 8u);
-    EXPECT_EQ(g_sphereMesh->FaceCount(), 12u);
+    app::Demo demo;
+    demo_test::StartHeadless(demo);
+    ASSERT_NE(demo.sphereMesh, nullptr);
+    EXPECT_EQ(demo.sphereMesh->VertexCount(), 8u);
+    EXPECT_EQ(demo.sphereMesh->FaceCount(), 12u);
     const float expected[8][3] = {{0, 0, 1},
                                   {-0.3693f, 0.8528f, 0.3693f},
                                   {0.9232f, -0.1066f, 0.3693f},
@@ -59,33 +61,35 @@ TEST(Startup, BuildsTheSphereWithNormalsComputedFromItsFaces) {
                                   {-0.9232f, -0.1066f, -0.3693f},
                                   {0, 0, -1}};
     void* data = nullptr;
-    ASSERT_EQ(g_sphereMesh->LockVertices(D3DLOCK_READONLY, &data), D3D_OK);
+    ASSERT_EQ(demo.sphereMesh->LockVertices(D3DLOCK_READONLY, &data), D3D_OK);
     const auto* vertices = static_cast<const float*>(data);  // position, normal
     for (int v = 0; v < 8; ++v)
         for (int c = 0; c < 3; ++c) EXPECT_NEAR(vertices[v * 6 + 3 + c], expected[v][c], 1e-4f) << v << "," << c;
-    g_sphereMesh->UnlockVertices();
+    demo.sphereMesh->UnlockVertices();
 }
 
 TEST(Startup, WithoutDirect3DNothingNeedingTheDeviceRuns) {
+    app::Demo demo;
     d3d9sw::SetDirect3DCreateFails(true);
-    demo_test::StartHeadless();
-    EXPECT_EQ(g_d3d, nullptr);
-    EXPECT_EQ(g_device, nullptr);
-    EXPECT_EQ(g_sphereMesh, nullptr);
-    EXPECT_EQ(g_dropHeight, 0.0f);
-    EXPECT_EQ(g_body->massCount, 0);  // the empty body stays empty
-    EXPECT_NE(g_hdc, nullptr);
+    demo_test::StartHeadless(demo);
+    EXPECT_EQ(demo.d3d, nullptr);
+    EXPECT_EQ(demo.device, nullptr);
+    EXPECT_EQ(demo.sphereMesh, nullptr);
+    EXPECT_EQ(demo.dropHeight, 0.0f);
+    EXPECT_EQ(demo.body->massCount, 0);  // the empty body stays empty
+    EXPECT_NE(demo.hdc, nullptr);
 }
 
 TEST(Startup, FailedDeviceKeepsTheDirect3DObjectAndSkipsTheScene) {
+    app::Demo demo;
     d3d9sw::InjectFault("Direct3D::CreateDevice", E_FAIL);
-    demo_test::StartHeadless();
-    EXPECT_NE(g_d3d, nullptr);
-    EXPECT_EQ(g_device, nullptr);
-    g_d3d->Release();  // the second InitDevice below makes a new Direct3D object
-    EXPECT_EQ(InitDevice(nullptr), E_FAIL);
+    demo_test::StartHeadless(demo);
+    EXPECT_NE(demo.d3d, nullptr);
+    EXPECT_EQ(demo.device, nullptr);
+    demo.d3d->Release();  // the second InitDevice below makes a new Direct3D object
+    EXPECT_EQ(render::InitDevice(nullptr, &demo.d3d, &demo.device, &demo.sphereMesh), E_FAIL);
     EXPECT_EQ(IndexOf(demo_test::LoggedMethods(), "Device::SetMaterial"), -1);
-    EXPECT_EQ(g_dropHeight, 0.0f);
+    EXPECT_EQ(demo.dropHeight, 0.0f);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ constexpr float kDt = 0.01f;
 // Mass 0 at the origin linked (slots 0, 1, 2) to masses 1, 2, 3 on the axes at distance
 // 10, every spring at its rest length, every mass moving with `velocity`.
 void BuildStar(SpringBody& body, Vector3 velocity, int links = 3) {
-    body.Create(nullptr, 4, 3);
+    body.Create(4, 3);
     body.SetMass(0, links, {0.0f, 0.0f, 0.0f});
     body.SetMass(1, 1, {10.0f, 0.0f, 0.0f});
     body.SetMass(2, 1, {0.0f, 10.0f, 0.0f});
@@ -81,7 +81,7 @@ TEST(SpringForces, MassBelowGroundIsLiftedAndSlotZeroDampsAgainstRest) {
 
 TEST(SpringForces, LinkSlotsBeyondTheThirdAreIgnored) {
     SpringBody body;
-    body.Create(nullptr, 5, 4);
+    body.Create(5, 4);
     body.SetMass(0, 4, {0.0f, 0.0f, 0.0f});
     const Vector3 ends[4] = {{10, 0, 0}, {0, 10, 0}, {0, 0, 10}, {-10, 0, 0}};
     for (int k = 0; k < 4; ++k) {

@@ -55,27 +55,28 @@ bool RecordBody(const sim::SpringBody& body, float dropHeight, Extremes* extreme
 constexpr float kDivergingDropHeight = 149.0f;
 
 TEST(Soak, TenMillionStepsWithARebuildEveryFiftyThousandStayFiniteAndBounded) {
+    app::Demo demo;
     constexpr long kSteps = 10'000'000;
     constexpr long kRebuildEvery = 50'000;
     d3d9sw::SetCallLogging(false);
-    HWND hwnd = demo_test::StartHeadless();
-    ASSERT_NE(g_body, nullptr);
+    HWND hwnd = demo_test::StartHeadless(demo);
+    ASSERT_NE(demo.body, nullptr);
     Extremes extremes;  // of the bodies that stayed bounded for their whole life
     Extremes bodyExtremes;
     std::set<float> divergedHeights;
     int rebuilds = 0;
     bool bodyBounded = true;
     for (long step = 1; step <= kSteps; ++step) {
-        g_body->Step(kStepSeconds);
-        if (bodyBounded && !RecordBody(*g_body, g_dropHeight, &bodyExtremes)) {
+        demo.body->Step(kStepSeconds);
+        if (bodyBounded && !RecordBody(*demo.body, demo.dropHeight, &bodyExtremes)) {
             bodyBounded = false;
-            divergedHeights.insert(g_dropHeight);
+            divergedHeights.insert(demo.dropHeight);
         }
         if (step % kRebuildEvery == 0) {
             if (bodyBounded) extremes = bodyExtremes;
             else bodyExtremes = extremes;
-            WndProc(hwnd, WM_KEYDOWN, VK_F1, 0);  // the real rebuild: new body, next height
-            ASSERT_NE(g_body, nullptr);
+            app::WndProc(hwnd, WM_KEYDOWN, VK_F1, 0);  // the real rebuild: new body, next height
+            ASSERT_NE(demo.body, nullptr);
             ++rebuilds;
             bodyBounded = true;
         }
@@ -89,17 +90,18 @@ TEST(Soak, TenMillionStepsWithARebuildEveryFiftyThousandStayFiniteAndBounded) {
 }
 
 TEST(Soak, FramesOfADivergedBodyKeepBeingDrawnUntilTheClosePath) {
+    app::Demo demo;
     // The fourth F1 builds the body at the diverging height; it reaches NaN near frame
     // 14,750, so the last frames draw lines through non-finite points.
     constexpr int kFrames = 15'000;
     d3d9sw::SetCallLogging(false);
     platform::UseFixedRateCounter(100.0);
     bool diverged = false;
-    const int result = demo_test::RunHeadless([&](int frame) {
-        if (frame <= 4) platform::InjectKeyDown(g_hwnd, VK_F1);
+    const int result = demo_test::RunHeadless(demo, [&](int frame) {
+        if (frame <= 4) platform::InjectKeyDown(demo.hwnd, VK_F1);
         if (frame == kFrames + 1) {
-            diverged = g_dropHeight == kDivergingDropHeight && std::isnan(g_body->masses[0].position.x);
-            PostMessageA(g_hwnd, WM_CLOSE, 0, 0);
+            diverged = demo.dropHeight == kDivergingDropHeight && std::isnan(demo.body->masses[0].position.x);
+            PostMessageA(demo.hwnd, WM_CLOSE, 0, 0);
         }
     });
     EXPECT_EQ(result, 0);
@@ -128,6 +130,7 @@ std::string RandomInputScript(std::uint32_t seed, int frames) {
 }
 
 TEST(Soak, HundredThousandHeadlessFramesOfRandomInputEndCleanly) {
+    app::Demo demo;
     constexpr int kFrames = 100'000;
     std::vector<launcher::ScriptedInput> inputs;
     std::string error;
@@ -140,16 +143,16 @@ TEST(Soak, HundredThousandHeadlessFramesOfRandomInputEndCleanly) {
     bool finiteAtEnd = false;
     Extremes extremes;
     render::Camera cameraAtEnd;
-    const int result = demo_test::RunHeadless([&](int frame) {
+    const int result = demo_test::RunHeadless(demo, [&](int frame) {
         for (; next < inputs.size() && inputs[next].frame == static_cast<std::uint64_t>(frame); ++next)
-            launcher::InjectScriptedInput(g_hwnd, inputs[next]);
+            launcher::InjectScriptedInput(demo.hwnd, inputs[next]);
         if (frame == kFrames + 1) {
-            const render::Camera& camera = *g_camera;
+            const render::Camera& camera = *demo.camera;
             cameraAtEnd = camera;
             finiteAtEnd = std::isfinite(camera.x) && std::isfinite(camera.y) && std::isfinite(camera.z) &&
-                          std::isfinite(camera.yaw) && std::isfinite(camera.pitch) && g_body != nullptr &&
-                          RecordBody(*g_body, g_dropHeight, &extremes);
-            PostMessageA(g_hwnd, WM_CLOSE, 0, 0);
+                          std::isfinite(camera.yaw) && std::isfinite(camera.pitch) && demo.body != nullptr &&
+                          RecordBody(*demo.body, demo.dropHeight, &extremes);
+            PostMessageA(demo.hwnd, WM_CLOSE, 0, 0);
         }
     });
     EXPECT_EQ(result, 0);

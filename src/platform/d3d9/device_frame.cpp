@@ -2,7 +2,7 @@
 #include "d3d9/device.h"
 
 #include "d3d9/rasterizer.h"
-#include "win32/shell.h"
+#include "d3d9/window_sink.h"
 
 #include <algorithm>
 #include <cstring>
@@ -91,8 +91,8 @@ HRESULT Device::PresentFrame(const RECT* sourceRect, const RECT* destRect, HWND 
     HWND window = destWindowOverride   ? destWindowOverride
                   : parameters_.hDeviceWindow ? parameters_.hDeviceWindow
                                               : focusWindow_;
-    if (!window || !IsWindow(window)) return D3DERR_INVALIDCALL;
-    platform::PresentToWindow(window, reinterpret_cast<const std::uint8_t*>(color_.data()), width_, height_);
+    if (!SinkIsWindow(window)) return D3DERR_INVALIDCALL;
+    SinkPresent(window, reinterpret_cast<const std::uint8_t*>(color_.data()), width_, height_);
     return D3D_OK;
 }
 

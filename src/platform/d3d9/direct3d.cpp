@@ -4,6 +4,7 @@
 #include "d3d9/direct3d.h"
 
 #include "d3d9/device.h"
+#include "d3d9/window_sink.h"
 
 #include <cstring>
 #include <new>
@@ -35,10 +36,10 @@ bool IsBackBufferFormat(D3DFORMAT format) {
 HRESULT ResolveBackBufferSize(HWND focusWindow, D3DPRESENT_PARAMETERS* parameters) {
     if (parameters->BackBufferWidth != 0 && parameters->BackBufferHeight != 0) return D3D_OK;
     HWND window = parameters->hDeviceWindow ? parameters->hDeviceWindow : focusWindow;
-    RECT client{};
-    if (!window || !GetClientRect(window, &client)) return D3DERR_INVALIDCALL;
-    if (parameters->BackBufferWidth == 0) parameters->BackBufferWidth = static_cast<UINT>(client.right - client.left);
-    if (parameters->BackBufferHeight == 0) parameters->BackBufferHeight = static_cast<UINT>(client.bottom - client.top);
+    UINT clientWidth = 0, clientHeight = 0;
+    if (!SinkClientSize(window, &clientWidth, &clientHeight)) return D3DERR_INVALIDCALL;
+    if (parameters->BackBufferWidth == 0) parameters->BackBufferWidth = clientWidth;
+    if (parameters->BackBufferHeight == 0) parameters->BackBufferHeight = clientHeight;
     return D3D_OK;
 }
 

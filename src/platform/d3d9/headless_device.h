@@ -1,4 +1,5 @@
-// Creating a software Direct3D 9 device with no window, for programs and libraries that
+// Presentation parameters for the usual windowed device, and creating a software
+// Direct3D 9 device with no window, for programs and libraries that
 // only build geometry or render into the back buffer (a consumer of Facet needs a device
 // to create meshes on).
 #pragma once
@@ -6,6 +7,11 @@
 #include "d3d9/d3d9.h"
 
 namespace d3d9sw {
+
+// Presentation parameters of a windowed device that presents at once and discards its
+// back buffer, with a D24S8 depth-stencil buffer. A zero side takes the window's client
+// size at creation.
+D3DPRESENT_PARAMETERS WindowedPresentParameters(UINT width, UINT height, D3DFORMAT backBufferFormat);
 
 // Creates a windowed software device whose back buffer is `width` x `height` pixels
 // (X8R8G8B8, with a D24S8 depth-stencil buffer, software vertex processing) and stores

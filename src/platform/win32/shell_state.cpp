@@ -1,7 +1,5 @@
 #include "win32/shell_state.h"
 
-#include <cctype>
-
 namespace platform::detail {
 
 namespace {
@@ -14,7 +12,12 @@ constexpr std::uintptr_t kHandleStep = 4;
 ShellState& State() {
     // Never destroyed: a window the program leaves open (quitting without destroying it)
     // stays owned by the shell, SDL window included, until the process ends.
-    static ShellState* const state = new ShellState;
+    static ShellState* const state = [] {
+        // Every window a device may be made for exists only after this, so devices learn
+        // of windows from here on.
+        RegisterDeviceSink();
+        return new ShellState;
+    }();
     return *state;
 }
 
@@ -64,15 +67,6 @@ LPARAM KeyDownLParam(bool isRepeat) {
 LPARAM KeyUpLParam() {
     // Repeat count 1, previous state down (bit 30), transition state up (bit 31).
     return static_cast<LPARAM>(static_cast<DWORD>(1u | (1u << 30) | (1u << 31)));
-}
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
 }
 
 }  // namespace platform::detail

@@ -7,6 +7,7 @@
 // handle is derived from its window handle, so each window has exactly one.
 #pragma once
 
+#include "win32/names.h"
 #include "win32/shell.h"
 
 #include <cstdint>
@@ -59,6 +60,8 @@ struct Window {
     DisplayWindow* display = nullptr;
     // The display window shows an older composition than the current one.
     bool displayStale = false;
+    // The value the owner keeps with GWLP_USERDATA.
+    LONG_PTR userData = 0;
 };
 
 struct ShellState {
@@ -75,6 +78,9 @@ struct ShellState {
 };
 
 ShellState& State();
+
+// Makes the shell the software device's window sink (device_sink.cpp).
+void RegisterDeviceSink();
 
 // The live window for a handle, or null.
 Window* FindWindow(HWND hwnd);
@@ -93,7 +99,5 @@ LPARAM MouseLParam(int x, int y);
 LPARAM KeyDownLParam(bool isRepeat);
 LPARAM KeyUpLParam();
 
-// Case-insensitive ASCII comparison, as Win32 names compare.
-bool EqualsIgnoringCase(const std::string& a, const std::string& b);
 
 }  // namespace platform::detail

@@ -101,7 +101,7 @@ BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD) {
 }
 
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
-                     int height, HWND, HMENU menu, HINSTANCE, LPVOID) {
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
     const auto* windowClass = FindClass(className);
     if (!windowClass) return nullptr;
 
@@ -130,7 +130,19 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     AttachBackend(window);
 
     // The creation message arrives before the call returns; -1 refuses the window.
-    if (window.procedure(window.handle, WM_CREATE, 0, 0) == -1) {
+    CREATESTRUCTA creation{param,
+                           instance,
+                           menu,
+                           parent,
+                           height,
+                           width,
+                           window.y,
+                           window.x,
+                           static_cast<LONG>(style),
+                           windowName,
+                           className,
+                           exStyle};
+    if (window.procedure(window.handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&creation)) == -1) {
         DestroyWindow(reinterpret_cast<HWND>(value));
         return nullptr;
     }
@@ -185,6 +197,20 @@ BOOL GetClientRect(HWND hwnd, RECT* rect) {
     if (!window || !rect) return FALSE;
     *rect = RECT{0, 0, window->clientWidth, window->clientHeight};
     return TRUE;
+}
+
+LONG_PTR GetWindowLongPtrA(HWND hwnd, int index) {
+    const Window* window = platform::detail::FindWindow(hwnd);
+    return window != nullptr && index == GWLP_USERDATA ? window->userData : 0;
+}
+
+// Answers the previous value, as Win32 does.
+LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
+    Window* window = platform::detail::FindWindow(hwnd);
+    if (window == nullptr || index != GWLP_USERDATA) return 0;
+    const LONG_PTR previous = window->userData;
+    window->userData = value;
+    return previous;
 }
 
 LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM, LPARAM) {
