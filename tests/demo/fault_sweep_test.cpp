@@ -125,7 +125,6 @@ bool CanFail(const std::string& method) {
 }
 
 TEST(FaultSweep, EveryFailingDeviceCallStillEndsThroughTheClosePathWithTheOverlay) {
-    app::Demo demo;
     bool crashed = false;
     // The calls before a faulted index are the baseline's, so the baseline's method
     // list tells which call each index fails.

@@ -8,7 +8,7 @@
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
-#include <cstdio>
+#include <string>
 
 namespace platform::detail {
 
@@ -22,6 +22,7 @@ namespace {
 constexpr const char* kCanvas = "#canvas";
 // The one window on the canvas; input goes to it.
 DisplayWindow* g_shown = nullptr;
+std::string g_unavailableReason;
 
 // clang-format off
 EM_JS(int, CanvasPresent, (), {
@@ -112,7 +113,7 @@ Backend DisplayBackendKind() { return Backend::Web; }
 
 bool OpenDisplay() {
     if (CanvasPresent()) return true;
-    std::fprintf(stderr, "springdrop: the page has no canvas with id \"canvas\"; using a headless window\n");
+    g_unavailableReason = "the page has no canvas with id \"canvas\"";
     return false;
 }
 
@@ -150,3 +151,9 @@ void PumpDisplayEvents() {}
 bool WaitForDisplayEvent(int) { return false; }
 
 }  // namespace platform::detail
+
+namespace platform {
+
+std::string DisplayUnavailableReason() { return detail::g_unavailableReason; }
+
+}  // namespace platform

@@ -13,8 +13,8 @@ namespace platform::detail {
 // What ActiveBackend reports for a window that has a display window.
 Backend DisplayBackendKind();
 
-// Opens the display once per process. False when there is none to open; one line then
-// goes to stderr and windows fall back to headless.
+// Opens the display once per process. False when there is none to open; windows then
+// fall back to headless and DisplayUnavailableReason (shell.h) says why.
 bool OpenDisplay();
 
 // A display window with the client size and title of `window`; null on failure.
