@@ -19,16 +19,20 @@ int RunDemo(Demo& demo, HINSTANCE instance, int cmdShow) {
     if (RegisterWindowClass(demo, instance) == 0) return 0;
     if (CreateMainWindow(demo, instance, cmdShow) == 0) return 0;
 
-    for (;;) {
-        if (PeekMessageA(&demo.msg, nullptr, 0, 0, PM_NOREMOVE)) {
-            if (GetMessageA(&demo.msg, nullptr, 0, 0) == 0) break;
-            TranslateMessage(&demo.msg);
-            DispatchMessageA(&demo.msg);
-        } else {
-            RenderFrame(demo);
-        }
+    while (RunLoopTurn(demo) != LoopTurn::Quit) {
     }
     return static_cast<int>(demo.msg.wParam);
+}
+
+LoopTurn RunLoopTurn(Demo& demo) {
+    if (!PeekMessageA(&demo.msg, nullptr, 0, 0, PM_NOREMOVE)) {
+        RenderFrame(demo);
+        return LoopTurn::Frame;
+    }
+    if (GetMessageA(&demo.msg, nullptr, 0, 0) == 0) return LoopTurn::Quit;
+    TranslateMessage(&demo.msg);
+    DispatchMessageA(&demo.msg);
+    return LoopTurn::Message;
 }
 
 int RegisterWindowClass(Demo& demo, HINSTANCE instance) {

@@ -18,6 +18,12 @@ extern const char kWindowTitle[];
 // else the quit message's code.
 int RunDemo(Demo& demo, HINSTANCE instance, int cmdShow);
 
+// One turn of the message loop: the waiting message handed to the window procedure, or a
+// frame rendered when none is waiting; Quit once the quit message has arrived. A page
+// that draws one frame per animation frame runs turns until one renders a frame.
+enum class LoopTurn { Message, Frame, Quit };
+LoopTurn RunLoopTurn(Demo& demo);
+
 // Registers the window class; returns its atom widened to int, 0 on failure.
 int RegisterWindowClass(Demo& demo, HINSTANCE instance);
 

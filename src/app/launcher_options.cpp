@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 
 namespace launcher {
@@ -32,9 +33,13 @@ std::string FormatRate(double rate) {
 }
 
 bool ParseRate(const std::string& text, double* value, std::string* error) {
-    const char* end = text.data() + text.size();
-    const auto [stop, failure] = std::from_chars(text.data(), end, *value);
-    if (text.empty() || failure != std::errc() || stop != end || !std::isfinite(*value) || !(*value > 0.0)) {
+    // A plain decimal number. strtod rather than from_chars, which not every standard
+    // library provides for floating point; the character check keeps out what strtod
+    // would read beyond that (leading blanks, a plus sign, hexadecimal, inf and nan).
+    const bool plainDecimal = !text.empty() && text.find_first_not_of("0123456789.eE-") == std::string::npos;
+    char* stop = nullptr;
+    if (plainDecimal) *value = std::strtod(text.c_str(), &stop);
+    if (!plainDecimal || stop != text.c_str() + text.size() || !std::isfinite(*value) || !(*value > 0.0)) {
         *error = "--fixed-fps needs a rate above 0, not \"" + text + "\"";
         return false;
     }

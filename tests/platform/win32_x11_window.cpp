@@ -88,7 +88,7 @@ TEST(Win32X11Window, RealWindowShowsFrameTextTitleAndDeliversInput) {
                                 rect.bottom - rect.top, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(hwnd, nullptr);
     ASSERT_EQ(platform::ActiveBackend(), platform::Backend::Sdl);
-    SDL_Window* native = platform::detail::NativeWindow(platform::detail::FindWindow(hwnd)->sdl);
+    SDL_Window* native = platform::detail::NativeWindow(platform::detail::FindWindow(hwnd)->display);
     EXPECT_STREQ(SDL_GetWindowTitle(native), "높이에 따른( F1 = Reset )");
 
     ShowWindow(hwnd, SW_SHOW);

@@ -1,6 +1,6 @@
 #include "win32/composition.h"
 
-#include "win32/sdl_backend.h"
+#include "win32/display_backend.h"
 #include "win32/text_renderer.h"
 
 #include <cstring>
@@ -52,7 +52,7 @@ void ComposeClientImage(const Window& window, Image* out) {
     out->width = window.frame.width;
     out->height = window.frame.height;
     out->rgba.resize(window.frame.rgba->size());
-    ComposeInto(window, PixelRows{out->rgba.data(), out->width, out->height, static_cast<std::size_t>(out->width) * 4});
+    ComposeInto(window, RowsOf(*out));
 }
 
 void ResizeClient(Window& window, int width, int height) {
@@ -62,17 +62,17 @@ void ResizeClient(Window& window, int width, int height) {
 }
 
 void RefreshDisplay(Window& window, bool force) {
-    if (!window.sdl) return;
-    if (!force && MillisecondsSinceDisplay(window.sdl) < kDisplayIntervalMs) {
+    if (!window.display) return;
+    if (!force && MillisecondsSinceDisplay(window.display) < kDisplayIntervalMs) {
         window.displayStale = true;
         return;
     }
     // The frame goes straight from the presented buffer into the window's texture, and the
     // text is drawn there: one upload per display.
-    const PixelRows texture = BeginDisplay(window.sdl, window.frame.width, window.frame.height);
+    const PixelRows texture = BeginDisplay(window.display, window.frame.width, window.frame.height);
     if (texture.rgba) {
         ComposeInto(window, texture);
-        EndDisplay(window.sdl);
+        EndDisplay(window.display);
     }
     window.displayStale = false;
 }

@@ -18,7 +18,7 @@ void ComposeClientImage(const Window& window, Image* out);
 // Changes the client size, resampling the kept frame to it.
 void ResizeClient(Window& window, int width, int height);
 
-// Shows the composed image in the window's SDL window. Unless forced, a window that
+// Shows the composed image in the window's display window. Unless forced, a window that
 // showed an image less than a frame interval ago is only marked stale; a later call
 // (forced or not) or RefreshStaleDisplays shows it.
 void RefreshDisplay(Window& window, bool force);

@@ -2,11 +2,11 @@
 // back until nothing else is waiting, dispatching to window procedures, the idle hook
 // and injected input.
 //
-// When the queue is empty, PeekMessageA and GetMessageA first move pending SDL events
-// into it, then call the idle hook, then look again. GetMessageA keeps doing so until a
-// message arrives, waiting on SDL events (or sleeping a millisecond per round when
-// headless) so an idle process does not spin.
-#include "win32/sdl_backend.h"
+// When the queue is empty, PeekMessageA and GetMessageA first move pending display
+// events into it, then call the idle hook, then look again. GetMessageA keeps doing so
+// until a message arrives, waiting on display events (or sleeping a millisecond per
+// round when it cannot wait on them) so an idle process does not spin.
+#include "win32/display_backend.h"
 #include "win32/shell_state.h"
 
 #include <chrono>
@@ -54,10 +54,10 @@ void RunIdleHook() {
     if (hook) hook();
 }
 
-// One look at the queue with the empty-queue rounds: SDL events, then the idle hook.
+// One look at the queue with the empty-queue rounds: display events, then the idle hook.
 bool LookWithRefill(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, bool remove) {
     if (TakeMessage(msg, hwnd, filterMin, filterMax, remove)) return true;
-    platform::detail::PumpSdlEvents();
+    platform::detail::PumpDisplayEvents();
     if (TakeMessage(msg, hwnd, filterMin, filterMax, remove)) return true;
     RunIdleHook();
     return TakeMessage(msg, hwnd, filterMin, filterMax, remove);
@@ -73,7 +73,7 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
 BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
     if (!msg) return -1;
     while (!LookWithRefill(msg, hwnd, filterMin, filterMax, true)) {
-        if (!platform::detail::WaitForSdlEvent(kWaitSliceMs))
+        if (!platform::detail::WaitForDisplayEvent(kWaitSliceMs))
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return msg->message == WM_QUIT ? FALSE : TRUE;

@@ -9,7 +9,7 @@
 
 namespace platform::detail {
 
-struct SdlWindow {
+struct DisplayWindow {
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
@@ -33,7 +33,7 @@ bool DisplayVariableSet() {
 
 Window* WindowForSdlId(Uint32 id) {
     for (auto& [value, window] : State().windows) {
-        if (window->sdl && window->sdl->id == id) return window.get();
+        if (window->display && window->display->id == id) return window.get();
     }
     return nullptr;
 }
@@ -115,7 +115,7 @@ void TranslateEvent(const SDL_Event& event) {
     }
 }
 
-bool EnsureTexture(SdlWindow* sdl, int width, int height) {
+bool EnsureTexture(DisplayWindow* sdl, int width, int height) {
     if (!sdl->renderer) {
         sdl->renderer = SDL_CreateRenderer(sdl->window, -1, SDL_RENDERER_SOFTWARE);
         if (!sdl->renderer) return false;
@@ -131,7 +131,9 @@ bool EnsureTexture(SdlWindow* sdl, int width, int height) {
 
 }  // namespace
 
-bool OpenSdlVideo() {
+Backend DisplayBackendKind() { return Backend::Sdl; }
+
+bool OpenDisplay() {
     if (g_video != VideoState::Untried) return g_video == VideoState::Open;
     g_video = VideoState::Unavailable;
     if (!DisplayVariableSet()) {
@@ -163,19 +165,19 @@ bool OpenSdlVideo() {
     return true;
 }
 
-SdlWindow* CreateSdlWindow(const Window& window) {
+DisplayWindow* CreateDisplayWindow(const Window& window) {
     Uint32 flags = SDL_WINDOW_HIDDEN;
     if (window.style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
     SDL_Window* native = SDL_CreateWindow(window.titleUtf8.c_str(), window.x, window.y, window.clientWidth,
                                           window.clientHeight, flags);
     if (!native) return nullptr;
-    auto* sdl = new SdlWindow;
+    auto* sdl = new DisplayWindow;
     sdl->window = native;
     sdl->id = SDL_GetWindowID(native);
     return sdl;
 }
 
-void DestroySdlWindow(SdlWindow* sdl) {
+void DestroyDisplayWindow(DisplayWindow* sdl) {
     if (!sdl) return;
     if (sdl->texture) SDL_DestroyTexture(sdl->texture);
     if (sdl->renderer) SDL_DestroyRenderer(sdl->renderer);
@@ -183,16 +185,16 @@ void DestroySdlWindow(SdlWindow* sdl) {
     delete sdl;
 }
 
-void SetSdlWindowVisible(SdlWindow* sdl, bool visible) {
+void SetDisplayWindowVisible(DisplayWindow* sdl, bool visible) {
     if (visible)
         SDL_ShowWindow(sdl->window);
     else
         SDL_HideWindow(sdl->window);
 }
 
-SDL_Window* NativeWindow(SdlWindow* sdl) { return sdl ? sdl->window : nullptr; }
+SDL_Window* NativeWindow(DisplayWindow* sdl) { return sdl ? sdl->window : nullptr; }
 
-PixelRows BeginDisplay(SdlWindow* sdl, int width, int height) {
+PixelRows BeginDisplay(DisplayWindow* sdl, int width, int height) {
     sdl->lastDisplayTicks = SDL_GetTicks64();
     void* pixels = nullptr;
     int pitch = 0;
@@ -202,25 +204,25 @@ PixelRows BeginDisplay(SdlWindow* sdl, int width, int height) {
     return PixelRows{static_cast<std::uint8_t*>(pixels), width, height, static_cast<std::size_t>(pitch)};
 }
 
-void EndDisplay(SdlWindow* sdl) {
+void EndDisplay(DisplayWindow* sdl) {
     SDL_UnlockTexture(sdl->texture);
     SDL_RenderClear(sdl->renderer);
     SDL_RenderCopy(sdl->renderer, sdl->texture, nullptr, nullptr);
     SDL_RenderPresent(sdl->renderer);
 }
 
-std::uint64_t MillisecondsSinceDisplay(const SdlWindow* sdl) {
+std::uint64_t MillisecondsSinceDisplay(const DisplayWindow* sdl) {
     return SDL_GetTicks64() - sdl->lastDisplayTicks;
 }
 
-void PumpSdlEvents() {
+void PumpDisplayEvents() {
     if (g_video != VideoState::Open) return;
     SDL_Event event;
     while (SDL_PollEvent(&event)) TranslateEvent(event);
     RefreshStaleDisplays();
 }
 
-bool WaitForSdlEvent(int timeoutMs) {
+bool WaitForDisplayEvent(int timeoutMs) {
     if (g_video != VideoState::Open) return false;
     SDL_Event event;
     if (SDL_WaitEventTimeout(&event, timeoutMs)) TranslateEvent(event);

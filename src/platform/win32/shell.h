@@ -16,9 +16,10 @@
 namespace platform {
 
 enum class Backend {
-    Auto,      // SDL2 window when a display can be opened, headless otherwise
+    Auto,      // the display backend's window when a display can be opened, else headless
     Sdl,       // SDL2 window; falls back to headless when no display can be opened
-    Headless,  // no SDL video at all
+    Headless,  // no display at all
+    Web,       // the page's canvas (the WebAssembly build's display backend)
 };
 
 // Chooses the backend for windows created after the call.

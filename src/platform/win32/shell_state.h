@@ -21,7 +21,7 @@
 
 namespace platform::detail {
 
-struct SdlWindow;  // the backend's view of a real window (sdl_backend.h)
+struct DisplayWindow;  // the display backend's view of a shown window (display_backend.h)
 
 // One TextOutA call whose text is still visible: the code points of its complete
 // characters, drawn with its top-left corner at (x, y).
@@ -46,6 +46,11 @@ struct PixelRows {
     int height = 0;
     std::size_t pitch = 0;
 };
+
+// The rows of `image`, to draw into.
+inline PixelRows RowsOf(Image& image) {
+    return PixelRows{image.rgba.data(), image.width, image.height, static_cast<std::size_t>(image.width) * 4};
+}
 
 struct WindowClass {
     std::string name;
@@ -72,9 +77,9 @@ struct Window {
     SharedImage frame;
     // Current text runs keyed by (y, x): a new run at the same place replaces the old.
     std::map<std::pair<int, int>, TextRun> textRuns;
-    // Non-null when the window is shown through SDL.
-    SdlWindow* sdl = nullptr;
-    // The SDL window shows an older composition than the current one.
+    // Non-null when the window is shown through the display backend.
+    DisplayWindow* display = nullptr;
+    // The display window shows an older composition than the current one.
     bool displayStale = false;
     // The value the owner keeps with GWLP_USERDATA.
     LONG_PTR userData = 0;

@@ -1,5 +1,5 @@
-// GDI text drawing: black glyphs on an opaque white box, rendered with FreeType from a
-// font that covers Hangul, found through fontconfig.
+// GDI text drawing: black glyphs on an opaque white box, from a glyph source (a font
+// that covers Hangul).
 //
 // Draw guarantees: the box spans the run's total advance and one line height from the
 // given top-left corner; glyphs are blended black over it by their coverage; a
@@ -7,20 +7,22 @@
 // rendered once and cached, so redrawing the same runs every frame costs only blending.
 #pragma once
 
+#include "win32/glyph_source.h"
 #include "win32/shell_state.h"
 
 #include <memory>
-#include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace platform::detail {
 
+// Height of one line of text in pixels: the font's ascender plus descender.
+constexpr int kTextLineHeight = 16;
+
 class TextRenderer {
 public:
-    // Renders with the font file at `fontPath`; an empty or unreadable path means no
-    // font, and every visible character becomes a box.
-    explicit TextRenderer(const std::string& fontPath);
-    ~TextRenderer();
+    // Renders from `glyphs`; without a source every visible character becomes a box.
+    explicit TextRenderer(std::unique_ptr<GlyphSource> glyphs);
     TextRenderer(const TextRenderer&) = delete;
     TextRenderer& operator=(const TextRenderer&) = delete;
 
@@ -30,19 +32,16 @@ public:
     int Advance(std::u32string_view text);
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+    Glyph MissingGlyph(char32_t code) const;
+    const Glyph& Get(char32_t code);
+
+    std::unique_ptr<GlyphSource> source_;
+    int ascent_ = 12;
+    std::unordered_map<char32_t, Glyph> glyphs_;
 };
 
-// The font file that fontconfig matches for Korean text, and whether it has Hangul.
-struct FontChoice {
-    std::string path;  // empty when fontconfig finds no font at all
-    bool hasHangul = false;
-};
-FontChoice FindHangulFont();
-
-// The renderer TextOutA uses, created on first use from FindHangulFont. When the font
-// has no Hangul, exactly one warning line goes to stderr.
+// The renderer TextOutA uses, created on first use from the build's glyph source. When
+// that has no Hangul, exactly one warning line goes to stderr.
 TextRenderer& GdiTextRenderer();
 
 }  // namespace platform::detail

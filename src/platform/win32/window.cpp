@@ -3,7 +3,7 @@
 // synchronously, and the default window procedure.
 #include "win32/composition.h"
 #include "win32/cp949.h"
-#include "win32/sdl_backend.h"
+#include "win32/display_backend.h"
 #include "win32/shell_state.h"
 
 #include <algorithm>
@@ -51,9 +51,9 @@ const platform::detail::WindowClass* FindClass(LPCSTR name) {
 void AttachBackend(Window& window) {
     auto& state = State();
     state.activeBackend = platform::Backend::Headless;
-    if (state.requestedBackend == platform::Backend::Headless || !platform::detail::OpenSdlVideo()) return;
-    window.sdl = platform::detail::CreateSdlWindow(window);
-    if (window.sdl) state.activeBackend = platform::Backend::Sdl;
+    if (state.requestedBackend == platform::Backend::Headless || !platform::detail::OpenDisplay()) return;
+    window.display = platform::detail::CreateDisplayWindow(window);
+    if (window.display) state.activeBackend = platform::detail::DisplayBackendKind();
 }
 
 }  // namespace
@@ -161,8 +161,8 @@ BOOL ShowWindow(HWND hwnd, int cmdShow) {
     if (!window) return FALSE;
     const BOOL wasVisible = window->visible ? TRUE : FALSE;
     window->visible = cmdShow != SW_HIDE;
-    if (window->sdl) {
-        platform::detail::SetSdlWindowVisible(window->sdl, window->visible);
+    if (window->display) {
+        platform::detail::SetDisplayWindowVisible(window->display, window->visible);
         if (window->visible) platform::detail::RefreshDisplay(*window, true);
     }
     return wasVisible;
@@ -188,7 +188,7 @@ BOOL DestroyWindow(HWND hwnd) {
     // Messages still queued for the window go with it.
     std::erase_if(state.queue, [hwnd](const MSG& msg) { return msg.hwnd == hwnd; });
     auto found = state.windows.find(reinterpret_cast<std::uintptr_t>(hwnd));
-    platform::detail::DestroySdlWindow(found->second->sdl);
+    platform::detail::DestroyDisplayWindow(found->second->display);
     state.windows.erase(found);
     return TRUE;
 }
