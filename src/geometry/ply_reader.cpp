@@ -75,6 +75,7 @@ struct Header {
     MeshFileEncoding encoding = MeshFileEncoding::Text;
     std::vector<Element> elements;
     std::size_t bodyStart = 0;
+    std::uint64_t headerLines = 0;
     std::uint64_t vertexCount = 0;
 };
 
@@ -200,7 +201,7 @@ class BodyReader {
 public:
     BodyReader(const char* name, const char* bytes, std::size_t size, const Header& header)
         : name_(name), bytes_(bytes), size_(size), encoding_(header.encoding), offset_(header.bodyStart),
-          text_(name, bytes, size, header.bodyStart) {}
+          text_(name, bytes, size, header.bodyStart, header.headerLines) {}
 
     std::size_t Offset() const { return encoding_ == MeshFileEncoding::Text ? text_.Offset() : offset_; }
 
@@ -359,6 +360,7 @@ bool ReadPlyContents(const char* name, const char* bytes, std::size_t size, cons
             return scanner.Fail(error, "the format line must come before the elements");
     }
     header.bodyStart = scanner.Offset();
+    header.headerLines = scanner.LineNumber();
     if (!CheckHeader(scanner, &header, error)) {
         *error = std::string(name) + ": " + *error;
         return false;

@@ -15,8 +15,10 @@ namespace facet {
 
 class TextScanner {
 public:
-    TextScanner(const char* name, const char* bytes, std::size_t size, std::size_t start = 0)
-        : name_(name), bytes_(bytes), size_(size), next_(start) {}
+    // Scans from byte `start`, which begins the line after line `linesBefore`.
+    TextScanner(const char* name, const char* bytes, std::size_t size, std::size_t start = 0,
+                std::uint64_t linesBefore = 0)
+        : name_(name), bytes_(bytes), size_(size), next_(start), lineNumber_(linesBefore) {}
 
     // Moves to the next line; false at the end of the input. With `commentMark` set, the
     // line ends at the first such character.
@@ -49,7 +51,7 @@ private:
     std::size_t lineStart_ = 0;
     std::size_t lineEnd_ = 0;
     std::size_t cursor_ = 0;
-    std::uint64_t lineNumber_ = 0;
+    std::uint64_t lineNumber_;
 };
 
 // "'word'" with control bytes escaped and the length capped, for refusal texts.
