@@ -1,16 +1,16 @@
 // Mesh::AdjacencyFromPointReps: for each edge of each face, the face across it, found by
 // matching directed edges between point representatives (or vertex indices).
 //
-// Every face with three different keys records its three directed edges in a hash table
-// of max(1, V/3) buckets chosen by the edge's start key. The records of a bucket sit
-// together, newest first, so that among several faces on one edge the newest recorded
-// wins a tie. Faces are then matched in visiting order: an edge a→b pairs with a recorded
-// b→a of another face, and both records leave the table (their adjacency entries are
-// written). An edge shared by more than two faces pairs with the face whose unit normal
-// is closest to the current face's. Memory: 12 bytes per directed edge, one word per
-// bucket. The keys and the face-edge numbers live in two arrays: a bucket scan reads only
-// the keys, and each array stays small enough for the allocator to reuse its memory from
-// one call to the next instead of mapping (and faulting in) fresh pages every time.
+// Each visited face's three keys are looked up once and kept. Every face with three
+// different keys records its three directed edges in a table with one bucket per key,
+// chosen by the edge's start key; a bucket holds its records together, newest first, so
+// that among several faces on one edge the newest recorded wins a tie (the order among
+// the records of one start key is all the tie rule looks at). Faces are then matched in
+// visiting order: an edge a→b pairs with a recorded b→a of another face, and both records
+// leave the table (their adjacency entries are written). An edge shared by more than two
+// faces pairs with the face whose unit normal is closest to the current face's. Memory:
+// 12 bytes of keys per face, 8 bytes per directed edge (its end key and face-edge number,
+// side by side for the bucket scan) and 4 bytes per bucket.
 #include "facet/math.h"
 #include "geometry/face_order.h"
 #include "geometry/mesh_object.h"
@@ -25,9 +25,10 @@ namespace facet {
 
 namespace {
 
-struct EdgeKeys {
-    DWORD start;
+// A recorded edge; its start key is the bucket it sits in.
+struct EdgeRecord {
     DWORD end;
+    DWORD faceEdge;
 };
 
 // The adjacency array is addressed by 32-bit face-edge numbers.
@@ -39,25 +40,31 @@ public:
     AdjacencyMatcher(const Index* indices, const BYTE* vertices, DWORD stride, DWORD vertexCount,
                      const DWORD* pointReps, const FaceOrder& order)
         : indices_(indices), vertices_(vertices), stride_(stride), vertexCount_(vertexCount),
-          pointReps_(pointReps), order_(order), bucketCount_(std::max<DWORD>(1, vertexCount / 3)) {}
+          pointReps_(pointReps), order_(order) {}
 
-    // True when every group lies within the faces and every visited face's corners and
-    // their representatives are below the vertex count.
-    bool IsValid() const {
-        if (!order_.IsWithinFaces()) return false;
-        return order_.ForEach([&](DWORD face) {
+    // Looks up every visited face's keys. D3DERR_INVALIDCALL unless every group lies
+    // within the faces and every visited face's corners and their representatives are
+    // below the vertex count; E_OUTOFMEMORY when the keys cannot be kept.
+    HRESULT ReadKeys() {
+        if (!order_.IsWithinFaces()) return D3DERR_INVALIDCALL;
+        if (order_.faceCount > kMaxFaces) return E_OUTOFMEMORY;
+        faceKeys_.reset(new (std::nothrow) Keys[order_.faceCount]);
+        if (faceKeys_ == nullptr) return E_OUTOFMEMORY;
+        const bool valid = order_.ForEach([&](DWORD face) {
             if (IsSkipped(face)) return true;
             for (DWORD corner = 0; corner < 3; ++corner) {
                 const DWORD index = indices_[3 * face + corner];
                 if (index >= vertexCount_) return false;
-                if (pointReps_ != nullptr && pointReps_[index] >= vertexCount_) return false;
+                const DWORD key = pointReps_ != nullptr ? pointReps_[index] : index;
+                if (key >= vertexCount_) return false;
+                faceKeys_[face].key[corner] = key;
             }
             return true;
         });
+        return valid ? D3D_OK : D3DERR_INVALIDCALL;
     }
 
     HRESULT Match(DWORD* adjacency) {
-        if (order_.faceCount > kMaxFaces) return E_OUTOFMEMORY;
         const HRESULT result = RecordEdges();
         if (FAILED(result)) return result;
         std::fill(adjacency, adjacency + std::size_t{3} * order_.faceCount, NoNeighbour);
@@ -75,35 +82,24 @@ private:
 
     bool IsSkipped(DWORD face) const { return indices_[3 * face] == MeshObject<Index>::kEmptyIndex; }
 
-    Keys KeysOf(DWORD face) const {
-        Keys keys;
-        for (DWORD corner = 0; corner < 3; ++corner) {
-            const DWORD index = indices_[3 * face + corner];
-            keys.key[corner] = pointReps_ != nullptr ? pointReps_[index] : index;
-        }
-        return keys;
-    }
-
-    DWORD BucketOf(DWORD key) const { return key % bucketCount_; }
+    const Keys& KeysOf(DWORD face) const { return faceKeys_[face]; }
 
     // Lays the records out bucket by bucket, newest first within a bucket: each bucket's
-    // bound starts at its end and moves down to its start as the bucket is filled.
+    // bound starts at its end and moves down to its start as the bucket is filled. The
+    // records number at most three per face, so 32-bit bounds hold them.
     HRESULT RecordEdges() {
-        bucketStart_.reset(new (std::nothrow) std::size_t[bucketCount_ + 1]);
+        const std::size_t buckets = vertexCount_;
+        bucketStart_.reset(new (std::nothrow) DWORD[buckets + 1]);
         if (bucketStart_ == nullptr) return E_OUTOFMEMORY;
-        std::fill(bucketStart_.get(), bucketStart_.get() + bucketCount_ + 1, std::size_t{0});
-        ForEachRecordedEdge([&](DWORD, const Keys& keys, DWORD edge) { ++bucketStart_[BucketOf(keys.key[edge])]; });
-        for (DWORD bucket = 1; bucket < bucketCount_; ++bucket) bucketStart_[bucket] += bucketStart_[bucket - 1];
-        bucketStart_[bucketCount_] = bucketStart_[bucketCount_ - 1];
+        std::fill(bucketStart_.get(), bucketStart_.get() + buckets + 1, DWORD{0});
+        ForEachRecordedEdge([&](DWORD, const Keys& keys, DWORD edge) { ++bucketStart_[keys.key[edge]]; });
+        for (std::size_t bucket = 1; bucket < buckets; ++bucket) bucketStart_[bucket] += bucketStart_[bucket - 1];
+        bucketStart_[buckets] = bucketStart_[buckets - 1];
 
-        const std::size_t recordCount = bucketStart_[bucketCount_];
-        edgeKeys_.reset(new (std::nothrow) EdgeKeys[recordCount]);
-        faceEdges_.reset(new (std::nothrow) DWORD[recordCount]);
-        if (edgeKeys_ == nullptr || faceEdges_ == nullptr) return E_OUTOFMEMORY;
+        records_.reset(new (std::nothrow) EdgeRecord[bucketStart_[buckets]]);
+        if (records_ == nullptr) return E_OUTOFMEMORY;
         ForEachRecordedEdge([&](DWORD face, const Keys& keys, DWORD edge) {
-            const std::size_t slot = --bucketStart_[BucketOf(keys.key[edge])];
-            edgeKeys_[slot] = {keys.key[edge], keys.key[(edge + 1) % 3]};
-            faceEdges_[slot] = 3 * face + edge;
+            records_[--bucketStart_[keys.key[edge]]] = {keys.key[(edge + 1) % 3], 3 * face + edge};
         });
         return D3D_OK;
     }
@@ -126,16 +122,14 @@ private:
     void MatchEdge(DWORD face, const Keys& keys, DWORD edge, DWORD* adjacency) const {
         const DWORD from = keys.key[edge];
         const DWORD to = keys.key[(edge + 1) % 3];
-        const DWORD bucket = BucketOf(to);
         constexpr DWORD kNone = NoNeighbour;
         DWORD chosen = kNone;  // the chosen record's face-edge number
         bool normalsCompared = false;
         float chosenDot = 0.0f;
         Vector3 faceNormal;
-        for (std::size_t slot = bucketStart_[bucket]; slot < bucketStart_[bucket + 1]; ++slot) {
-            const EdgeKeys& keysOfRecord = edgeKeys_[slot];
-            if (keysOfRecord.start != to || keysOfRecord.end != from) continue;
-            const DWORD faceEdge = faceEdges_[slot];
+        for (DWORD slot = bucketStart_[to]; slot < bucketStart_[to + 1]; ++slot) {
+            if (records_[slot].end != from) continue;
+            const DWORD faceEdge = records_[slot].faceEdge;
             if (faceEdge / 3 == face || adjacency[faceEdge] != NoNeighbour) continue;
             if (chosen == kNone) {
                 chosen = faceEdge;
@@ -184,10 +178,9 @@ private:
     DWORD vertexCount_;
     const DWORD* pointReps_;
     FaceOrder order_;
-    DWORD bucketCount_;
-    std::unique_ptr<std::size_t[]> bucketStart_;
-    std::unique_ptr<EdgeKeys[]> edgeKeys_;
-    std::unique_ptr<DWORD[]> faceEdges_;
+    std::unique_ptr<Keys[]> faceKeys_;
+    std::unique_ptr<DWORD[]> bucketStart_;
+    std::unique_ptr<EdgeRecord[]> records_;
 };
 
 }  // namespace
@@ -207,7 +200,8 @@ HRESULT MeshObject<Index>::AdjacencyFromPointReps(const DWORD* pointReps, DWORD*
     AdjacencyMatcher<Index> matcher(static_cast<const Index*>(indices), static_cast<const BYTE*>(vertices),
                                     vertexStride_, vertexCount_, pointReps,
                                     FaceOrder{groupTable_.get(), groupCount_, faceCount_});
-    result = matcher.IsValid() ? matcher.Match(adjacency) : D3DERR_INVALIDCALL;
+    result = matcher.ReadKeys();
+    if (SUCCEEDED(result)) result = matcher.Match(adjacency);
     UnlockVertices();
     UnlockIndices();
     return result;
