@@ -43,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Check(error.empty());
     Check(options.fixedFps == 0.0 ||
-          (std::isfinite(options.fixedFps) && options.fixedFps > 0.0 && options.fixedFps <= 10000000.0));
+          (std::isfinite(options.fixedFps) && options.fixedFps > 0.0 && options.fixedFps <= 10000000.0 &&
+           std::round(10000000.0 / options.fixedFps) <= 4294967295.0));
     for (std::size_t i = 1; i < options.inputs.size(); ++i)
         Check(options.inputs[i - 1].frame <= options.inputs[i].frame);
     return 0;

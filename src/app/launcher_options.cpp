@@ -4,14 +4,20 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <set>
 
 namespace launcher {
 
 namespace {
 
-// The counter counts 10,000,000 per second, so a faster fixed rate could not advance it.
-constexpr double kMaxFixedFps = 10000000.0;
+// The counter counts 10,000,000 a second and a fixed rate advances it a whole number of
+// counts per frame, which the frame timer measures as a 32-bit difference. So a rate is
+// kept only when 10,000,000 / rate rounds to a count between 1 and 2^32 - 1 that gives
+// the rate back to within a thousandth.
+constexpr double kCountsPerSecond = 10000000.0;
+constexpr double kMaxCountsPerFrame = 4294967295.0;
+constexpr double kRateTolerance = 1e-3;
 
 bool ParseFrameCount(const std::string& text, std::uint64_t* value) {
     const char* end = text.data() + text.size();
@@ -19,11 +25,34 @@ bool ParseFrameCount(const std::string& text, std::uint64_t* value) {
     return !text.empty() && failure == std::errc() && stop == end && *value >= 1;
 }
 
-bool ParseRate(const std::string& text, double* value) {
+std::string FormatRate(double rate) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "%.10g", rate);
+    return text;
+}
+
+bool ParseRate(const std::string& text, double* value, std::string* error) {
     const char* end = text.data() + text.size();
     const auto [stop, failure] = std::from_chars(text.data(), end, *value);
-    return !text.empty() && failure == std::errc() && stop == end && std::isfinite(*value) && *value > 0.0 &&
-           *value <= kMaxFixedFps;
+    if (text.empty() || failure != std::errc() || stop != end || !std::isfinite(*value) || !(*value > 0.0)) {
+        *error = "--fixed-fps needs a rate above 0, not \"" + text + "\"";
+        return false;
+    }
+    const double exactCounts = kCountsPerSecond / *value;
+    const double counts = std::round(exactCounts);
+    if (exactCounts < 1.0 || counts > kMaxCountsPerFrame) {
+        *error = "--fixed-fps needs a rate between " + FormatRate(kCountsPerSecond / kMaxCountsPerFrame) + " and " +
+                 FormatRate(kCountsPerSecond) + " frames a second, not \"" + text + "\"";
+        return false;
+    }
+    if (std::fabs(kCountsPerSecond / counts - *value) > kRateTolerance * *value) {
+        const double lower = kCountsPerSecond / std::ceil(exactCounts);
+        const double upper = kCountsPerSecond / std::floor(exactCounts);
+        *error = "--fixed-fps " + text + " cannot be kept by the frame clock (10000000 counts a second, a whole " +
+                 "number per frame); the nearest rates are " + FormatRate(lower) + " and " + FormatRate(upper);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -75,10 +104,7 @@ LauncherAction ParseLauncherOptions(int argc, const char* const* argv, LauncherO
                 return LauncherAction::Fail;
             }
         } else if (name == "--fixed-fps") {
-            if (!ParseRate(value, &options->fixedFps)) {
-                *error = "--fixed-fps needs a rate above 0 and at most 10000000, not \"" + value + "\"";
-                return LauncherAction::Fail;
-            }
+            if (!ParseRate(value, &options->fixedFps, error)) return LauncherAction::Fail;
         } else if (name == "--input") {
             if (!ParseInputScript(value, &options->inputs, error)) return LauncherAction::Fail;
         } else if (value.empty()) {
@@ -106,7 +132,8 @@ std::string LauncherHelpText() {
            "                      e.g. springdrop --headless --frames 600\n"
            "  --frames N          close the window after N frames (the ordinary close path runs)\n"
            "                      e.g. springdrop --frames 1000\n"
-           "  --fixed-fps F       advance the performance counter by 1/F s per frame\n"
+           "  --fixed-fps F       advance the performance counter by 1/F s per frame; F from\n"
+           "                      0.002328306437 to 10000000, 10000000/F near a whole number\n"
            "                      e.g. springdrop --fixed-fps 100\n"
            "  --input SCRIPT      inject input just before the given frames, FRAME:EVENT,...\n"
            "                      events: W A S D F1 Escape Close Up Down Left Right, key:0xNN,\n"

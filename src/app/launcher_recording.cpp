@@ -1,25 +1,26 @@
 // Recording frames through an ffmpeg child process.
 #include "app/launcher_recording.h"
 
+#include "app/launcher_child_process.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstdlib>
+#include <cmath>
 #include <cstring>
 #include <sstream>
 #include <vector>
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace launcher {
 
 namespace {
+
+// GIF delays count centiseconds, and players raise delays under two of them.
+constexpr int kMinGifCentiseconds = 2;
 
 std::string LowerExtension(const std::string& path) {
     const std::size_t dot = path.find_last_of('.');
@@ -31,36 +32,10 @@ std::string LowerExtension(const std::string& path) {
     return extension;
 }
 
-// Runs `arguments` (the first is the program's path) with standard input from `stdinFd`
-// and standard output to `stdoutFd`, each /dev/null when -1. Returns the child's id or -1.
-pid_t Spawn(const std::vector<std::string>& arguments, int stdinFd, int stdoutFd) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (stdinFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdinFd, STDIN_FILENO);
-    else posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    if (stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdoutFd, STDOUT_FILENO);
-    else posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    pid_t child = -1;
-    const int failure = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return failure == 0 ? child : -1;
-}
-
 bool HasEncoder(const std::string& ffmpeg, const std::string& encoder) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return false;
-    const pid_t child = Spawn({ffmpeg, "-hide_banner", "-encoders"}, -1, fds[1]);
-    close(fds[1]);
     std::string listing;
-    char buffer[4096];
-    ssize_t got = 0;
-    while ((got = read(fds[0], buffer, sizeof(buffer))) > 0) listing.append(buffer, static_cast<std::size_t>(got));
-    close(fds[0]);
-    if (child > 0) waitpid(child, nullptr, 0);
+    std::string messages;
+    RunAndCapture({ffmpeg, "-hide_banner", "-encoders"}, &listing, &messages);
     return listing.find(" " + encoder + " ") != std::string::npos;
 }
 
@@ -71,23 +46,32 @@ std::string FormatRate(double framesPerSecond) {
     return text.str();
 }
 
+// One palette per frame, made from that frame: nothing is held back, so a run of any
+// length records in bounded memory, and each frame's few colours are kept exactly.
+std::string GifFilter(double framesPerSecond) {
+    return "fps=100/" + std::to_string(GifCentisecondsPerFrame(framesPerSecond)) +
+           ",split[frames][copy];[copy]palettegen=stats_mode=single[palette];"
+           "[frames][palette]paletteuse=new=1:dither=none";
+}
+
 }  // namespace
 
-std::string FindFfmpeg() {
-    const char* path = std::getenv("PATH");
-    if (path == nullptr) return "";
-    std::istringstream directories(path);
-    std::string directory;
-    while (std::getline(directories, directory, ':')) {
-        const std::string candidate = (directory.empty() ? std::string(".") : directory) + "/ffmpeg";
-        if (access(candidate.c_str(), X_OK) == 0) return candidate;
-    }
-    return "";
+int GifCentisecondsPerFrame(double framesPerSecond) {
+    // The small allowance keeps rates such as 100/3 from rounding up a step.
+    const double exact = std::ceil(100.0 / framesPerSecond - 1e-9);
+    return static_cast<int>(std::max<double>(kMinGifCentiseconds, exact));
 }
 
 FrameRecorder::~FrameRecorder() {
     if (pipe_ >= 0) close(pipe_);
-    if (child_ > 0) WaitForChild();
+    if (child_ > 0) WaitForExit(child_);
+    if (messages_) std::fclose(messages_);
+}
+
+bool FrameRecorder::Fail(const std::string& reason, std::string* error) {
+    *error = "recording \"" + file_.Path() + "\" failed: " + reason;
+    file_.Discard();
+    return false;
 }
 
 bool FrameRecorder::Start(const std::string& path, int width, int height, double framesPerSecond,
@@ -97,40 +81,37 @@ bool FrameRecorder::Start(const std::string& path, int width, int height, double
         *error = "cannot record to \"" + path + "\": the file name must end in .mp4 or .gif";
         return false;
     }
-    const std::string ffmpeg = FindFfmpeg();
-    if (ffmpeg.empty()) {
-        *error = "cannot record to \"" + path + "\": ffmpeg was not found on PATH";
+    const std::string ffmpeg = FindOnPath("ffmpeg");
+    ffprobe_ = FindOnPath("ffprobe");
+    if (ffmpeg.empty() || ffprobe_.empty()) {
+        *error = "cannot record to \"" + path + "\": " + (ffmpeg.empty() ? "ffmpeg" : "ffprobe") +
+                 " was not found on PATH";
         return false;
     }
-    if (!file_.Create(path, error)) return false;
+    if (!file_.Open(path, platform::OutputFile::Access::ByPath, error)) return false;
 
-    std::vector<std::string> arguments = {ffmpeg, "-hide_banner", "-loglevel", "error", "-y",
+    std::vector<std::string> arguments = {ffmpeg, "-hide_banner", "-nostats", "-loglevel", "error", "-y",
                                           "-f", "rawvideo", "-pix_fmt", "rgba",
                                           "-s", std::to_string(width) + "x" + std::to_string(height),
                                           "-r", FormatRate(framesPerSecond), "-i", "-"};
     if (extension == "gif") {
-        arguments.insert(arguments.end(), {"-f", "gif"});
+        arguments.insert(arguments.end(), {"-filter_complex", GifFilter(framesPerSecond), "-f", "gif"});
     } else {
         if (HasEncoder(ffmpeg, "libx264")) arguments.insert(arguments.end(), {"-c:v", "libx264"});
         else arguments.insert(arguments.end(), {"-c:v", "mpeg4", "-q:v", "3"});
         arguments.insert(arguments.end(), {"-pix_fmt", "yuv420p", "-f", "mp4"});
     }
-    arguments.push_back(file_.TemporaryPath());
+    arguments.push_back(file_.WritablePath());
 
+    messages_ = std::tmpfile();
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        *error = std::string("cannot start ffmpeg: ") + std::strerror(errno);
-        return false;
-    }
+    if (!messages_ || pipe2(fds, O_CLOEXEC) != 0) return Fail(std::string("cannot start ffmpeg: ") + std::strerror(errno), error);
     // A closed pipe must come back as a write error, not end the launcher.
     signal(SIGPIPE, SIG_IGN);
-    child_ = Spawn(arguments, fds[0], -1);
+    child_ = SpawnChild(arguments, fds[0], -1, fileno(messages_));
     close(fds[0]);
     pipe_ = fds[1];
-    if (child_ <= 0) {
-        *error = "cannot start ffmpeg (" + ffmpeg + ")";
-        return false;
-    }
+    if (child_ <= 0) return Fail("cannot start ffmpeg (" + ffmpeg + ")", error);
     width_ = width;
     height_ = height;
     return true;
@@ -154,22 +135,41 @@ bool FrameRecorder::AddFrame(const platform::Image& image) {
     return !failed_;
 }
 
-bool FrameRecorder::WaitForChild() {
-    int status = 0;
-    const bool waited = waitpid(child_, &status, 0) == child_;
-    child_ = -1;
-    return waited && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+// The first line a program printed, with the pending file's name replaced by the one
+// the user gave, so the message points at something the user knows.
+std::string FrameRecorder::FirstProblem(const std::string& messages) const {
+    std::istringstream lines(messages);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+        for (std::size_t at = 0; !file_.WritablePath().empty() &&
+                                 (at = line.find(file_.WritablePath(), at)) != std::string::npos;
+             at += file_.Path().size())
+            line.replace(at, file_.WritablePath().size(), file_.Path());
+        return line;
+    }
+    return "";
 }
 
 bool FrameRecorder::Finish(std::string* error) {
     close(pipe_);
     pipe_ = -1;
-    const bool encoded = WaitForChild();
-    if (failed_ || !encoded) {
-        *error = "recording \"" + file_.TargetPath() + "\" failed: ffmpeg did not take every frame";
-        file_.Discard();
-        return false;
-    }
+    const int code = WaitForExit(child_);
+    child_ = -1;
+    const std::string problem = FirstProblem(ReadWhole(fileno(messages_)));
+    if (!problem.empty()) return Fail("ffmpeg: " + problem, error);
+    if (code != 0) return Fail("ffmpeg ended with code " + std::to_string(code), error);
+    if (failed_) return Fail("ffmpeg did not take every frame", error);
+
+    // ffmpeg can exit cleanly and still leave a file no player opens; ffprobe must read it.
+    std::string packets;
+    std::string messages;
+    const int probe = RunAndCapture({ffprobe_, "-v", "error", "-count_packets", "-select_streams", "v:0",
+                                     "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0",
+                                     file_.WritablePath()},
+                                    &packets, &messages);
+    if (!FirstProblem(messages).empty()) return Fail("ffprobe: " + FirstProblem(messages), error);
+    if (probe != 0 || std::atol(packets.c_str()) < 1) return Fail("ffprobe finds no frames in it", error);
     return file_.Commit(error);
 }
 

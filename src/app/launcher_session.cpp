@@ -2,9 +2,14 @@
 #include "app/launcher_session.h"
 
 #include "app/entry.h"
+#include "app/launcher_signals.h"
 #include "image/png_file.h"
 #include "render/frame.h"
 #include "sim/scene.h"
+
+#include <cstdio>
+#include <iterator>
+#include <utility>
 
 namespace launcher {
 
@@ -12,8 +17,29 @@ LauncherSession::LauncherSession(const LauncherOptions& options) : options_(opti
 
 LauncherSession::~LauncherSession() { Detach(); }
 
+namespace {
+
+// Two outputs written to one file would leave only the last one finished.
+bool RefuseSharedTargets(const LauncherOptions& options, std::string* error) {
+    const std::pair<const char*, const std::string*> outputs[] = {
+        {"--png", &options.pngPath}, {"--trace", &options.tracePath}, {"--record", &options.recordPath}};
+    for (std::size_t i = 0; i < std::size(outputs); ++i)
+        for (std::size_t j = i + 1; j < std::size(outputs); ++j) {
+            const std::string& first = *outputs[i].second;
+            const std::string& second = *outputs[j].second;
+            if (first.empty() || second.empty() || !platform::SameOutputTarget(first, second)) continue;
+            *error = std::string(outputs[i].first) + " \"" + first + "\" and " + outputs[j].first + " \"" + second +
+                     "\" name the same file";
+            return false;
+        }
+    return true;
+}
+
+}  // namespace
+
 bool LauncherSession::OpenOutputs(int width, int height, std::string* error) {
-    if (!options_.pngPath.empty() && !png_.Create(options_.pngPath, error)) return false;
+    if (!RefuseSharedTargets(options_, error)) return false;
+    if (!options_.pngPath.empty() && !png_.Open(options_.pngPath, error)) return false;
     if (!options_.tracePath.empty()) {
         if (!trace_.Open(options_.tracePath, sim::kSceneMassCount, error)) return false;
         tracing_ = true;
@@ -41,9 +67,11 @@ void LauncherSession::Detach() {
 // The queue is empty: unless something is posted here, the next frame is rendered now.
 void LauncherSession::OnIdle() {
     if (closePosted_) return;
-    if (options_.frameLimit != 0 && framesRendered_ >= options_.frameLimit) {
-        // The ordinary close path: the default handling destroys the window, Shutdown runs
-        // and the quit message follows.
+    if (!announced_) AnnounceHeadlessFallback();
+    if ((options_.frameLimit != 0 && framesRendered_ >= options_.frameLimit) || StopSignal() != 0) {
+        // The ordinary close path, after --frames frames or when a signal asked to stop:
+        // the default handling destroys the window, Shutdown runs and the quit message
+        // follows.
         PostMessageA(g_hwnd, WM_CLOSE, 0, 0);
         closePosted_ = true;
         return;
@@ -51,6 +79,22 @@ void LauncherSession::OnIdle() {
     const std::uint64_t nextFrame = framesRendered_ + 1;
     while (nextInput_ < options_.inputs.size() && options_.inputs[nextInput_].frame <= nextFrame)
         InjectScriptedInput(g_hwnd, options_.inputs[nextInput_++]);
+}
+
+// Said once, before the first frame, when there was no display to open: a run that
+// shows nothing and ends only on Ctrl+C must say so, and how to get a picture instead.
+void LauncherSession::AnnounceHeadlessFallback() {
+    announced_ = true;
+    if (platform::ActiveBackend() != platform::Backend::Headless) return;
+    const std::string reason = platform::DisplayUnavailableReason();
+    if (reason.empty()) return;
+    if (options_.frameLimit != 0)
+        std::fprintf(stderr, "springdrop: %s; running headless for %llu frames\n", reason.c_str(),
+                     static_cast<unsigned long long>(options_.frameLimit));
+    else
+        std::fprintf(stderr,
+                     "springdrop: %s; running headless until Ctrl+C (for a picture: --frames N --png out.png)\n",
+                     reason.c_str());
 }
 
 void LauncherSession::OnFrame(bool bodyStepped) {
@@ -69,7 +113,9 @@ bool LauncherSession::WritePng(std::string* error) {
         png_.Discard();
         return false;
     }
-    if (!platform::WritePngFile(png_.TemporaryPath(), lastImage_, error)) {
+    std::string reason;
+    if (!platform::WritePng(png_.Stream(), lastImage_, &reason)) {
+        *error = "cannot write \"" + options_.pngPath + "\": " + reason;
         png_.Discard();
         return false;
     }

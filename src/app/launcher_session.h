@@ -7,6 +7,7 @@
 #include "app/launcher_options.h"
 #include "app/launcher_recording.h"
 #include "app/launcher_trace.h"
+#include "file/output_file.h"
 #include "win32/shell.h"
 
 #include <cstddef>
@@ -36,6 +37,7 @@ public:
 
 private:
     void OnIdle();
+    void AnnounceHeadlessFallback();
     void OnFrame(bool bodyStepped);
     bool WritePng(std::string* error);
 
@@ -43,11 +45,12 @@ private:
     std::uint64_t framesRendered_ = 0;
     std::size_t nextInput_ = 0;
     bool closePosted_ = false;
+    bool announced_ = false;
     bool tracing_ = false;
     bool recording_ = false;
     TraceWriter trace_;
     FrameRecorder recorder_;
-    PendingOutputFile png_;
+    platform::OutputFile png_;
     platform::Image lastImage_;
     bool haveImage_ = false;
 };

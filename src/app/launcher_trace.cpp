@@ -1,23 +1,11 @@
 // Writing the --trace CSV.
 #include "app/launcher_trace.h"
 
-#include <cerrno>
-#include <cstring>
-
 namespace launcher {
 
-TraceWriter::~TraceWriter() {
-    if (stream_ != nullptr) std::fclose(stream_);
-}
-
 bool TraceWriter::Open(const std::string& path, int massCount, std::string* error) {
-    if (!file_.Create(path, error)) return false;
-    stream_ = std::fopen(file_.TemporaryPath().c_str(), "w");
-    if (stream_ == nullptr) {
-        *error = "cannot write \"" + path + "\": " + std::strerror(errno);
-        file_.Discard();
-        return false;
-    }
+    if (!file_.Open(path, error)) return false;
+    stream_ = file_.Stream();
     massCount_ = massCount;
     std::fputs("frame,drop_height", stream_);
     for (int i = 0; i < massCount_; ++i) std::fprintf(stream_, ",x%d,y%d,z%d,vx%d,vy%d,vz%d", i, i, i, i, i, i);
@@ -41,14 +29,7 @@ void TraceWriter::WriteRow(std::uint64_t frame, float dropHeight, const sim::Spr
 }
 
 bool TraceWriter::Commit(std::string* error) {
-    const bool written = std::ferror(stream_) == 0;
-    const bool closed = std::fclose(stream_) == 0;
     stream_ = nullptr;
-    if (!written || !closed) {
-        *error = "cannot write \"" + file_.TargetPath() + "\": " + std::strerror(errno);
-        file_.Discard();
-        return false;
-    }
     return file_.Commit(error);
 }
 

@@ -4,7 +4,7 @@
 // every value reads back bit for bit.
 #pragma once
 
-#include "app/launcher_output_file.h"
+#include "file/output_file.h"
 #include "sim/spring_body.h"
 
 #include <cstdint>
@@ -15,20 +15,15 @@ namespace launcher {
 
 class TraceWriter {
 public:
-    TraceWriter() = default;
-    ~TraceWriter();
-    TraceWriter(const TraceWriter&) = delete;
-    TraceWriter& operator=(const TraceWriter&) = delete;
-
-    // Creates the pending file and writes the header for `massCount` masses.
+    // Opens the output and writes the header for `massCount` masses.
     bool Open(const std::string& path, int massCount, std::string* error);
     // Appends the row of `frame`: the drop height and every mass's position and velocity.
     void WriteRow(std::uint64_t frame, float dropHeight, const sim::SpringBody& body);
-    // Flushes, closes and renames the file over the target.
+    // Completes the output (see platform::OutputFile::Commit).
     bool Commit(std::string* error);
 
 private:
-    PendingOutputFile file_;
+    platform::OutputFile file_;
     std::FILE* stream_ = nullptr;
     int massCount_ = 0;
 };

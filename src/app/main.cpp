@@ -4,6 +4,7 @@
 #include "app/entry.h"
 #include "app/launcher_options.h"
 #include "app/launcher_session.h"
+#include "app/launcher_signals.h"
 #include "win32/shell.h"
 
 #include <cstdio>
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
     platform::SetBackend(options.headless ? platform::Backend::Headless : platform::Backend::Auto);
     if (options.fixedFps > 0.0) platform::UseFixedRateCounter(options.fixedFps);
 
+    launcher::InstallStopSignals();
     launcher::LauncherSession session(options);
     if (!session.OpenOutputs(g_windowWidth, g_windowHeight, &error)) return Fail(error);
     session.Attach();
@@ -63,5 +65,6 @@ int main(int argc, char** argv) {
     const int result = WinMain(GetModuleHandleA(nullptr), nullptr, noCommandLine, SW_SHOWDEFAULT);
     session.Detach();
     if (!session.Finish(&error)) return Fail(error);
+    if (launcher::StopSignal() != 0) return launcher::ExitCodeForSignal(launcher::StopSignal());
     return result;
 }

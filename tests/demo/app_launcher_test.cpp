@@ -87,6 +87,8 @@ TEST(LauncherOptions, ParsesEveryOptionInBothForms) {
     EXPECT_EQ(options.pngPath, "a.png");
     EXPECT_EQ(options.recordPath, "b.gif");
     EXPECT_EQ(options.tracePath, "t.csv");
+    for (const char* rate : {"0.0024", "3", "30", "10000000"})
+        EXPECT_EQ(Parse({"--fixed-fps", rate}, &options, &error), LauncherAction::Run) << rate << ": " << error;
     EXPECT_EQ(Parse({"--frames", "3", "--help"}, &options, &error), LauncherAction::ShowHelp);
     EXPECT_EQ(Parse({"--version"}, &options, &error), LauncherAction::ShowVersion);
 }
@@ -97,6 +99,10 @@ TEST(LauncherOptions, RejectsBadValuesUnknownAndRepeatedOptions) {
         {"--fixed-fps", "0"},  {"--fixed-fps", "nan"},   {"--fixed-fps", "inf"}, {"--fixed-fps", "2e7"},
         {"--png", ""},         {"--input", "0:W"},       {"--bogus"},            {"positional"},
         {"--headless=yes"},    {"--headless", "--headless"},
+        // Rates the frame clock cannot keep: a frame longer than 2^32 counts, or a
+        // whole number of counts per frame far from the rate asked.
+        {"--fixed-fps", "0.001"}, {"--fixed-fps", "0.0023283064"}, {"--fixed-fps", "6000000"},
+        {"--fixed-fps", "1.5e7"},
     };
     for (const auto& arguments : bad) {
         LauncherOptions options;
@@ -223,6 +229,38 @@ TEST(Launcher, RecordsEveryFrameThroughFfmpeg) {
         << err;
     EXPECT_EQ(demo_test::ReadFile(gif).substr(0, 4), "GIF8");
     EXPECT_EQ(dir.Files().size(), 1u);  // no temporary left behind
+}
+
+// Without a display (none named, or one that cannot be reached) the run falls back to a
+// headless window and says so in one line, with what a run without --frames needs.
+TEST(Launcher, FallingBackToHeadlessIsSaidInOneLine) {
+    demo_test::ScratchDir dir;
+    std::string err;
+    EXPECT_EQ(demo_test::Run({demo_test::SpringdropBinary(), "--frames", "3"}, dir.path, nullptr, &err,
+                             {"DISPLAY=", "WAYLAND_DISPLAY="}),
+              0);
+    EXPECT_EQ(err, "springdrop: no display available; running headless for 3 frames\n");
+    EXPECT_EQ(demo_test::Run({demo_test::SpringdropBinary(), "--frames", "3"}, dir.path, nullptr, &err,
+                             {"DISPLAY=:97", "WAYLAND_DISPLAY="}),
+              0);
+    EXPECT_EQ(err.rfind("springdrop: cannot open the display (", 0), 0u) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+
+    demo_test::Child endless =
+        demo_test::Start({demo_test::SpringdropBinary()}, dir.path, {"DISPLAY=", "WAYLAND_DISPLAY="});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (endless.Stderr().empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    kill(endless.pid, SIGINT);
+    EXPECT_EQ(endless.Wait(), 128 + SIGINT);
+    EXPECT_EQ(endless.Stderr(),
+              "springdrop: no display available; running headless until Ctrl+C (for a picture: --frames N --png "
+              "out.png)\n");
+    // Asking for a headless window is not a fallback.
+    EXPECT_EQ(demo_test::Run({demo_test::SpringdropBinary(), "--headless", "--frames", "3"}, dir.path, nullptr, &err,
+                             {"DISPLAY=", "WAYLAND_DISPLAY="}),
+              0);
+    EXPECT_EQ(err, "");
 }
 
 TEST(Launcher, VersionAndHelp) {

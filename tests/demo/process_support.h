@@ -42,18 +42,29 @@ struct Child {
     std::filesystem::path stdoutPath;
     std::filesystem::path stderrPath;
 
-    // Waits up to `timeout` for the exit; returns the exit code, or -1 after a kill.
+    // Waits up to `timeout` for the exit; returns the exit code (-1 for a signal), or -1
+    // after a kill.
     int Wait(std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
+        const int code = WaitFor(timeout);
+        if (code != kStillRunning) return code;
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        pid = -1;
+        return -1;
+    }
+
+    // Waits up to `timeout` for the exit and leaves the process running when it has not
+    // ended by then: the exit code (-1 for a signal), or kStillRunning.
+    static constexpr int kStillRunning = -2;
+    int WaitFor(std::chrono::milliseconds timeout) {
+        if (pid <= 0) return -1;
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         int status = 0;
         while (waitpid(pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
-                return -1;
-            }
+            if (std::chrono::steady_clock::now() > deadline) return kStillRunning;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
+        pid = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     std::string Stdout() const { return ReadFile(stdoutPath); }

@@ -7,8 +7,6 @@
 #include <vector>
 
 #include <png.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace platform {
 
@@ -17,6 +15,22 @@ namespace {
 struct PngFailure {
     char message[256] = "";
 };
+
+// Where the encoder's bytes go; a failed write keeps the system's reason (a full disk
+// should say so) rather than a bare "write error".
+struct PngSink {
+    std::FILE* file;
+    PngFailure* failure;
+};
+
+void OnPngWrite(png_structp png, png_bytep data, png_size_t length) {
+    auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
+    if (std::fwrite(data, 1, length, sink->file) == length) return;
+    std::snprintf(sink->failure->message, sizeof sink->failure->message, "%s", std::strerror(errno));
+    png_longjmp(png, 1);
+}
+
+void OnPngFlush(png_structp png) { std::fflush(static_cast<PngSink*>(png_get_io_ptr(png))->file); }
 
 void OnPngError(png_structp png, png_const_charp message) {
     auto* failure = static_cast<PngFailure*>(png_get_error_ptr(png));
@@ -28,7 +42,7 @@ void OnPngWarning(png_structp, png_const_charp) {}
 
 // Encodes the image into an open file. Kept free of objects with destructors because
 // libpng reports errors by jumping out of it.
-bool EncodePng(std::FILE* file, const Image& image, png_bytep* rows, PngFailure* failure) {
+bool EncodePng(PngSink* sink, const Image& image, png_bytep* rows, PngFailure* failure) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, failure, OnPngError, OnPngWarning);
     if (!png) {
         std::snprintf(failure->message, sizeof failure->message, "cannot start the PNG encoder");
@@ -39,7 +53,7 @@ bool EncodePng(std::FILE* file, const Image& image, png_bytep* rows, PngFailure*
         png_destroy_write_struct(&png, &info);
         return false;
     }
-    png_init_io(png, file);
+    png_set_write_fn(png, sink, OnPngWrite, OnPngFlush);
     png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
                  PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -49,12 +63,6 @@ bool EncodePng(std::FILE* file, const Image& image, png_bytep* rows, PngFailure*
     return true;
 }
 
-std::string DirectoryOf(const std::string& path) {
-    std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 bool Fail(std::string* error, const std::string& text) {
     if (error) *error = text;
     return false;
@@ -62,44 +70,18 @@ bool Fail(std::string* error, const std::string& text) {
 
 }  // namespace
 
-bool WritePngFile(const std::string& path, const Image& image, std::string* error) {
-    if (path.empty()) return Fail(error, "cannot write PNG: empty file name");
+bool WritePng(std::FILE* file, const Image& image, std::string* error) {
     if (image.width <= 0 || image.height <= 0 ||
         image.rgba.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 4)
-        return Fail(error, "cannot write PNG " + path + ": the image has no pixels or the wrong number of them");
-
-    std::string temporary = DirectoryOf(path) + "/.png-XXXXXX";
-    int descriptor = mkstemp(temporary.data());
-    if (descriptor < 0) return Fail(error, "cannot write PNG " + path + ": " + std::strerror(errno));
-    std::FILE* file = fdopen(descriptor, "wb");
-    if (!file) {
-        int code = errno;
-        close(descriptor);
-        unlink(temporary.c_str());
-        return Fail(error, "cannot write PNG " + path + ": " + std::strerror(code));
-    }
+        return Fail(error, "the image has no pixels or the wrong number of them");
 
     std::vector<png_bytep> rows(static_cast<std::size_t>(image.height));
     for (int y = 0; y < image.height; ++y)
         rows[static_cast<std::size_t>(y)] = const_cast<png_bytep>(&image.rgba[static_cast<std::size_t>(y) *
                                                                                static_cast<std::size_t>(image.width) * 4]);
     PngFailure failure;
-    bool encoded = EncodePng(file, image, rows.data(), &failure);
-    bool flushed = std::fflush(file) == 0 && fsync(fileno(file)) == 0;
-    int code = errno;
-    bool closed = std::fclose(file) == 0;
-    if (!encoded || !flushed || !closed) {
-        unlink(temporary.c_str());
-        if (!encoded) return Fail(error, "cannot write PNG " + path + ": " + failure.message);
-        return Fail(error, "cannot write PNG " + path + ": " + std::strerror(code));
-    }
-    // mkstemp creates the file readable by its owner only; a picture is for everyone.
-    chmod(temporary.c_str(), 0644);
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        code = errno;
-        unlink(temporary.c_str());
-        return Fail(error, "cannot write PNG " + path + ": " + std::strerror(code));
-    }
+    PngSink sink{file, &failure};
+    if (!EncodePng(&sink, image, rows.data(), &failure)) return Fail(error, failure.message);
     return true;
 }
 

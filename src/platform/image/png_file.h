@@ -1,17 +1,17 @@
-// Writing an RGBA8 image as a PNG file with libpng.
-//
-// The file is written beside the target under a temporary name and renamed over the
-// target only once it is complete, so on any failure (unwritable directory, disk full,
-// an image whose pixel data does not match its size) no file is left behind and the
-// target is untouched. `error`, when given, then receives one line saying what failed.
+// Encoding an RGBA8 image as PNG with libpng onto an open stream. Where the bytes go and
+// whether a half-written file survives is the caller's business (an output file that is
+// only kept once complete).
 #pragma once
 
 #include "win32/shell.h"
 
+#include <cstdio>
 #include <string>
 
 namespace platform {
 
-bool WritePngFile(const std::string& path, const Image& image, std::string* error);
+// False, with one line in `error` when given, when the image's pixel data does not match
+// its size or libpng fails; write errors of the stream itself show on the stream.
+bool WritePng(std::FILE* file, const Image& image, std::string* error);
 
 }  // namespace platform

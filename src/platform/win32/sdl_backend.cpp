@@ -3,8 +3,9 @@
 #include "win32/composition.h"
 #include "win32/virtual_keys.h"
 
-#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 namespace platform::detail {
 
@@ -22,6 +23,7 @@ namespace {
 
 enum class VideoState { Untried, Open, Unavailable };
 VideoState g_video = VideoState::Untried;
+std::string g_unavailableReason;
 
 bool DisplayVariableSet() {
     const char* x11 = std::getenv("DISPLAY");
@@ -133,15 +135,25 @@ bool OpenSdlVideo() {
     if (g_video != VideoState::Untried) return g_video == VideoState::Open;
     g_video = VideoState::Unavailable;
     if (!DisplayVariableSet()) {
-        std::fprintf(stderr, "springdrop: no display available; using a headless window\n");
+        g_unavailableReason = "no display available";
         return false;
     }
     // A right-button drag must not capture the pointer, and Ctrl+C must stay a signal.
     SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // Only the display the environment names is tried, so an unreachable X server is
+    // not followed by a Wayland attempt that complains on stderr.
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (!(wayland && *wayland)) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "springdrop: cannot open the display (%s); using a headless window\n",
-                     SDL_GetError());
+        g_unavailableReason = std::string("cannot open the display (") + SDL_GetError() + ")";
+        return false;
+    }
+    // SDL may settle for a driver that shows nothing; that is no display either.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        g_unavailableReason = "cannot open the display (no usable video driver)";
         return false;
     }
     g_video = VideoState::Open;
@@ -207,3 +219,9 @@ bool WaitForSdlEvent(int timeoutMs) {
 }
 
 }  // namespace platform::detail
+
+namespace platform {
+
+std::string DisplayUnavailableReason() { return detail::g_unavailableReason; }
+
+}  // namespace platform

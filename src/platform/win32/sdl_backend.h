@@ -12,7 +12,8 @@
 namespace platform::detail {
 
 // Initialises SDL video once per process. False when no display can be opened (no
-// DISPLAY or WAYLAND_DISPLAY, or SDL fails); one line then goes to stderr.
+// DISPLAY or WAYLAND_DISPLAY, SDL fails, or it finds only a driver that shows nothing);
+// DisplayUnavailableReason then says which.
 bool OpenSdlVideo();
 
 // A real window with the client size and title of `window`; null on failure.

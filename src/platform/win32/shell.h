@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -23,6 +24,10 @@ enum class Backend {
 void SetBackend(Backend backend);
 // The backend the most recently created window actually uses (Sdl or Headless).
 Backend ActiveBackend();
+// Why a window asked for SDL got a headless one instead ("no display available", or
+// "cannot open the display (...)"); empty when no such fallback happened. The shell
+// prints nothing itself, so the program can say it once, in its own words.
+std::string DisplayUnavailableReason();
 
 // Called by PeekMessageA and GetMessageA each time they find the queue empty, before
 // they report that. The hook may post messages (PostMessageA) or inject input; the

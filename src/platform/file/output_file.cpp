@@ -1,0 +1,273 @@
+// Writing an output file: by temporary and rename, or in place for devices, FIFOs and
+// sockets.
+#include "file/output_file.h"
+
+#include "file/partial_files.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// The kernel's own limit on links followed while resolving one path.
+constexpr int kMaxLinkDepth = 40;
+// The temporary's name repeats the target's, shortened so it stays a legal file name.
+constexpr std::size_t kTemporaryStemLimit = 200;
+
+std::string DirectoryOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Where the bytes of `path` finally land, symbolic links followed. `throughProc` is set
+// when a link leads into /proc: a descriptor's link (/dev/stdout) names an open file
+// rather than a path, so such an output is written in place through the link.
+bool FollowLinks(const std::string& path, std::string* target, bool* throughProc, int* failure) {
+    std::string current = path;
+    *throughProc = false;
+    for (int depth = 0; depth <= kMaxLinkDepth; ++depth) {
+        struct stat status {};
+        if (lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+            *target = current;
+            return true;
+        }
+        std::vector<char> link(PATH_MAX + 1);
+        const ssize_t length = readlink(current.c_str(), link.data(), PATH_MAX);
+        if (length < 0) {
+            *failure = errno;
+            return false;
+        }
+        if (current.rfind("/proc/", 0) == 0) *throughProc = true;
+        const std::string next(link.data(), static_cast<std::size_t>(length));
+        current = next.front() == '/' ? next : DirectoryOf(current) + "/" + next;
+        if (current.rfind("/proc/", 0) == 0) *throughProc = true;
+    }
+    *failure = ELOOP;
+    return false;
+}
+
+mode_t UmaskPermissions() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// A Unix socket takes no open(); a stream connection to it is what writing it means.
+int ConnectSocket(const std::string& path) {
+    sockaddr_un address{};
+    if (path.size() >= sizeof(address.sun_path)) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    const int socketFd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (socketFd < 0) return -1;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    if (connect(socketFd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        const int code = errno;
+        close(socketFd);
+        errno = code;
+        return -1;
+    }
+    return socketFd;
+}
+
+bool WriteAll(int descriptor, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = write(descriptor, data, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// Copies the file at `source` into `destination`; errno tells why on failure.
+bool CopyInto(const std::string& source, int destination) {
+    const int input = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (input < 0) return false;
+    char buffer[65536];
+    bool copied = true;
+    for (;;) {
+        const ssize_t got = read(input, buffer, sizeof(buffer));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            copied = got == 0;
+            break;
+        }
+        if (!WriteAll(destination, buffer, static_cast<std::size_t>(got))) {
+            copied = false;
+            break;
+        }
+    }
+    const int code = errno;
+    close(input);
+    errno = code;
+    return copied;
+}
+
+bool SyncByName(const std::string& path) {
+    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return false;
+    const bool synced = fsync(descriptor) == 0;
+    const int code = errno;
+    close(descriptor);
+    errno = code;
+    return synced;
+}
+
+}  // namespace
+
+OutputFile::~OutputFile() { Discard(); }
+
+bool OutputFile::Fail(const std::string& reason, std::string* error) {
+    if (error) *error = "cannot write \"" + path_ + "\": " + reason;
+    Discard();
+    return false;
+}
+
+bool OutputFile::Open(const std::string& path, Access access, std::string* error) {
+    Discard();
+    path_ = path;
+    if (path.empty()) return Fail("empty file name", error);
+
+    struct stat status {};
+    const bool exists = stat(path.c_str(), &status) == 0;
+    if (!exists && errno != ENOENT) return Fail(std::strerror(errno), error);
+    if (exists && S_ISDIR(status.st_mode)) return Fail("it is a directory", error);
+    if (exists && S_ISBLK(status.st_mode)) return Fail("it is a block device", error);
+
+    std::string target;
+    bool throughProc = false;
+    int failure = 0;
+    if (!FollowLinks(path, &target, &throughProc, &failure)) return Fail(std::strerror(failure), error);
+    if ((exists && !S_ISREG(status.st_mode)) || throughProc) return OpenInPlace(path, access, error);
+
+    if (exists) {
+        // A file nobody may write stays as it is, for root too; renaming over it would
+        // get round the permission the file itself states.
+        if (::access(path.c_str(), W_OK) != 0) return Fail(std::strerror(errno), error);
+        if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return Fail("the file is read-only", error);
+    }
+    return OpenTemporary(target, exists ? status.st_mode & 07777 : UmaskPermissions(), access, error);
+}
+
+bool OutputFile::OpenInPlace(const std::string& target, Access access, std::string* error) {
+    struct stat status {};
+    if (stat(target.c_str(), &status) == 0 && S_ISSOCK(status.st_mode)) device_ = ConnectSocket(target);
+    else device_ = open(target.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC);
+    if (device_ < 0) return Fail(std::strerror(errno), error);
+    inPlace_ = true;
+    target_ = target;
+    if (access == Access::Stream) {
+        stream_ = fdopen(device_, "w");
+        if (!stream_) return Fail(std::strerror(errno), error);
+        device_ = -1;
+        return true;
+    }
+    // A program writing by name may need to seek (an MP4's index goes at the front), and
+    // a recording is checked before it is kept, so it is staged in a private file and
+    // copied into the device on Commit.
+    const char* folder = std::getenv("TMPDIR");
+    std::string staging = std::string(folder && *folder ? folder : "/tmp") + "/output-XXXXXX";
+    const int descriptor = mkstemp(staging.data());
+    if (descriptor < 0) return Fail("no staging file: " + std::string(std::strerror(errno)), error);
+    close(descriptor);
+    writable_ = staging;
+    partialSlot_ = RegisterPartialFile(writable_);
+    return true;
+}
+
+bool OutputFile::OpenTemporary(const std::string& target, mode_t permissions, Access access, std::string* error) {
+    std::string temporary =
+        DirectoryOf(target) + "/." + NameOf(target).substr(0, kTemporaryStemLimit) + ".partial-XXXXXX";
+    const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
+    if (descriptor < 0) return Fail(std::strerror(errno), error);
+    writable_ = temporary;
+    target_ = target;
+    partialSlot_ = RegisterPartialFile(writable_);
+    // mkstemp creates the file for its owner only.
+    fchmod(descriptor, permissions);
+    if (access == Access::ByPath) {
+        close(descriptor);
+        return true;
+    }
+    stream_ = fdopen(descriptor, "w");
+    if (!stream_) {
+        const int code = errno;
+        close(descriptor);
+        return Fail(std::strerror(code), error);
+    }
+    return true;
+}
+
+bool OutputFile::Commit(std::string* error) {
+    if (path_.empty()) return Fail("the file was never opened", error);
+    if (stream_) {
+        const bool written = std::ferror(stream_) == 0 && std::fflush(stream_) == 0 &&
+                             (inPlace_ || fsync(fileno(stream_)) == 0);
+        const int code = errno;
+        const bool closed = std::fclose(stream_) == 0;
+        stream_ = nullptr;
+        if (!written || !closed) return Fail(std::strerror(written ? errno : code), error);
+    } else if (inPlace_) {
+        if (!CopyInto(writable_, device_)) return Fail(std::strerror(errno), error);
+    } else if (!SyncByName(writable_)) {
+        return Fail(std::strerror(errno), error);
+    }
+    if (!inPlace_ && std::rename(writable_.c_str(), target_.c_str()) != 0) return Fail(std::strerror(errno), error);
+    if (!inPlace_) writable_.clear();
+    Discard();
+    return true;
+}
+
+void OutputFile::Discard() {
+    if (stream_) std::fclose(stream_);
+    stream_ = nullptr;
+    if (device_ >= 0) close(device_);
+    device_ = -1;
+    if (!writable_.empty()) unlink(writable_.c_str());
+    writable_.clear();
+    ReleasePartialFile(partialSlot_);
+    partialSlot_ = -1;
+    inPlace_ = false;
+}
+
+bool SameOutputTarget(const std::string& first, const std::string& second) {
+    struct stat a {};
+    struct stat b {};
+    if (stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0) return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    std::string targets[2];
+    const std::string* paths[2] = {&first, &second};
+    for (int i = 0; i < 2; ++i) {
+        bool throughProc = false;
+        int failure = 0;
+        if (!FollowLinks(*paths[i], &targets[i], &throughProc, &failure)) return false;
+        std::error_code ignored;
+        targets[i] =
+            std::filesystem::weakly_canonical(std::filesystem::absolute(targets[i], ignored), ignored).string();
+    }
+    return targets[0] == targets[1];
+}
+
+}  // namespace platform
