@@ -6,6 +6,8 @@
 #include "headless_device.h"
 #include "output_files.h"
 
+#include "file/output_file.h"
+
 #include "d3d9/instrumentation.h"
 
 #include <cstdio>
@@ -74,7 +76,7 @@ int RunAdjacencyCommand(int argc, char** argv) {
     if (!ParseWeldEpsilon("adjacency", parsed.Value("--weld"), &epsilon)) return kExitRefused;
     const char* path = parsed.positionals[0].c_str();
     const char* out = parsed.Value("-o");
-    if (out != nullptr && IsSameFile(path, out)) {
+    if (out != nullptr && platform::SameOutputTarget(path, out)) {
         std::fprintf(stderr, "facet adjacency: -o %s is the input file\n", QuotedArgument(out).c_str());
         return kExitRefused;
     }

@@ -7,6 +7,8 @@
 #include "mesh_export.h"
 #include "output_files.h"
 
+#include "file/output_file.h"
+
 #include "d3d9/instrumentation.h"
 
 #include <cstdio>
@@ -50,7 +52,7 @@ int RunConvertCommand(int argc, char** argv) {
         std::fprintf(stderr, "facet convert: --binary applies to PLY output only\n");
         return kExitRefused;
     }
-    if (IsSameFile(in, out)) {
+    if (platform::SameOutputTarget(in, out)) {
         std::fprintf(stderr, "facet convert: the output %s is the input file\n", QuotedArgument(out).c_str());
         return kExitRefused;
     }

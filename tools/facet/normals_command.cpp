@@ -7,6 +7,8 @@
 #include "mesh_export.h"
 #include "output_files.h"
 
+#include "file/output_file.h"
+
 #include "d3d9/instrumentation.h"
 #include "facet/normals.h"
 
@@ -49,7 +51,7 @@ int RunNormalsCommand(int argc, char** argv) {
     float epsilon = 0.0f;
     if (!ParseWeldEpsilon("normals", parsed.Value("--weld"), &epsilon)) return kExitRefused;
     const char* path = parsed.positionals[0].c_str();
-    if (IsSameFile(path, out)) {
+    if (platform::SameOutputTarget(path, out)) {
         std::fprintf(stderr, "facet normals: -o %s is the input file\n", QuotedArgument(out).c_str());
         return kExitRefused;
     }

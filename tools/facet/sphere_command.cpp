@@ -7,6 +7,8 @@
 #include "mesh_export.h"
 #include "output_files.h"
 
+#include "file/output_file.h"
+
 #include "d3d9/instrumentation.h"
 #include "facet/normals.h"
 #include "facet/sphere.h"
@@ -128,7 +130,7 @@ bool ParseArguments(int argc, char** argv, SphereOptions* options, bool* help) {
     options->list = parsed.Has("--list");
     options->objPath = parsed.Value("--obj");
     options->plyPath = parsed.Value("--ply");
-    if (options->objPath != nullptr && options->plyPath != nullptr && IsSameFile(options->objPath, options->plyPath))
+    if (options->objPath != nullptr && options->plyPath != nullptr && platform::SameOutputTarget(options->objPath, options->plyPath))
         return Refuse("--obj and --ply name the same file");
     const UINT slices = Effective(options->slices), stacks = Effective(options->stacks);
     const DWORD faces = 2 * slices * (stacks - 1);
