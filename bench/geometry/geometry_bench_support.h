@@ -3,24 +3,14 @@
 #pragma once
 
 #include "../../tools/facet/headless_device.h"
-#include "d3d9/instrumentation.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstdlib>
 
 namespace geometry_bench {
 
-inline IDirect3DDevice9* Device() {
-    static facet_tools::HeadlessDevice* holder = [] {
-        d3d9sw::SetCallLogging(false);
-        auto* created = new facet_tools::HeadlessDevice();
-        if (created->Create() != D3D_OK) std::abort();
-        return created;
-    }();
-    return holder->device();
-}
+inline IDirect3DDevice9* Device() { return facet_tools::ProcessDevice(); }
 
 // Items per second are faces per second; "faces" shows the size.
 inline void SetFaces(benchmark::State& state, std::uint64_t faces) {

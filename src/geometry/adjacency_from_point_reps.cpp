@@ -18,6 +18,7 @@
 #include "facet/math.h"
 #include "geometry/face_order.h"
 #include "geometry/mesh_object.h"
+#include "geometry/work_array.h"
 
 #include <algorithm>
 #include <bit>
@@ -92,8 +93,7 @@ public:
     HRESULT ReadKeys() {
         if (!order_.IsWithinFaces()) return D3DERR_INVALIDCALL;
         if (order_.faceCount > kMaxFaces) return E_OUTOFMEMORY;
-        faceKeys_.reset(new (std::nothrow) Keys[order_.faceCount]);
-        if (faceKeys_ == nullptr) return E_OUTOFMEMORY;
+        if (!faceKeys_.Allocate(order_.faceCount)) return E_OUTOFMEMORY;
         const bool valid = order_.ForEach([&](DWORD face) {
             if (IsSkipped(face)) return true;
             for (DWORD corner = 0; corner < 3; ++corner) {
@@ -142,9 +142,8 @@ private:
             if (!IsSkipped(face) && faceKeys_[face].AreDistinct()) count += 3;
             return true;
         });
-        records_.reset(new (std::nothrow) EdgeRecord[count]);
-        std::unique_ptr<EdgeRecord[]> scratch(new (std::nothrow) EdgeRecord[count]);
-        if (records_ == nullptr || scratch == nullptr) return E_OUTOFMEMORY;
+        WorkArray<EdgeRecord> scratch;
+        if (!records_.Allocate(count) || !scratch.Allocate(count)) return E_OUTOFMEMORY;
         recordCount_ = 0;
         order_.ForEach([&](DWORD face) {
             if (IsSkipped(face) || !faceKeys_[face].AreDistinct()) return true;
@@ -226,8 +225,8 @@ private:
     FaceOrder order_;
     // Keys are below the vertex count, so this many bits hold each of them.
     unsigned keyBits_ = static_cast<unsigned>(std::bit_width(vertexCount_ - 1));
-    std::unique_ptr<Keys[]> faceKeys_;
-    std::unique_ptr<EdgeRecord[]> records_;
+    WorkArray<Keys> faceKeys_;
+    WorkArray<EdgeRecord> records_;
     std::size_t recordCount_ = 0;
 };
 

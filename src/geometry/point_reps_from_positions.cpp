@@ -8,6 +8,7 @@
 #include "facet/weld.h"
 
 #include "geometry/vertex_layout_view.h"
+#include "geometry/work_array.h"
 
 #include <algorithm>
 #include <cmath>
@@ -53,8 +54,7 @@ public:
     bool Allocate(DWORD vertexCount) {
         std::size_t size = 16;
         while (size < std::size_t{vertexCount} * 2) size *= 2;
-        slots_.reset(new (std::nothrow) DWORD[size]);
-        if (slots_ == nullptr) return false;
+        if (!slots_.Allocate(size)) return false;
         std::fill(slots_.get(), slots_.get() + size, kEmptySlot);
         mask_ = size - 1;
         return true;
@@ -64,7 +64,7 @@ public:
     DWORD& operator[](std::size_t slot) { return slots_[slot]; }
 
 private:
-    std::unique_ptr<DWORD[]> slots_;
+    WorkArray<DWORD> slots_;
     std::size_t mask_ = 0;
 };
 

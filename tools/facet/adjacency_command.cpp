@@ -3,12 +3,9 @@
 #include "command_line.h"
 #include "command_support.h"
 #include "commands.h"
-#include "headless_device.h"
 #include "output_files.h"
 
-#include "file/output_file.h"
 
-#include "d3d9/instrumentation.h"
 
 #include <cstdio>
 #include <vector>
@@ -63,43 +60,28 @@ bool WriteAdjacency(std::FILE* file, const std::vector<DWORD>& adjacency) {
 
 int RunAdjacencyCommand(int argc, char** argv) {
     ParsedCommandLine parsed;
-    if (!ParseCommandLine("adjacency", argc, argv, {{"--weld", true}, {"-o", true}}, &parsed)) return kExitRefused;
-    if (parsed.help) {
-        PrintUsage(stdout);
-        return 0;
-    }
-    if (parsed.positionals.size() != 1) {
-        std::fprintf(stderr, "facet adjacency: give one mesh file (try facet adjacency --help)\n");
-        return kExitRefused;
-    }
+    const int parsedExit = ParseFileCommand("adjacency", argc, argv, {{"--weld", true}, {"-o", true}}, 1,
+                                            "one mesh file", PrintUsage, &parsed);
+    if (parsedExit >= 0) return parsedExit;
     float epsilon = 0.0f;
     if (!ParseWeldEpsilon("adjacency", parsed.Value("--weld"), &epsilon)) return kExitRefused;
     const char* path = parsed.positionals[0].c_str();
     const char* out = parsed.Value("-o");
-    if (out != nullptr && platform::SameOutputTarget(path, out)) {
-        std::fprintf(stderr, "facet adjacency: -o %s is the input file\n", QuotedArgument(out).c_str());
-        return kExitRefused;
-    }
+    if (out != nullptr && !CheckOutputIsNotInput("adjacency", path, out)) return kExitRefused;
 
-    d3d9sw::SetCallLogging(false);
-    facet_tools::HeadlessDevice device;
-    HRESULT result = device.Create();
-    if (FAILED(result)) return ReportFailure("adjacency", "creating the software device", result);
-    ProgressBar progress("adjacency");
-    facet::MeshFileSummary file;
-    facet::Mesh* mesh = LoadMeshFile("adjacency", device.device(), path, &progress, &file);
-    if (mesh == nullptr) return kExitRefused;
+    CommandMesh input("adjacency");
+    if (const int loadExit = input.Load(path); loadExit != 0) return loadExit;
     std::vector<DWORD> reps, adjacency;
-    result = WeldedAdjacency(mesh, epsilon, &progress, &reps, &adjacency);
-    mesh->Release();
+    const HRESULT result = WeldedAdjacency(input.mesh(), epsilon, &input.progress, &reps, &adjacency);
+    input.Release();
     if (FAILED(result)) {
-        progress.Finish();
+        input.progress.Finish();
         return ReportFailure("adjacency", "AdjacencyFromPointReps", result);
     }
     reps = {};
-    progress.Step("writing");
+    input.progress.Step("writing");
     const auto write = [&](std::FILE* file) { return WriteAdjacency(file, adjacency); };
     const bool written = out != nullptr ? WriteOutputFile("adjacency", out, write) : write(stdout);
-    progress.Finish();
+    input.progress.Finish();
     return written ? 0 : kExitRefused;
 }

@@ -1,9 +1,9 @@
 // The facet commands' shared steps; see command_support.h.
 #include "command_support.h"
 
-#include "command_line.h"
-
+#include "d3d9/instrumentation.h"
 #include "facet/weld.h"
+#include "file/output_file.h"
 
 #include <cerrno>
 #include <cmath>
@@ -33,22 +33,47 @@ int ReportFailure(const char* command, const char* step, HRESULT result) {
     return result == D3DERR_INVALIDCALL ? kExitRefused : kExitFailed;
 }
 
-facet::Mesh* LoadMeshFile(const char* command, IDirect3DDevice9* device, const char* path, ProgressBar* progress,
-                          facet::MeshFileSummary* summary) {
+int ParseFileCommand(const char* command, int argc, char** argv, std::initializer_list<OptionSpec> specs,
+                     std::size_t files, const char* filesText, void (*printUsage)(std::FILE*),
+                     ParsedCommandLine* parsed) {
+    if (!ParseCommandLine(command, argc, argv, specs, parsed)) return kExitRefused;
+    if (parsed->help) {
+        printUsage(stdout);
+        return 0;
+    }
+    if (parsed->positionals.size() != files) {
+        std::fprintf(stderr, "facet %s: give %s (try facet %s --help)\n", command, filesText, command);
+        return kExitRefused;
+    }
+    return -1;
+}
+
+bool CheckOutputIsNotInput(const char* command, const char* input, const char* output) {
+    if (!platform::SameOutputTarget(input, output)) return true;
+    std::fprintf(stderr, "facet %s: the output %s is the input file\n", command, QuotedArgument(output).c_str());
+    return false;
+}
+
+int CommandMesh::Load(const char* path) {
+    d3d9sw::SetCallLogging(false);
+    HRESULT result = device_.Create();
+    if (FAILED(result)) return ReportFailure(command_, "creating the software device", result);
     facet::MeshReadOptions options;
     options.progress = &ProgressBar::OnRead;
-    options.progressContext = progress;
-    progress->Step("reading");
-    facet::Mesh* mesh = nullptr;
+    options.progressContext = &progress;
+    progress.Step("reading");
     std::string error;
-    const HRESULT result = facet::ReadMeshFile(device, path, options, &mesh, summary, &error);
-    if (SUCCEEDED(result)) return mesh;
-    progress->Finish();
-    if (error.empty())
-        ReportFailure(command, "reading the mesh", result);
-    else
-        std::fprintf(stderr, "facet %s: %s\n", command, error.c_str());
-    return nullptr;
+    result = facet::ReadMeshFile(device_.device(), path, options, &mesh_, &summary, &error);
+    if (SUCCEEDED(result)) return 0;
+    progress.Finish();
+    if (error.empty()) return ReportFailure(command_, "reading the mesh", result);
+    std::fprintf(stderr, "facet %s: %s\n", command_, error.c_str());
+    return kExitRefused;
+}
+
+void CommandMesh::Release() {
+    if (mesh_ != nullptr) mesh_->Release();
+    mesh_ = nullptr;
 }
 
 bool ParseWeldEpsilon(const char* command, const char* text, float* epsilon) {

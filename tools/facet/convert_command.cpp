@@ -3,13 +3,10 @@
 #include "command_line.h"
 #include "command_support.h"
 #include "commands.h"
-#include "headless_device.h"
 #include "mesh_export.h"
 #include "output_files.h"
 
-#include "file/output_file.h"
 
-#include "d3d9/instrumentation.h"
 
 #include <cstdio>
 
@@ -30,15 +27,9 @@ void PrintUsage(std::FILE* to) {
 
 int RunConvertCommand(int argc, char** argv) {
     ParsedCommandLine parsed;
-    if (!ParseCommandLine("convert", argc, argv, {{"--binary", false}}, &parsed)) return kExitRefused;
-    if (parsed.help) {
-        PrintUsage(stdout);
-        return 0;
-    }
-    if (parsed.positionals.size() != 2) {
-        std::fprintf(stderr, "facet convert: give an input and an output file (try facet convert --help)\n");
-        return kExitRefused;
-    }
+    const int parsedExit = ParseFileCommand("convert", argc, argv, {{"--binary", false}}, 2,
+                                            "an input and an output file", PrintUsage, &parsed);
+    if (parsedExit >= 0) return parsedExit;
     const char* in = parsed.positionals[0].c_str();
     const char* out = parsed.positionals[1].c_str();
     const bool binary = parsed.Has("--binary");
@@ -52,30 +43,21 @@ int RunConvertCommand(int argc, char** argv) {
         std::fprintf(stderr, "facet convert: --binary applies to PLY output only\n");
         return kExitRefused;
     }
-    if (platform::SameOutputTarget(in, out)) {
-        std::fprintf(stderr, "facet convert: the output %s is the input file\n", QuotedArgument(out).c_str());
-        return kExitRefused;
-    }
+    if (!CheckOutputIsNotInput("convert", in, out)) return kExitRefused;
 
-    d3d9sw::SetCallLogging(false);
-    facet_tools::HeadlessDevice device;
-    HRESULT result = device.Create();
-    if (FAILED(result)) return ReportFailure("convert", "creating the software device", result);
-    ProgressBar progress("convert");
-    facet::MeshFileSummary file;
-    facet::Mesh* mesh = LoadMeshFile("convert", device.device(), in, &progress, &file);
-    if (mesh == nullptr) return kExitRefused;
+    CommandMesh input("convert");
+    if (const int loadExit = input.Load(in); loadExit != 0) return loadExit;
     MeshExport exported;
-    result = CopyMeshForExport(mesh, false, &exported);
-    mesh->Release();
+    const HRESULT result = CopyMeshForExport(input.mesh(), false, &exported);
+    input.Release();
     if (FAILED(result)) {
-        progress.Finish();
+        input.progress.Finish();
         return ReportFailure("convert", "reading the mesh", result);
     }
-    progress.Step("writing");
+    input.progress.Step("writing");
     const bool written = WriteOutputFile("convert", out, [&](std::FILE* to) {
         return WriteMeshExport(to, exported, format, "converted by facet");
     });
-    progress.Finish();
+    input.progress.Finish();
     return written ? 0 : kExitRefused;
 }

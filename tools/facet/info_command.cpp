@@ -2,10 +2,8 @@
 #include "command_line.h"
 #include "command_support.h"
 #include "commands.h"
-#include "headless_device.h"
 #include "mesh_statistics.h"
 
-#include "d3d9/instrumentation.h"
 #include "facet/weld.h"
 
 #include <cstdio>
@@ -97,40 +95,27 @@ void PrintJson(const char* path, const facet::MeshFileSummary& file, const MeshS
 
 int RunInfoCommand(int argc, char** argv) {
     ParsedCommandLine parsed;
-    if (!ParseCommandLine("info", argc, argv, {{"--weld", true}, {"--json", false}}, &parsed)) return kExitRefused;
-    if (parsed.help) {
-        PrintUsage(stdout);
-        return 0;
-    }
-    if (parsed.positionals.size() != 1) {
-        std::fprintf(stderr, "facet info: give one mesh file (try facet info --help)\n");
-        return kExitRefused;
-    }
+    const int parsedExit = ParseFileCommand("info", argc, argv, {{"--weld", true}, {"--json", false}}, 1,
+                                            "one mesh file", PrintUsage, &parsed);
+    if (parsedExit >= 0) return parsedExit;
     float epsilon = 0.0f;
     if (!ParseWeldEpsilon("info", parsed.Value("--weld"), &epsilon)) return kExitRefused;
     const char* path = parsed.positionals[0].c_str();
 
-    d3d9sw::SetCallLogging(false);
-    facet_tools::HeadlessDevice device;
-    HRESULT result = device.Create();
-    if (FAILED(result)) return ReportFailure("info", "creating the software device", result);
-    ProgressBar progress("info");
-    facet::MeshFileSummary file;
-    facet::Mesh* mesh = LoadMeshFile("info", device.device(), path, &progress, &file);
-    if (mesh == nullptr) return kExitRefused;
-    std::vector<DWORD> reps;
+    CommandMesh input("info");
+    if (const int loadExit = input.Load(path); loadExit != 0) return loadExit;
+    input.progress.Step("welding");
+    std::vector<DWORD> reps(input.mesh()->VertexCount());
+    HRESULT result = facet::PointRepsFromPositions(input.mesh(), epsilon, reps.data());
+    input.progress.Step("counting");
     MeshStatistics statistics;
-    progress.Step("welding");
-    reps.resize(mesh->VertexCount());
-    result = facet::PointRepsFromPositions(mesh, epsilon, reps.data());
-    progress.Step("counting");
-    if (SUCCEEDED(result)) result = ComputeMeshStatistics(mesh, reps.data(), &statistics);
-    mesh->Release();
-    progress.Finish();
+    if (SUCCEEDED(result)) result = ComputeMeshStatistics(input.mesh(), reps.data(), &statistics);
+    input.Release();
+    input.progress.Finish();
     if (FAILED(result)) return ReportFailure("info", "counting", result);
     if (parsed.Has("--json"))
-        PrintJson(path, file, statistics);
+        PrintJson(path, input.summary, statistics);
     else
-        PrintText(path, file, statistics);
+        PrintText(path, input.summary, statistics);
     return 0;
 }

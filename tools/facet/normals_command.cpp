@@ -3,13 +3,10 @@
 #include "command_line.h"
 #include "command_support.h"
 #include "commands.h"
-#include "headless_device.h"
 #include "mesh_export.h"
 #include "output_files.h"
 
-#include "file/output_file.h"
 
-#include "d3d9/instrumentation.h"
 #include "facet/normals.h"
 
 #include <cstdio>
@@ -33,15 +30,9 @@ void PrintUsage(std::FILE* to) {
 
 int RunNormalsCommand(int argc, char** argv) {
     ParsedCommandLine parsed;
-    if (!ParseCommandLine("normals", argc, argv, {{"--weld", true}, {"-o", true}}, &parsed)) return kExitRefused;
-    if (parsed.help) {
-        PrintUsage(stdout);
-        return 0;
-    }
-    if (parsed.positionals.size() != 1) {
-        std::fprintf(stderr, "facet normals: give one mesh file (try facet normals --help)\n");
-        return kExitRefused;
-    }
+    const int parsedExit = ParseFileCommand("normals", argc, argv, {{"--weld", true}, {"-o", true}}, 1,
+                                            "one mesh file", PrintUsage, &parsed);
+    if (parsedExit >= 0) return parsedExit;
     const char* out = parsed.Value("-o");
     ExportFormat format = ExportFormat::Obj;
     if (out == nullptr || !ExportFormatOfPath(out, false, &format) || format == ExportFormat::Off) {
@@ -51,32 +42,23 @@ int RunNormalsCommand(int argc, char** argv) {
     float epsilon = 0.0f;
     if (!ParseWeldEpsilon("normals", parsed.Value("--weld"), &epsilon)) return kExitRefused;
     const char* path = parsed.positionals[0].c_str();
-    if (platform::SameOutputTarget(path, out)) {
-        std::fprintf(stderr, "facet normals: -o %s is the input file\n", QuotedArgument(out).c_str());
-        return kExitRefused;
-    }
+    if (!CheckOutputIsNotInput("normals", path, out)) return kExitRefused;
 
-    d3d9sw::SetCallLogging(false);
-    facet_tools::HeadlessDevice device;
-    HRESULT result = device.Create();
-    if (FAILED(result)) return ReportFailure("normals", "creating the software device", result);
-    ProgressBar progress("normals");
-    facet::MeshFileSummary file;
-    facet::Mesh* mesh = LoadMeshFile("normals", device.device(), path, &progress, &file);
-    if (mesh == nullptr) return kExitRefused;
+    CommandMesh input("normals");
+    if (const int loadExit = input.Load(path); loadExit != 0) return loadExit;
     std::vector<DWORD> reps, adjacency;
-    result = WeldedAdjacency(mesh, epsilon, &progress, &reps, &adjacency);
-    progress.Step("normals");
-    if (SUCCEEDED(result)) result = facet::ComputeVertexNormals(mesh, adjacency.data());
+    HRESULT result = WeldedAdjacency(input.mesh(), epsilon, &input.progress, &reps, &adjacency);
+    input.progress.Step("normals");
+    if (SUCCEEDED(result)) result = facet::ComputeVertexNormals(input.mesh(), adjacency.data());
     MeshExport exported;
-    if (SUCCEEDED(result)) result = CopyMeshForExport(mesh, true, &exported);
-    mesh->Release();
-    progress.Finish();
+    if (SUCCEEDED(result)) result = CopyMeshForExport(input.mesh(), true, &exported);
+    input.Release();
+    input.progress.Finish();
     if (FAILED(result)) return ReportFailure("normals", "computing the normals", result);
-    progress.Step("writing");
+    input.progress.Step("writing");
     const bool written = WriteOutputFile("normals", out, [&](std::FILE* to) {
         return WriteMeshExport(to, exported, format, "normals written by facet");
     });
-    progress.Finish();
+    input.progress.Finish();
     return written ? 0 : kExitRefused;
 }
