@@ -52,7 +52,7 @@ public:
 
 private:
     static constexpr std::size_t kHugePage = std::size_t{2} << 20;
-    static constexpr std::size_t kMapFrom = std::size_t{4} << 20;
+    static constexpr std::size_t kMapFrom = std::size_t{1} << 20;
 
     void Free() {
         if (mapped_ != nullptr)
