@@ -18,15 +18,7 @@ namespace fuzz_input {
 constexpr DWORD kMaxVertices = 48;
 constexpr DWORD kMaxFaces = 64;
 
-inline IDirect3DDevice9* SharedDevice() {
-    static facet_tools::HeadlessDevice* holder = [] {
-        d3d9sw::SetCallLogging(false);
-        auto* created = new facet_tools::HeadlessDevice();
-        if (created->Create() != D3D_OK) std::abort();
-        return created;
-    }();
-    return holder->device();
-}
+inline IDirect3DDevice9* SharedDevice() { return facet_tools::ProcessDevice(); }
 
 // Null when the mesh cannot be created (then the input is uninteresting).
 inline facet::Mesh* DecodeMesh(FuzzedDataProvider& input) {

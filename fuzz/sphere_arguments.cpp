@@ -1,6 +1,6 @@
 // The argument parsing of `facet sphere` on arbitrary argument vectors (the input split
-// at NUL bytes): no crash, and accepted options hold a finite radius and at most
-// one export file. The parser is internal to the command, so its source is compiled in
+// at NUL bytes): no crash, and accepted options hold a finite positive radius other than
+// the library's default selector, and slice and stack counts of 2 or more. The parser is internal to the command, so its source is compiled in
 // here; its refusal lines go to standard error.
 #include "../tools/facet/sphere_command.cpp"
 
@@ -37,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SphereOptions options;
     bool help = false;
     if (ParseArguments(static_cast<int>(arguments.size()), argv.data(), &options, &help) && !help) {
-        Check(std::isfinite(options.radius));
-        Check(options.objPath == nullptr || options.plyPath == nullptr);
+        Check(std::isfinite(options.radius) && options.radius > 0.0f);
+        Check(options.slices >= 2 && options.stacks >= 2);
     }
     return 0;
 }

@@ -1,9 +1,8 @@
 // Mesh::AdjacencyFromPointReps, Mesh::PointRepsFromAdjacency and ComputeVertexNormals on
 // 32-bit grid meshes of about 10 Ki, 100 Ki and 1 Mi faces, beside meshoptimizer's
 // adjacency index buffer on the same grids. Items per second are faces per second.
-#include "../../tools/facet/headless_device.h"
-#include "d3d9/instrumentation.h"
 #include "facet/mesh.h"
+#include "geometry_bench_support.h"
 #include "facet/normals.h"
 
 #include <benchmark/benchmark.h>
@@ -15,6 +14,9 @@
 #include <vector>
 
 namespace {
+
+using geometry_bench::Device;
+using geometry_bench::SetFaces;
 
 // Quads per side giving 2·n² faces: 10368, 102152 and 1048352 faces.
 constexpr int kGridSides[] = {72, 226, 724};
@@ -40,16 +42,6 @@ Grid MakeGrid(int side) {
         }
     }
     return grid;
-}
-
-IDirect3DDevice9* Device() {
-    static facet_tools::HeadlessDevice* holder = [] {
-        d3d9sw::SetCallLogging(false);
-        auto* created = new facet_tools::HeadlessDevice();
-        if (created->Create() != D3D_OK) std::abort();
-        return created;
-    }();
-    return holder->device();
 }
 
 const Grid& GridOf(int side) {
@@ -79,11 +71,6 @@ facet::Mesh* MeshOf(int side) {
     mesh->UnlockVertices();
     meshes.emplace(side, mesh);
     return mesh;
-}
-
-void SetFaces(benchmark::State& state, DWORD faces) {
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * faces);
-    state.counters["faces"] = faces;
 }
 
 void BM_AdjacencyFromPointReps(benchmark::State& state) {

@@ -23,4 +23,11 @@ namespace facet {
 HRESULT CreateSphereMesh(IDirect3DDevice9* device, float radius, UINT slices, UINT stacks, Mesh** meshOut,
                          ResultBuffer** adjacencyOut);
 
+// As CreateSphereMesh, with the index width chosen by `options`: 0 for 16-bit indices,
+// MeshOptions::Indices32Bit for 32-bit ones, which lifts the 65534-face limit (the largest
+// sphere, 240 slices by 240 stacks, has 114720 faces). D3DERR_INVALIDCALL for any other
+// option bit.
+HRESULT CreateSphereMeshWithOptions(IDirect3DDevice9* device, float radius, UINT slices, UINT stacks, DWORD options,
+                                    Mesh** meshOut, ResultBuffer** adjacencyOut);
+
 }  // namespace facet

@@ -56,12 +56,13 @@ void WriteVertices(SphereVertex* vertices, float radius, UINT slices, UINT stack
     WriteVertex(out, radius, 0.0f, 0.0f, -1.0f);
 }
 
-void WriteFaces(WORD* indices, UINT slices, UINT stacks) {
-    WORD* out = indices;
+template <typename Index>
+void WriteFaces(Index* indices, UINT slices, UINT stacks) {
+    Index* out = indices;
     auto face = [&out](UINT a, UINT b, UINT c) {
-        *out++ = static_cast<WORD>(a);
-        *out++ = static_cast<WORD>(b);
-        *out++ = static_cast<WORD>(c);
+        *out++ = static_cast<Index>(a);
+        *out++ = static_cast<Index>(b);
+        *out++ = static_cast<Index>(c);
     };
     // North cap: a fan around vertex 0 over ring 1.
     for (UINT i = 0; i + 1 < slices; ++i) face(0, i + 2, i + 1);
@@ -97,7 +98,10 @@ HRESULT FillSphere(Mesh* mesh, float radius, UINT slices, UINT stacks) {
         return result;
     }
     WriteVertices(static_cast<SphereVertex*>(vertices), radius, slices, stacks);
-    WriteFaces(static_cast<WORD*>(indices), slices, stacks);
+    if ((mesh->Options() & MeshOptions::Indices32Bit) != 0)
+        WriteFaces(static_cast<DWORD*>(indices), slices, stacks);
+    else
+        WriteFaces(static_cast<WORD*>(indices), slices, stacks);
     mesh->UnlockVertices();
     mesh->UnlockIndices();
     return D3D_OK;
@@ -107,6 +111,12 @@ HRESULT FillSphere(Mesh* mesh, float radius, UINT slices, UINT stacks) {
 
 HRESULT CreateSphereMesh(IDirect3DDevice9* device, float radius, UINT slices, UINT stacks, Mesh** meshOut,
                          ResultBuffer** adjacencyOut) {
+    return CreateSphereMeshWithOptions(device, radius, slices, stacks, 0, meshOut, adjacencyOut);
+}
+
+HRESULT CreateSphereMeshWithOptions(IDirect3DDevice9* device, float radius, UINT slices, UINT stacks, DWORD options,
+                                    Mesh** meshOut, ResultBuffer** adjacencyOut) {
+    if ((options & ~MeshOptions::Indices32Bit) != 0) return D3DERR_INVALIDCALL;
     if (radius == FLT_MAX) radius = kDefaultRadius;
     if (slices == kSelectDefault) slices = kDefaultDivisions;
     if (stacks == kSelectDefault) stacks = kDefaultDivisions;
@@ -118,7 +128,7 @@ HRESULT CreateSphereMesh(IDirect3DDevice9* device, float radius, UINT slices, UI
     const DWORD faces = 2 * slices * (stacks - 1);
     const DWORD vertices = slices * (stacks - 1) + 2;
     Mesh* mesh = nullptr;
-    HRESULT result = CreateMeshFromFormat(faces, vertices, MeshOptions::Managed, kSphereFormat, device, &mesh);
+    HRESULT result = CreateMeshFromFormat(faces, vertices, MeshOptions::Managed | options, kSphereFormat, device, &mesh);
     if (FAILED(result)) return result;
 
     result = FillSphere(mesh, radius, slices, stacks);

@@ -4,6 +4,9 @@
 #pragma once
 
 #include "d3d9/headless_device.h"
+#include "d3d9/instrumentation.h"
+
+#include <cstdlib>
 
 namespace facet_tools {
 
@@ -32,5 +35,17 @@ private:
     static constexpr UINT kBackBufferSide = 16;
     IDirect3DDevice9* device_ = nullptr;
 };
+
+// One device for the whole process, with the call log off, for benchmarks and fuzz
+// targets that run many times over; it is never released.
+inline IDirect3DDevice9* ProcessDevice() {
+    static HeadlessDevice* holder = [] {
+        d3d9sw::SetCallLogging(false);
+        auto* created = new HeadlessDevice();
+        if (created->Create() != D3D_OK) std::abort();
+        return created;
+    }();
+    return holder->device();
+}
 
 }  // namespace facet_tools

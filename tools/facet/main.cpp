@@ -14,6 +14,17 @@ void PrintUsage(std::FILE* to) {
         "  sphere     build a sphere mesh on a headless software device; print it or export\n"
         "             OBJ/PLY (facet sphere --help lists its options)\n"
         "             example: facet sphere --slices 3 --stacks 3 --normals --adjacency\n"
+        "  info       report a mesh file's counts: faces, vertices, boundary and non-manifold\n"
+        "             edges, components, bounding box (facet info --help)\n"
+        "             example: facet info bunny.ply --json\n"
+        "  adjacency  the triangles across each triangle's edges, vertices welded by position\n"
+        "             (facet adjacency --help)\n"
+        "             example: facet adjacency bunny.obj -o bunny.adjacency\n"
+        "  normals    write a mesh file with vertex normals shared across seams\n"
+        "             (facet normals --help)\n"
+        "             example: facet normals scan.off -o scan.ply\n"
+        "  convert    between OBJ, PLY and OFF (facet convert --help)\n"
+        "             example: facet convert scan.off scan.ply --binary\n"
         "  cpu        show the math dispatch level, the processor flags and the routine\n"
         "             installed in every slot (facet cpu --help)\n"
         "             example: DisablePSGP=1 facet cpu\n"
@@ -36,6 +47,10 @@ int main(int argc, char** argv) {
     const char* command = argv[1];
     if (std::strcmp(command, "sphere") == 0) return RunSphereCommand(argc - 2, argv + 2);
     if (std::strcmp(command, "cpu") == 0) return RunCpuCommand(argc - 2, argv + 2);
+    if (std::strcmp(command, "info") == 0) return RunInfoCommand(argc - 2, argv + 2);
+    if (std::strcmp(command, "adjacency") == 0) return RunAdjacencyCommand(argc - 2, argv + 2);
+    if (std::strcmp(command, "normals") == 0) return RunNormalsCommand(argc - 2, argv + 2);
+    if (std::strcmp(command, "convert") == 0) return RunConvertCommand(argc - 2, argv + 2);
     if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
         PrintUsage(stdout);
         return 0;

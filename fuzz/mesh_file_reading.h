@@ -1,0 +1,49 @@
+// Reading arbitrary bytes as a mesh file of one format: never a crash, a refusal always
+// comes with one line of text naming the file, and an accepted mesh keeps its corners in
+// range in the index width its counts call for.
+#pragma once
+
+#include "fuzz_mesh_input.h"
+#include "facet/mesh_file.h"
+
+#include <string>
+
+namespace fuzz_input {
+
+inline void Check(bool condition) {
+    if (!condition) __builtin_trap();
+}
+
+template <typename Index>
+void CheckCorners(facet::Mesh* mesh) {
+    void* data = nullptr;
+    Check(mesh->LockIndices(D3DLOCK_READONLY, &data) == D3D_OK);
+    const auto* corners = static_cast<const Index*>(data);
+    for (std::size_t i = 0; i < std::size_t{3} * mesh->FaceCount(); ++i) Check(corners[i] < mesh->VertexCount());
+    mesh->UnlockIndices();
+}
+
+inline int ReadMeshFileBytes(facet::MeshFileFormat format, const std::uint8_t* data, std::size_t size) {
+    facet::Mesh* mesh = nullptr;
+    facet::MeshFileSummary summary;
+    std::string error;
+    const HRESULT result =
+        facet::ReadMeshBytes(SharedDevice(), "input", format, data, size, {}, &mesh, &summary, &error);
+    if (result != D3D_OK) {
+        Check(mesh == nullptr);
+        Check(result != D3DERR_INVALIDCALL ||
+              (error.rfind("input: ", 0) == 0 && error.find('\n') == std::string::npos));
+        return 0;
+    }
+    Check(mesh->FaceCount() >= summary.polygons);
+    const bool wide = (mesh->Options() & facet::MeshOptions::Indices32Bit) != 0;
+    Check(wide == (mesh->FaceCount() > 0xFFFE || mesh->VertexCount() > 0xFFFE));
+    if (wide)
+        CheckCorners<DWORD>(mesh);
+    else
+        CheckCorners<WORD>(mesh);
+    mesh->Release();
+    return 0;
+}
+
+}  // namespace fuzz_input

@@ -1,0 +1,65 @@
+// Mesh files: Wavefront OBJ, PLY (ASCII, binary little-endian and big-endian) and OFF read
+// into a Mesh of position and normal per vertex (FVF 0x12, normals zero), both buffers in
+// the managed pool, with 16-bit indices when the mesh has at most 65534 vertices and faces
+// and 32-bit indices otherwise.
+//
+// The mesh keeps the file's numbering: vertex i is the file's vertex i (OBJ's i+1), and
+// faces come in file order, a polygon with n > 3 corners becoming the n − 2 consecutive
+// fan triangles (c0, c1, c2), (c0, c2, c3), … Only positions and faces are read; other
+// vertex data, texture coordinates, normals, materials, groups, points and lines are
+// skipped.
+//
+// A file that cannot be read as a mesh is refused with one line of text naming the file
+// and where the fault lies ("FILE: line N: why" for text, "FILE: byte N: why" for binary
+// data): empty or truncated input, bytes that do not parse, a NaN or infinite
+// coordinate, a corner index out of range, a face with fewer than three corners, a count
+// in a header that the rest of the file cannot hold, or no faces at all. Nothing is ever
+// allocated from a count that has not been checked against the bytes that follow it.
+#pragma once
+
+#include "facet/mesh.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace facet {
+
+enum class MeshFileFormat { Obj, Ply, Off };
+enum class MeshFileEncoding { Text, BinaryLittleEndian, BinaryBigEndian };
+
+// What a read found besides the mesh itself.
+struct MeshFileSummary {
+    MeshFileFormat format = MeshFileFormat::Obj;
+    MeshFileEncoding encoding = MeshFileEncoding::Text;
+    DWORD polygons = 0;       // faces as the file lists them
+    DWORD splitPolygons = 0;  // of those, the ones with more than three corners
+};
+
+// Called now and then while reading with the bytes handled so far and the input's size.
+using MeshReadProgress = void (*)(void* context, std::uint64_t bytesDone, std::uint64_t bytesTotal);
+
+struct MeshReadOptions {
+    MeshReadProgress progress = nullptr;
+    void* progressContext = nullptr;
+};
+
+// The format named by the path's extension (.obj, .ply, .off in any case); false for others.
+bool MeshFileFormatOfPath(const char* path, MeshFileFormat* format);
+
+// Reads `size` bytes of `format` as the file called `name` (used in the error text only).
+// 0 with one reference in `*meshOut` and the summary filled; D3DERR_INVALIDCALL for null
+// arguments or a refused file (then `*error` holds the line, without a newline),
+// E_OUTOFMEMORY, or the device's code when the mesh cannot be created. `*meshOut` is
+// written only on success.
+HRESULT ReadMeshBytes(IDirect3DDevice9* device, const char* name, MeshFileFormat format, const void* bytes,
+                      std::size_t size, const MeshReadOptions& options, Mesh** meshOut, MeshFileSummary* summary,
+                      std::string* error);
+
+// Reads the file at `path`, its format taken from the extension or, when that names none,
+// from the file's first bytes. As ReadMeshBytes; E_FAIL with the error text when the file
+// cannot be opened or read.
+HRESULT ReadMeshFile(IDirect3DDevice9* device, const char* path, const MeshReadOptions& options, Mesh** meshOut,
+                     MeshFileSummary* summary, std::string* error);
+
+}  // namespace facet

@@ -1,0 +1,26 @@
+// Welding by position: point representatives for vertices that sit at one place, so that
+// the adjacency and normal routines treat vertices split along seams (for texture or
+// normal discontinuities) as one point of the surface.
+#pragma once
+
+#include "facet/mesh.h"
+
+namespace facet {
+
+// Fills `pointReps` (one entry per vertex of `mesh`) so that each vertex names the lowest
+// index of the vertices it is welded to. Vertices are visited in index order; a vertex
+// joins the lowest-indexed earlier representative whose position differs from its own by
+// at most `epsilon` in each component, and otherwise stands for itself. With epsilon 0
+// only equal positions weld (0 and -0 are equal). Every vertex is therefore within
+// epsilon of its representative, and each representative is its own. A position with a
+// NaN component never welds. Expected time is linear in the vertex count (a spatial hash
+// of cells of side epsilon); memory is one 32-bit word per hash slot, about two slots per
+// vertex.
+//
+// The position is the three-float POSITION element of usage index 0.
+// D3DERR_INVALIDCALL, with nothing written, for a null mesh or `pointReps`, a negative or
+// NaN epsilon, write-only vertex data, or a layout without such a position.
+// E_OUTOFMEMORY when the hash cannot be allocated; a failed vertex lock is passed through.
+HRESULT PointRepsFromPositions(Mesh* mesh, float epsilon, DWORD* pointReps);
+
+}  // namespace facet

@@ -1,0 +1,57 @@
+// What the mesh file readers hand to the mesh builder: positions and triangle corners in
+// the file's numbering, plus the refusal text of a file that cannot be read. Each reader
+// fills one of these from a block of bytes.
+#pragma once
+
+#include "facet/mesh_file.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace facet {
+
+// A mesh's counts stay within 32-bit numbers, and its adjacency (three 32-bit entries
+// per face) must stay addressable.
+constexpr std::uint64_t kMaxFileVertices = 0xFFFFFFFEull;
+constexpr std::uint64_t kMaxFileTriangles = 0xFFFFFFFFull / 3;
+
+struct MeshFileContents {
+    std::vector<float> positions;  // three per vertex
+    std::vector<DWORD> corners;    // three per triangle
+    MeshFileSummary summary;
+
+    DWORD VertexCount() const { return static_cast<DWORD>(positions.size() / 3); }
+};
+
+// Reports progress through the caller's callback about every 1/64 of the input.
+class ProgressTicker {
+public:
+    ProgressTicker(const MeshReadOptions& options, std::uint64_t total)
+        : options_(options), total_(total), step_(total / 64 + 1), next_(step_) {}
+    void At(std::uint64_t done) {
+        if (done < next_ || options_.progress == nullptr) return;
+        options_.progress(options_.progressContext, done, total_);
+        next_ = done + step_;
+    }
+
+private:
+    const MeshReadOptions& options_;
+    std::uint64_t total_;
+    std::uint64_t step_;
+    std::uint64_t next_;
+};
+
+// Appends the fan triangles of a polygon whose `count` corners are `polygon` (count >= 3).
+// False when the mesh would exceed the triangle limit.
+bool AppendPolygon(const DWORD* polygon, std::size_t count, MeshFileContents* contents);
+
+// Each reader returns false with `*error` set ("NAME: line N: why" or "NAME: byte N: why").
+bool ReadObjContents(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
+                     MeshFileContents* contents, std::string* error);
+bool ReadPlyContents(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
+                     MeshFileContents* contents, std::string* error);
+bool ReadOffContents(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
+                     MeshFileContents* contents, std::string* error);
+
+}  // namespace facet

@@ -1,0 +1,379 @@
+// PLY: a text header ("ply", "format ascii|binary_little_endian|binary_big_endian 1.0",
+// "element NAME COUNT", "property TYPE NAME", "property list COUNTTYPE TYPE NAME",
+// comments, "end_header"), then the elements in header order. The "vertex" element must
+// have scalar x, y and z; the "face" element an integer list "vertex_indices" (or
+// "vertex_index"). Other elements and properties are read past and dropped.
+//
+// Before anything is allocated, every element's count times the smallest size its record
+// can have is checked against the bytes after the header, so a header claiming billions
+// of elements in a short file is refused at its own line.
+#include "geometry/mesh_file_contents.h"
+#include "geometry/text_scanner.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace facet {
+
+namespace {
+
+enum class Scalar { Int8, UInt8, Int16, UInt16, Int32, UInt32, Float32, Float64 };
+
+bool ScalarOfName(std::string_view name, Scalar* type) {
+    static constexpr struct {
+        std::string_view name;
+        Scalar type;
+    } kNames[] = {{"char", Scalar::Int8},     {"int8", Scalar::Int8},      {"uchar", Scalar::UInt8},
+                  {"uint8", Scalar::UInt8},   {"short", Scalar::Int16},    {"int16", Scalar::Int16},
+                  {"ushort", Scalar::UInt16}, {"uint16", Scalar::UInt16},  {"int", Scalar::Int32},
+                  {"int32", Scalar::Int32},   {"uint", Scalar::UInt32},    {"uint32", Scalar::UInt32},
+                  {"float", Scalar::Float32}, {"float32", Scalar::Float32}, {"double", Scalar::Float64},
+                  {"float64", Scalar::Float64}};
+    for (const auto& entry : kNames)
+        if (entry.name == name) {
+            *type = entry.type;
+            return true;
+        }
+    return false;
+}
+
+std::size_t SizeOf(Scalar type) {
+    switch (type) {
+        case Scalar::Int8: case Scalar::UInt8: return 1;
+        case Scalar::Int16: case Scalar::UInt16: return 2;
+        case Scalar::Int32: case Scalar::UInt32: case Scalar::Float32: return 4;
+        case Scalar::Float64: return 8;
+    }
+    return 8;
+}
+
+bool IsInteger(Scalar type) { return type != Scalar::Float32 && type != Scalar::Float64; }
+
+struct Property {
+    std::string name;
+    Scalar type = Scalar::Float32;  // of the value, or of each item of a list
+    bool isList = false;
+    Scalar countType = Scalar::UInt8;
+};
+
+enum class Role { Other, Vertex, Face };
+
+struct Element {
+    std::string name;
+    std::uint64_t count = 0;
+    std::uint64_t line = 0;
+    std::vector<Property> properties;
+    Role role = Role::Other;
+    int coordinate[3] = {-1, -1, -1};  // property numbers of x, y, z
+    int corners = -1;                   // property number of the face's index list
+};
+
+struct Header {
+    MeshFileEncoding encoding = MeshFileEncoding::Text;
+    std::vector<Element> elements;
+    std::size_t bodyStart = 0;
+    std::uint64_t headerLines = 0;
+    std::uint64_t vertexCount = 0;
+};
+
+bool ReadHeaderLine(TextScanner& scanner, Header* header, bool* ended, std::string* error) {
+    std::string_view keyword, word;
+    if (!scanner.NextWord(&keyword)) return true;
+    if (keyword == "comment" || keyword == "obj_info") return true;
+    if (keyword == "end_header") {
+        *ended = true;
+        return true;
+    }
+    if (keyword == "format") {
+        std::string_view version;
+        if (!scanner.NextWord(&word) || !scanner.NextWord(&version) || version != "1.0")
+            return scanner.Fail(error, "the format line must read 'format ENCODING 1.0'");
+        if (word == "ascii") header->encoding = MeshFileEncoding::Text;
+        else if (word == "binary_little_endian") header->encoding = MeshFileEncoding::BinaryLittleEndian;
+        else if (word == "binary_big_endian") header->encoding = MeshFileEncoding::BinaryBigEndian;
+        else return scanner.Fail(error, "unknown encoding " + Quoted(word));
+        return true;
+    }
+    if (keyword == "element") {
+        Element element;
+        std::string_view count;
+        if (!scanner.NextWord(&word) || !scanner.NextWord(&count) || !TextScanner::ParseUnsigned(count, &element.count))
+            return scanner.Fail(error, "an element line must read 'element NAME COUNT'");
+        element.name = word;
+        element.line = scanner.LineNumber();
+        element.role = word == "vertex" ? Role::Vertex : word == "face" ? Role::Face : Role::Other;
+        for (const Element& earlier : header->elements)
+            if (element.role != Role::Other && earlier.role == element.role)
+                return scanner.Fail(error, "a second '" + element.name + "' element");
+        header->elements.push_back(element);
+        return true;
+    }
+    if (keyword == "property") {
+        if (header->elements.empty()) return scanner.Fail(error, "a property before any element");
+        Property property;
+        std::string_view type;
+        if (!scanner.NextWord(&type)) return scanner.Fail(error, "a property needs a type and a name");
+        if (type == "list") {
+            property.isList = true;
+            std::string_view countType;
+            if (!scanner.NextWord(&countType) || !ScalarOfName(countType, &property.countType) ||
+                !IsInteger(property.countType))
+                return scanner.Fail(error, "a list's count type must be an integer type");
+            if (!scanner.NextWord(&type)) return scanner.Fail(error, "a list property needs an item type");
+        }
+        if (!ScalarOfName(type, &property.type)) return scanner.Fail(error, "unknown property type " + Quoted(type));
+        if (!scanner.NextWord(&word)) return scanner.Fail(error, "a property needs a name");
+        property.name = word;
+        Element& element = header->elements.back();
+        const int number = static_cast<int>(element.properties.size());
+        if (element.role == Role::Vertex && !property.isList) {
+            for (int axis = 0; axis < 3; ++axis)
+                if (property.name == std::string(1, static_cast<char>('x' + axis))) element.coordinate[axis] = number;
+        }
+        if (element.role == Role::Face && property.isList &&
+            (property.name == "vertex_indices" || property.name == "vertex_index")) {
+            if (!IsInteger(property.type)) return scanner.Fail(error, "face corners must be integers");
+            element.corners = number;
+        }
+        element.properties.push_back(property);
+        return true;
+    }
+    return scanner.Fail(error, "unknown header line " + Quoted(keyword));
+}
+
+// The fewest bytes one record of `element` can take.
+std::uint64_t SmallestRecord(const Element& element, MeshFileEncoding encoding) {
+    std::uint64_t bytes = 0;
+    for (const Property& property : element.properties) {
+        if (encoding == MeshFileEncoding::Text) bytes += 2;  // a digit and a separator
+        else bytes += SizeOf(property.isList ? property.countType : property.type);
+    }
+    return bytes;
+}
+
+bool CheckHeader(TextScanner& scanner, Header* header, std::string* error) {
+    const std::uint64_t body = scanner.Size() - header->bodyStart;
+    std::uint64_t needed = 0;
+    bool hasFaces = false;
+    for (const Element& element : header->elements) {
+        const std::string where = "line " + std::to_string(element.line) + ": ";
+        const std::uint64_t smallest = std::max<std::uint64_t>(1, SmallestRecord(element, header->encoding));
+        // The last text record may end the file without a separator.
+        const std::uint64_t room = body - std::min(body, needed) + (header->encoding == MeshFileEncoding::Text ? 1 : 0);
+        if (element.count > room / smallest) {
+            *error = where + "the header claims " + std::to_string(element.count) + " '" + element.name +
+                     "' elements, more than the " + std::to_string(body) + " bytes after it can hold";
+            return false;
+        }
+        needed += element.count * smallest;
+        if (element.role == Role::Vertex) {
+            if (element.coordinate[0] < 0 || element.coordinate[1] < 0 || element.coordinate[2] < 0) {
+                *error = where + "the vertex element has no x, y and z properties";
+                return false;
+            }
+            if (element.count > kMaxFileVertices) {
+                *error = where + "too many vertices";
+                return false;
+            }
+            header->vertexCount = element.count;
+        }
+        if (element.role == Role::Face) {
+            if (element.corners < 0) {
+                *error = where + "the face element has no 'vertex_indices' list";
+                return false;
+            }
+            hasFaces = element.count > 0;
+        }
+    }
+    if (!hasFaces) {
+        *error = "line " + std::to_string(scanner.LineNumber()) + ": the file holds no faces";
+        return false;
+    }
+    return true;
+}
+
+// Values of the body, one at a time, in either encoding. A refusal names the line (text)
+// or the byte offset (binary) of the value at fault.
+class BodyReader {
+public:
+    BodyReader(const char* name, const char* bytes, std::size_t size, const Header& header)
+        : name_(name), bytes_(bytes), size_(size), encoding_(header.encoding), offset_(header.bodyStart),
+          text_(name, bytes, size, header.bodyStart, header.headerLines) {}
+
+    std::size_t Offset() const { return encoding_ == MeshFileEncoding::Text ? text_.Offset() : offset_; }
+
+    // Reads one value of `type` as a double; false with the refusal set.
+    bool Read(Scalar type, double* value, std::string* error) {
+        if (encoding_ == MeshFileEncoding::Text) return ReadText(type, value, error);
+        const std::size_t size = SizeOf(type);
+        if (size_ - offset_ < size) return Fail(error, "the file ends inside an element");
+        unsigned char raw[8];
+        std::memcpy(raw, bytes_ + offset_, size);
+        const bool swap = (encoding_ == MeshFileEncoding::BinaryBigEndian) == (std::endian::native == std::endian::little);
+        if (swap)
+            for (std::size_t i = 0; i < size / 2; ++i) std::swap(raw[i], raw[size - 1 - i]);
+        valueOffset_ = offset_;
+        offset_ += size;
+        switch (type) {
+            case Scalar::Int8: *value = static_cast<std::int8_t>(raw[0]); break;
+            case Scalar::UInt8: *value = raw[0]; break;
+            case Scalar::Int16: *value = Load<std::int16_t>(raw); break;
+            case Scalar::UInt16: *value = Load<std::uint16_t>(raw); break;
+            case Scalar::Int32: *value = Load<std::int32_t>(raw); break;
+            case Scalar::UInt32: *value = Load<std::uint32_t>(raw); break;
+            case Scalar::Float32: *value = Load<float>(raw); break;
+            case Scalar::Float64: *value = Load<double>(raw); break;
+        }
+        return true;
+    }
+
+    // Whether `count` items of `type` fit in what is left, checked before a list is read.
+    // A text list is read word by word, so its count never sizes anything before its
+    // words are there.
+    bool HasRoomFor(std::uint64_t count, Scalar type) const {
+        return encoding_ == MeshFileEncoding::Text || count <= (size_ - offset_) / SizeOf(type);
+    }
+
+    bool Fail(std::string* error, const std::string& why) const {
+        if (encoding_ == MeshFileEncoding::Text) return text_.Fail(error, why);
+        *error = std::string(name_) + ": byte " + std::to_string(valueOffset_) + ": " + why;
+        return false;
+    }
+
+    // Text records end with their line; anything left on it is refused.
+    bool EndRecord(std::string* error) {
+        if (encoding_ != MeshFileEncoding::Text) return true;
+        std::string_view extra;
+        if (text_.NextWord(&extra)) return text_.Fail(error, "unexpected " + Quoted(extra) + " after the element");
+        inLine_ = false;
+        return true;
+    }
+
+private:
+    template <typename T>
+    static T Load(const unsigned char* raw) {
+        T value;
+        std::memcpy(&value, raw, sizeof value);
+        return value;
+    }
+
+    bool ReadText(Scalar type, double* value, std::string* error) {
+        std::string_view word;
+        if (inLine_) {
+            if (!text_.NextWord(&word)) return text_.Fail(error, "the element ends early");
+        } else {
+            // An element starts on a new line; blank lines between elements are passed over.
+            do {
+                if (!text_.NextLine()) return text_.Fail(error, "the file ends inside an element");
+            } while (!text_.NextWord(&word));
+            inLine_ = true;
+        }
+        if (IsInteger(type)) {
+            std::int64_t integer = 0;
+            if (!TextScanner::ParseSigned(word, &integer)) return text_.Fail(error, Quoted(word) + " is not a whole number");
+            *value = static_cast<double>(integer);
+            return true;
+        }
+        float number = 0.0f;
+        if (!TextScanner::ParseFloat(word, &number)) return text_.Fail(error, Quoted(word) + " is not a finite number");
+        *value = number;
+        return true;
+    }
+
+    const char* name_;
+    const char* bytes_;
+    std::size_t size_;
+    MeshFileEncoding encoding_;
+    std::size_t offset_;
+    std::size_t valueOffset_ = 0;
+    TextScanner text_;
+    bool inLine_ = false;
+};
+
+bool ReadElement(BodyReader& body, const Element& element, const Header& header, ProgressTicker& progress,
+                 std::vector<DWORD>* polygon, MeshFileContents* contents, std::string* error) {
+    for (std::uint64_t record = 0; record < element.count; ++record) {
+        progress.At(body.Offset());
+        float position[3] = {0.0f, 0.0f, 0.0f};
+        for (std::size_t p = 0; p < element.properties.size(); ++p) {
+            const Property& property = element.properties[p];
+            double value = 0.0;
+            if (!property.isList) {
+                if (!body.Read(property.type, &value, error)) return false;
+                for (int axis = 0; axis < 3; ++axis)
+                    if (element.coordinate[axis] == static_cast<int>(p)) {
+                        position[axis] = static_cast<float>(value);
+                        if (!std::isfinite(position[axis]))
+                            return body.Fail(error, "a coordinate is not a finite float");
+                    }
+                continue;
+            }
+            if (!body.Read(property.countType, &value, error)) return false;
+            if (value < 0) return body.Fail(error, "a list has a negative length");
+            const auto count = static_cast<std::uint64_t>(value);
+            if (!body.HasRoomFor(count, property.type))
+                return body.Fail(error, "a list of " + std::to_string(count) + " items runs past the end of the file");
+            const bool corners = static_cast<int>(p) == element.corners;
+            if (corners && count < 3)
+                return body.Fail(error, "a face needs at least three corners, this one has " + std::to_string(count));
+            if (corners) polygon->clear();
+            for (std::uint64_t item = 0; item < count; ++item) {
+                if (!body.Read(property.type, &value, error)) return false;
+                if (!corners) continue;
+                if (value < 0 || value >= static_cast<double>(header.vertexCount))
+                    return body.Fail(error, "corner " + std::to_string(static_cast<std::int64_t>(value)) +
+                                                " names no vertex (" + std::to_string(header.vertexCount) +
+                                                " vertices)");
+                polygon->push_back(static_cast<DWORD>(value));
+            }
+            if (corners && !AppendPolygon(polygon->data(), polygon->size(), contents))
+                return body.Fail(error, "too many faces");
+        }
+        if (!body.EndRecord(error)) return false;
+        if (element.role == Role::Vertex) contents->positions.insert(contents->positions.end(), position, position + 3);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReadPlyContents(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
+                     MeshFileContents* contents, std::string* error) {
+    TextScanner scanner(name, bytes, size);
+    std::string_view word;
+    if (!scanner.NextLine() || !scanner.NextWord(&word) || word != "ply" || scanner.NextWord(&word))
+        return scanner.Fail(error, "a PLY file starts with the line 'ply'");
+    Header header;
+    bool ended = false, formatSeen = false;
+    while (!ended) {
+        if (!scanner.NextLine()) return scanner.Fail(error, "the header has no 'end_header' line");
+        if (scanner.ForeignByte() >= 0) return scanner.Fail(error, "the header holds a byte no text holds");
+        const std::size_t elements = header.elements.size();
+        TextScanner peek = scanner;
+        std::string_view keyword;
+        formatSeen = formatSeen || (peek.NextWord(&keyword) && keyword == "format");
+        if (!ReadHeaderLine(scanner, &header, &ended, error)) return false;
+        if (!formatSeen && (ended || header.elements.size() != elements))
+            return scanner.Fail(error, "the format line must come before the elements");
+    }
+    header.bodyStart = scanner.Offset();
+    header.headerLines = scanner.LineNumber();
+    if (!CheckHeader(scanner, &header, error)) {
+        *error = std::string(name) + ": " + *error;
+        return false;
+    }
+    contents->summary.encoding = header.encoding;
+    contents->positions.reserve(3 * header.vertexCount);
+
+    BodyReader body(name, bytes, size, header);
+    ProgressTicker progress(options, size);
+    std::vector<DWORD> polygon;
+    for (const Element& element : header.elements)
+        if (!ReadElement(body, element, header, progress, &polygon, contents, error)) return false;
+    return true;
+}
+
+}  // namespace facet

@@ -1,0 +1,60 @@
+// TextScanner: the line and word reading shared by the text mesh formats. It hands out one
+// line at a time (any of \n, \r\n or \r ends a line) and the words of the current line, and
+// parses numbers strictly: a word is a number only when all of it is. A refusal names the
+// file and the line.
+#pragma once
+
+#include "d3d9/d3d9.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace facet {
+
+class TextScanner {
+public:
+    // Scans from byte `start`, which begins the line after line `linesBefore`.
+    TextScanner(const char* name, const char* bytes, std::size_t size, std::size_t start = 0,
+                std::uint64_t linesBefore = 0)
+        : name_(name), bytes_(bytes), size_(size), next_(start), lineNumber_(linesBefore) {}
+
+    // Moves to the next line; false at the end of the input. With `commentMark` set, the
+    // line ends at the first such character.
+    bool NextLine(char commentMark = '\0');
+    // The next word of the current line; false when none is left.
+    bool NextWord(std::string_view* word);
+    // The first byte of the current line that no text file holds (a control byte other
+    // than tab), or -1.
+    int ForeignByte() const;
+
+    std::uint64_t LineNumber() const { return lineNumber_; }
+    // The offset just past the current line.
+    std::size_t Offset() const { return next_; }
+    std::size_t Size() const { return size_; }
+
+    // Sets `*error` to "NAME: line N: why" for the current line (line 1 before any) and returns false.
+    bool Fail(std::string* error, const std::string& why) const;
+
+    // Strict parsing of one word. A float must be finite (a value too small for a float
+    // becomes the nearest float or zero).
+    static bool ParseFloat(std::string_view word, float* value);
+    static bool ParseUnsigned(std::string_view word, std::uint64_t* value);
+    static bool ParseSigned(std::string_view word, std::int64_t* value);
+
+private:
+    const char* name_;
+    const char* bytes_;
+    std::size_t size_;
+    std::size_t next_;
+    std::size_t lineStart_ = 0;
+    std::size_t lineEnd_ = 0;
+    std::size_t cursor_ = 0;
+    std::uint64_t lineNumber_;
+};
+
+// "'word'" with control bytes escaped and the length capped, for refusal texts.
+std::string Quoted(std::string_view word);
+
+}  // namespace facet

@@ -1,0 +1,87 @@
+// facet adjacency: reads a mesh file, welds its vertices by position and writes, for each
+// triangle in the file's order, the triangles across its three edges.
+#include "command_line.h"
+#include "command_support.h"
+#include "commands.h"
+#include "output_files.h"
+
+
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+void PrintUsage(std::FILE* to) {
+    std::fputs(
+        "usage: facet adjacency FILE [--weld EPS] [-o OUT]\n"
+        "Reads an OBJ, PLY or OFF mesh and writes one line per triangle (a polygon with n\n"
+        "corners is the n-2 triangles of its fan, in file order): the numbers of the\n"
+        "triangles across its edges from corner 0 to 1, 1 to 2 and 2 to 0, or -1 for none.\n"
+        "Vertices at one position are one point, so faces split along seams still meet.\n"
+        "  --weld EPS     join vertices within EPS in each coordinate (default 0: equal positions)\n"
+        "  -o OUT         write to OUT instead of standard output\n"
+        "example: facet adjacency bunny.obj -o bunny.adjacency\n",
+        to);
+}
+
+// Integers by hand: this output can run to hundreds of millions of numbers.
+char* AppendEntry(char* out, DWORD entry) {
+    if (entry == facet::NoNeighbour) {
+        *out++ = '-';
+        *out++ = '1';
+        return out;
+    }
+    char digits[10];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + entry % 10);
+        entry /= 10;
+    } while (entry != 0);
+    while (count > 0) *out++ = digits[--count];
+    return out;
+}
+
+bool WriteAdjacency(std::FILE* file, const std::vector<DWORD>& adjacency) {
+    std::fputs("# per triangle: the triangles across edges 0-1, 1-2, 2-0 (-1: none)\n", file);
+    char line[40];
+    for (std::size_t f = 0; f < adjacency.size() / 3; ++f) {
+        char* out = line;
+        for (int k = 0; k < 3; ++k) {
+            out = AppendEntry(out, adjacency[3 * f + k]);
+            *out++ = k == 2 ? '\n' : ' ';
+        }
+        std::fwrite(line, 1, static_cast<std::size_t>(out - line), file);
+    }
+    return std::ferror(file) == 0;
+}
+
+}  // namespace
+
+int RunAdjacencyCommand(int argc, char** argv) {
+    ParsedCommandLine parsed;
+    const int parsedExit = ParseFileCommand("adjacency", argc, argv, {{"--weld", true}, {"-o", true}}, 1,
+                                            "one mesh file", PrintUsage, &parsed);
+    if (parsedExit >= 0) return parsedExit;
+    float epsilon = 0.0f;
+    if (!ParseWeldEpsilon("adjacency", parsed.Value("--weld"), &epsilon)) return kExitRefused;
+    const char* path = parsed.positionals[0].c_str();
+    const char* out = parsed.Value("-o");
+    if (out != nullptr && !CheckOutputIsNotInput("adjacency", path, out)) return kExitRefused;
+
+    CommandMesh input("adjacency");
+    if (const int loadExit = input.Load(path); loadExit != 0) return loadExit;
+    std::vector<DWORD> reps, adjacency;
+    const HRESULT result = WeldedAdjacency(input.mesh(), epsilon, &input.progress, &reps, &adjacency);
+    input.Release();
+    if (FAILED(result)) {
+        input.progress.Finish();
+        return ReportFailure("adjacency", "AdjacencyFromPointReps", result);
+    }
+    reps = {};
+    input.progress.Step("writing");
+    const auto write = [&](std::FILE* file) { return WriteAdjacency(file, adjacency); };
+    const bool written = out != nullptr ? WriteOutputFile("adjacency", out, write) : write(stdout);
+    input.progress.Finish();
+    return written ? 0 : kExitRefused;
+}

@@ -1,0 +1,69 @@
+// ParseCommandLine: see command_line.h.
+#include "command_line.h"
+
+#include <cstdio>
+#include <cstring>
+
+bool ParsedCommandLine::Has(const char* name) const {
+    for (const auto& option : options)
+        if (option.first == name) return true;
+    return false;
+}
+
+const char* ParsedCommandLine::Value(const char* name) const {
+    for (const auto& option : options)
+        if (option.first == name) return option.second;
+    return nullptr;
+}
+
+std::string QuotedArgument(const char* text) {
+    std::string quoted = "'";
+    for (const char* c = text; *c != '\0'; ++c) {
+        const auto byte = static_cast<unsigned char>(*c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            quoted += escaped;
+        } else {
+            quoted += *c;
+        }
+    }
+    return quoted + "'";
+}
+
+bool ParseCommandLine(const char* command, int argc, char** argv, std::initializer_list<OptionSpec> specs,
+                      ParsedCommandLine* parsed) {
+    for (int i = 0; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
+            parsed->help = true;
+            return true;
+        }
+        if (argument[0] != '-' || argument[1] == '\0') {
+            parsed->positionals.emplace_back(argument);
+            continue;
+        }
+        const OptionSpec* spec = nullptr;
+        for (const OptionSpec& candidate : specs)
+            if (std::strcmp(candidate.name, argument) == 0) spec = &candidate;
+        if (spec == nullptr) {
+            std::fprintf(stderr, "facet %s: unknown option %s (try facet %s --help)\n", command,
+                         QuotedArgument(argument).c_str(), command);
+            return false;
+        }
+        if (parsed->Has(spec->name)) {
+            std::fprintf(stderr, "facet %s: %s is given more than once\n", command, spec->name);
+            return false;
+        }
+        const char* value = nullptr;
+        if (spec->takesValue) {
+            if (i + 1 == argc) {
+                std::fprintf(stderr, "facet %s: %s needs a value\n", command, spec->name);
+                return false;
+            }
+            value = argv[++i];
+        }
+        parsed->options.emplace_back(spec->name, value);
+    }
+    return true;
+}

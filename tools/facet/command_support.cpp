@@ -1,0 +1,103 @@
+// The facet commands' shared steps; see command_support.h.
+#include "command_support.h"
+
+#include "d3d9/instrumentation.h"
+#include "facet/weld.h"
+#include "file/output_file.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+const char* ResultName(HRESULT result) {
+    switch (result) {
+        case D3DERR_INVALIDCALL: return "D3DERR_INVALIDCALL";
+        case D3DERR_OUTOFVIDEOMEMORY: return "D3DERR_OUTOFVIDEOMEMORY";
+        case D3DERR_NOTAVAILABLE: return "D3DERR_NOTAVAILABLE";
+        case D3DERR_DEVICELOST: return "D3DERR_DEVICELOST";
+        case E_OUTOFMEMORY: return "E_OUTOFMEMORY";
+        case E_FAIL: return "E_FAIL";
+        default: return "an unexpected result";
+    }
+}
+
+}  // namespace
+
+int ReportFailure(const char* command, const char* step, HRESULT result) {
+    std::fprintf(stderr, "facet %s: %s failed: %s (0x%08X)\n", command, step, ResultName(result),
+                 static_cast<unsigned>(result));
+    return result == D3DERR_INVALIDCALL ? kExitRefused : kExitFailed;
+}
+
+int ParseFileCommand(const char* command, int argc, char** argv, std::initializer_list<OptionSpec> specs,
+                     std::size_t files, const char* filesText, void (*printUsage)(std::FILE*),
+                     ParsedCommandLine* parsed) {
+    if (!ParseCommandLine(command, argc, argv, specs, parsed)) return kExitRefused;
+    if (parsed->help) {
+        printUsage(stdout);
+        return 0;
+    }
+    if (parsed->positionals.size() != files) {
+        std::fprintf(stderr, "facet %s: give %s (try facet %s --help)\n", command, filesText, command);
+        return kExitRefused;
+    }
+    return -1;
+}
+
+bool CheckOutputIsNotInput(const char* command, const char* input, const char* output) {
+    if (!platform::SameOutputTarget(input, output)) return true;
+    std::fprintf(stderr, "facet %s: the output %s is the input file\n", command, QuotedArgument(output).c_str());
+    return false;
+}
+
+int CommandMesh::Load(const char* path) {
+    d3d9sw::SetCallLogging(false);
+    HRESULT result = device_.Create();
+    if (FAILED(result)) return ReportFailure(command_, "creating the software device", result);
+    facet::MeshReadOptions options;
+    options.progress = &ProgressBar::OnRead;
+    options.progressContext = &progress;
+    progress.Step("reading");
+    std::string error;
+    result = facet::ReadMeshFile(device_.device(), path, options, &mesh_, &summary, &error);
+    if (SUCCEEDED(result)) return 0;
+    progress.Finish();
+    if (error.empty()) return ReportFailure(command_, "reading the mesh", result);
+    std::fprintf(stderr, "facet %s: %s\n", command_, error.c_str());
+    return kExitRefused;
+}
+
+void CommandMesh::Release() {
+    if (mesh_ != nullptr) mesh_->Release();
+    mesh_ = nullptr;
+}
+
+bool ParseWeldEpsilon(const char* command, const char* text, float* epsilon) {
+    *epsilon = 0.0f;
+    if (text == nullptr) return true;
+    char* end = nullptr;
+    errno = 0;
+    const float parsed = std::strtof(text, &end);
+    if (end == text || *end != '\0' || !std::isfinite(parsed) || parsed < 0.0f) {
+        std::fprintf(stderr, "facet %s: --weld needs a finite number, 0 or more, not %s\n", command,
+                     QuotedArgument(text).c_str());
+        return false;
+    }
+    *epsilon = parsed;
+    return true;
+}
+
+HRESULT WeldedAdjacency(facet::Mesh* mesh, float epsilon, ProgressBar* progress, std::vector<DWORD>* pointReps,
+                        std::vector<DWORD>* adjacency) {
+    pointReps->resize(mesh->VertexCount());
+    adjacency->resize(std::size_t{3} * mesh->FaceCount());
+    progress->Step("welding");
+    HRESULT result = facet::PointRepsFromPositions(mesh, epsilon, pointReps->data());
+    if (FAILED(result)) return result;
+    progress->Step("adjacency");
+    return mesh->AdjacencyFromPointReps(pointReps->data(), adjacency->data());
+}

@@ -1,0 +1,64 @@
+// What the facet commands that work on mesh files share: exit codes, reporting a library
+// failure, reading the input file, the --weld value, and welded adjacency.
+#pragma once
+
+#include "command_line.h"
+#include "headless_device.h"
+#include "progress_bar.h"
+
+#include "facet/mesh.h"
+#include "facet/mesh_file.h"
+
+#include <cstdio>
+#include <initializer_list>
+#include <vector>
+
+constexpr int kExitFailed = 1;
+constexpr int kExitRefused = 2;
+
+// Prints "facet COMMAND: STEP failed: NAME (0xCODE)" and returns the exit code: 2 for a
+// refused call, 1 for other failures.
+int ReportFailure(const char* command, const char* step, HRESULT result);
+
+// Parses the arguments of a command that takes `files` file names (described by
+// `filesText` in its refusal) besides `specs`. -1 when the command is to run; otherwise
+// its exit code, after the usage (--help) or one line on standard error.
+int ParseFileCommand(const char* command, int argc, char** argv, std::initializer_list<OptionSpec> specs,
+                     std::size_t files, const char* filesText, void (*printUsage)(std::FILE*),
+                     ParsedCommandLine* parsed);
+
+// False after one line on standard error when `output` resolves to the file `input`.
+bool CheckOutputIsNotInput(const char* command, const char* input, const char* output);
+
+// A command's software device and the mesh it reads, with the progress bar of its work.
+class CommandMesh {
+public:
+    explicit CommandMesh(const char* command) : progress(command), command_(command) {}
+    ~CommandMesh() { Release(); }
+    CommandMesh(const CommandMesh&) = delete;
+    CommandMesh& operator=(const CommandMesh&) = delete;
+
+    // Creates the device and reads `path`, showing the progress bar. 0, or the exit code
+    // after one line on standard error ("facet COMMAND: <the reader's line>").
+    int Load(const char* path);
+    facet::Mesh* mesh() const { return mesh_; }
+    // Lets the mesh go once the command needs it no more.
+    void Release();
+
+    ProgressBar progress;
+    facet::MeshFileSummary summary;
+
+private:
+    const char* command_;
+    facet_tools::HeadlessDevice device_;
+    facet::Mesh* mesh_ = nullptr;
+};
+
+// Parses the --weld value (a finite number, 0 or more); epsilon 0 when `text` is null.
+// False after printing one line.
+bool ParseWeldEpsilon(const char* command, const char* text, float* epsilon);
+
+// Point representatives of the vertices welded within `epsilon`, and the adjacency built
+// from them.
+HRESULT WeldedAdjacency(facet::Mesh* mesh, float epsilon, ProgressBar* progress, std::vector<DWORD>* pointReps,
+                        std::vector<DWORD>* adjacency);

@@ -1,0 +1,64 @@
+// facet normals: reads a mesh file, welds its vertices by position and writes the mesh
+// with vertex normals that are shared across seams, in the file's numbering.
+#include "command_line.h"
+#include "command_support.h"
+#include "commands.h"
+#include "mesh_export.h"
+#include "output_files.h"
+
+
+#include "facet/normals.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+void PrintUsage(std::FILE* to) {
+    std::fputs(
+        "usage: facet normals FILE [--weld EPS] -o OUT.ply|OUT.obj\n"
+        "Reads an OBJ, PLY or OFF mesh, computes each vertex's normal from the faces around\n"
+        "its point (vertices at one position share it) and writes positions, normals and\n"
+        "triangles to OUT in the file's vertex numbering.\n"
+        "  --weld EPS     join vertices within EPS in each coordinate (default 0: equal positions)\n"
+        "  -o OUT         the output, .ply (text) or .obj\n"
+        "example: facet normals scan.off -o scan.ply\n",
+        to);
+}
+
+}  // namespace
+
+int RunNormalsCommand(int argc, char** argv) {
+    ParsedCommandLine parsed;
+    const int parsedExit = ParseFileCommand("normals", argc, argv, {{"--weld", true}, {"-o", true}}, 1,
+                                            "one mesh file", PrintUsage, &parsed);
+    if (parsedExit >= 0) return parsedExit;
+    const char* out = parsed.Value("-o");
+    ExportFormat format = ExportFormat::Obj;
+    if (out == nullptr || !ExportFormatOfPath(out, false, &format) || format == ExportFormat::Off) {
+        std::fprintf(stderr, "facet normals: give the output as -o OUT.ply or -o OUT.obj\n");
+        return kExitRefused;
+    }
+    float epsilon = 0.0f;
+    if (!ParseWeldEpsilon("normals", parsed.Value("--weld"), &epsilon)) return kExitRefused;
+    const char* path = parsed.positionals[0].c_str();
+    if (!CheckOutputIsNotInput("normals", path, out)) return kExitRefused;
+
+    CommandMesh input("normals");
+    if (const int loadExit = input.Load(path); loadExit != 0) return loadExit;
+    std::vector<DWORD> reps, adjacency;
+    HRESULT result = WeldedAdjacency(input.mesh(), epsilon, &input.progress, &reps, &adjacency);
+    input.progress.Step("normals");
+    if (SUCCEEDED(result)) result = facet::ComputeVertexNormals(input.mesh(), adjacency.data());
+    MeshExport exported;
+    if (SUCCEEDED(result)) result = CopyMeshForExport(input.mesh(), true, &exported);
+    input.Release();
+    input.progress.Finish();
+    if (FAILED(result)) return ReportFailure("normals", "computing the normals", result);
+    input.progress.Step("writing");
+    const bool written = WriteOutputFile("normals", out, [&](std::FILE* to) {
+        return WriteMeshExport(to, exported, format, "normals written by facet");
+    });
+    input.progress.Finish();
+    return written ? 0 : kExitRefused;
+}
