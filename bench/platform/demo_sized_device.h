@@ -4,6 +4,7 @@
 #pragma once
 
 #include "d3d9/d3d9.h"
+#include "d3d9/headless_device.h"
 #include "d3d9/instrumentation.h"
 
 #include <cstring>
@@ -17,14 +18,7 @@ public:
         d3d9sw::ResetInstrumentation();
         d3d9sw::SetCallLogging(false);
         d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS parameters{};
-        parameters.BackBufferWidth = 640;
-        parameters.BackBufferHeight = 480;
-        parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        parameters.Windowed = TRUE;
-        parameters.EnableAutoDepthStencil = TRUE;
-        parameters.AutoDepthStencilFormat = D3DFMT_D24S8;
-        parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+        D3DPRESENT_PARAMETERS parameters = d3d9sw::WindowedPresentParameters(640, 480, D3DFMT_UNKNOWN);
         d3d_->CreateDevice(0, D3DDEVTYPE_HAL, focusWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters,
                            &device_);
         device_->SetRenderState(D3DRS_LIGHTING, FALSE);
