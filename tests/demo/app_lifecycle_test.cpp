@@ -1,4 +1,4 @@
-// Start-up to shut-down through WinMain: the release order, the close and Escape paths,
+// Start-up to shut-down through RunDemo: the release order, the close and Escape paths,
 // the F1 rebuild and its failure paths, and the entry's failure decisions.
 #include "app/frame_sequence.h"
 #include "app/lifecycle.h"
