@@ -33,10 +33,9 @@
 // are enabled.
 #pragma once
 
-#include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace d3d9sw {
 
@@ -71,8 +70,13 @@ void RasterizeTriangle(const RasterTarget& target, const ScreenVertex& a, const 
                        const ScreenVertex& c, CullMode cull);
 
 // The 32-bit word whose bytes in memory are r, g, b, a. Inline: it runs once per pixel.
+// (memcpy rather than std::bit_cast, which the web build's standard library lacks; both
+// compile to the same move.)
 inline std::uint32_t PackRgba(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
-    return std::bit_cast<std::uint32_t>(std::array<std::uint8_t, 4>{r, g, b, a});
+    const std::uint8_t bytes[4] = {r, g, b, a};
+    std::uint32_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
 }
 
 }  // namespace d3d9sw
