@@ -3,7 +3,8 @@
 //
 // Each visited face's three keys are looked up once and kept. Every face with three
 // different keys contributes its three directed edges as records, in visiting order; a
-// stable radix sort groups them by undirected edge, each group still in visiting order.
+// stable radix sort on the lower key, then a small stable sort of each lower key's records
+// on the higher key, groups them by undirected edge, each group still in visiting order.
 // Matching an edge a→b with a b→a of another face writes only the two records' own
 // entries, so groups are independent and each is matched on its own, exactly as a single
 // pass in visiting order over one table would: an unmatched record pairs with the newest
@@ -12,9 +13,11 @@
 // the newest winning a tie. The common group, two faces meeting with opposite windings,
 // is paired at once.
 //
-// The sort and the group scan read and write memory in order, so the time per face stays
-// nearly the same from small meshes to ones far larger than the caches. Memory: 12 bytes
-// of keys per face and, during the sort, two arrays of 12 bytes per directed edge.
+// Only the first step of the sort, which scatters the records into buckets by the leading
+// bits of the lower key, and the writes of the result reach memory beyond the caches; each
+// bucket is then sorted while it sits in the cache. So the time per face changes little
+// from small meshes to ones far larger than the caches. Memory: 12 bytes of keys per face,
+// 12 bytes per directed edge, and one bucket's records again while it is sorted.
 #include "facet/math.h"
 #include "geometry/face_order.h"
 #include "geometry/mesh_object.h"
@@ -50,34 +53,26 @@ static_assert(sizeof(EdgeRecord) == 12, "an edge record is three 32-bit words");
 // Face-edge numbers leave the top bit free for the direction; a mesh with more faces
 // than that would need tens of gigabytes and is refused as out of memory.
 constexpr std::uint64_t kMaxFaces = 0x7FFFFFFFull / 3;
-constexpr unsigned kDigitBits = 11;
-constexpr DWORD kDigitValues = DWORD{1} << kDigitBits;
 
-// Sorts `count` records by (low, high), keeping the order of equal keys, through
-// `scratch`; each half is below 2^keyBits. The histograms of every digit are taken in one
-// read pass. The result ends in `records`.
-bool SortByKey(EdgeRecord* records, EdgeRecord* scratch, std::size_t count, unsigned keyBits) {
-    const unsigned passesPerHalf = (keyBits + kDigitBits - 1) / kDigitBits;
-    const unsigned passes = 2 * passesPerHalf;
-    // The digit of pass p: the high half's digits first (least significant), then the low half's.
-    const auto digit = [passesPerHalf](const EdgeRecord& record, unsigned pass) {
-        const DWORD half = pass < passesPerHalf ? record.high : record.low;
-        return (half >> (kDigitBits * (pass % passesPerHalf))) & (kDigitValues - 1);
-    };
-    std::unique_ptr<std::size_t[]> start(new (std::nothrow) std::size_t[std::size_t{passes} * kDigitValues]());
-    if (start == nullptr) return false;
-    for (std::size_t i = 0; i < count; ++i)
-        for (unsigned pass = 0; pass < passes; ++pass) ++start[pass * kDigitValues + digit(records[i], pass)];
-    for (unsigned pass = 0; pass < passes; ++pass) {
-        std::size_t* bound = &start[pass * kDigitValues];
-        std::size_t total = 0;
-        for (DWORD value = 0; value < kDigitValues; ++value) total += std::exchange(bound[value], total);
-        for (std::size_t i = 0; i < count; ++i) scratch[bound[digit(records[i], pass)]++] = records[i];
-        std::swap(records, scratch);
-    }
-    // An even number of passes: the sorted records are back in the caller's first array.
-    return true;
-}
+// The lower key split into a leading digit, by which the records are scattered into
+// buckets straight from the faces, and a trailing digit of at most kTrailingBits, by which
+// each bucket is then sorted while it sits in the cache. Only the scatter touches memory
+// beyond the caches, once per record, whatever the mesh's size.
+class LowKeyDigits {
+public:
+    explicit LowKeyDigits(unsigned keyBits)
+        : trailingBits_(std::min(keyBits, kTrailingBits)), leadingBits_(keyBits - trailingBits_) {}
+
+    std::size_t Buckets() const { return std::size_t{1} << leadingBits_; }
+    std::size_t TrailingValues() const { return std::size_t{1} << trailingBits_; }
+    std::size_t Leading(DWORD low) const { return low >> trailingBits_; }
+    std::size_t Trailing(DWORD low) const { return low & (TrailingValues() - 1); }
+
+private:
+    static constexpr unsigned kTrailingBits = 12;
+    unsigned trailingBits_;
+    unsigned leadingBits_;
+};
 
 template <typename Index>
 class AdjacencyMatcher {
@@ -112,18 +107,25 @@ public:
         const HRESULT result = RecordEdges();
         if (FAILED(result)) return result;
         std::fill(adjacency, adjacency + std::size_t{3} * order_.faceCount, NoNeighbour);
-        for (std::size_t start = 0; start < recordCount_;) {
-            std::size_t end = start + 1;
-            while (end < recordCount_ && records_[end].SameEdge(records_[start])) ++end;
-            const EdgeRecord& first = records_[start];
-            const EdgeRecord& last = records_[end - 1];
-            if (end - start == 2 && first.RunsUp() != last.RunsUp() && first.FaceEdge() / 3 != last.FaceEdge() / 3) {
-                adjacency[first.FaceEdge()] = last.FaceEdge() / 3;
-                adjacency[last.FaceEdge()] = first.FaceEdge() / 3;
-            } else {
-                MatchGroup(start, end, adjacency);
+        for (std::size_t runStart = 0; runStart < recordCount_;) {
+            std::size_t runEnd = runStart + 1;
+            while (runEnd < recordCount_ && records_[runEnd].low == records_[runStart].low) ++runEnd;
+            GroupByHigherKey(runStart, runEnd);
+            for (std::size_t start = runStart; start < runEnd;) {
+                std::size_t end = start + 1;
+                while (end < runEnd && records_[end].high == records_[start].high) ++end;
+                const EdgeRecord& first = records_[start];
+                const EdgeRecord& last = records_[end - 1];
+                if (end - start == 2 && first.RunsUp() != last.RunsUp() &&
+                    first.FaceEdge() / 3 != last.FaceEdge() / 3) {
+                    adjacency[first.FaceEdge()] = last.FaceEdge() / 3;
+                    adjacency[last.FaceEdge()] = first.FaceEdge() / 3;
+                } else {
+                    MatchGroup(start, end, adjacency);
+                }
+                start = end;
             }
-            start = end;
+            runStart = runEnd;
         }
         return D3D_OK;
     }
@@ -135,27 +137,85 @@ private:
     };
 
     bool IsSkipped(DWORD face) const { return indices_[3 * face] == MeshObject<Index>::kEmptyIndex; }
+    bool IsRecorded(DWORD face) const { return !IsSkipped(face) && faceKeys_[face].AreDistinct(); }
 
-    HRESULT RecordEdges() {
-        std::size_t count = 0;
+    template <typename Visit>
+    void ForEachRecord(Visit&& visit) const {
         order_.ForEach([&](DWORD face) {
-            if (!IsSkipped(face) && faceKeys_[face].AreDistinct()) count += 3;
-            return true;
-        });
-        WorkArray<EdgeRecord> scratch;
-        if (!records_.Allocate(count) || !scratch.Allocate(count)) return E_OUTOFMEMORY;
-        recordCount_ = 0;
-        order_.ForEach([&](DWORD face) {
-            if (IsSkipped(face) || !faceKeys_[face].AreDistinct()) return true;
+            if (!IsRecorded(face)) return true;
             const Keys& keys = faceKeys_[face];
             for (DWORD edge = 0; edge < 3; ++edge) {
                 const DWORD from = keys.key[edge], to = keys.key[(edge + 1) % 3];
-                records_[recordCount_++] = {std::min(from, to), std::max(from, to),
-                                            (3 * face + edge) | (from < to ? EdgeRecord::kRunsUp : 0)};
+                visit(EdgeRecord{std::min(from, to), std::max(from, to),
+                                 (3 * face + edge) | (from < to ? EdgeRecord::kRunsUp : 0)});
             }
             return true;
         });
-        return SortByKey(records_.get(), scratch.get(), recordCount_, keyBits_) ? D3D_OK : E_OUTOFMEMORY;
+    }
+
+    // Leaves the records of every visited face's edges in records_, stably sorted by
+    // lower key.
+    HRESULT RecordEdges() {
+        const LowKeyDigits digits(keyBits_);
+        const std::size_t buckets = digits.Buckets();
+        std::unique_ptr<std::size_t[]> bucketStart(new (std::nothrow) std::size_t[buckets + 1]());
+        std::unique_ptr<DWORD[]> trailingStart(new (std::nothrow) DWORD[digits.TrailingValues()]);
+        if (bucketStart == nullptr || trailingStart == nullptr) return E_OUTOFMEMORY;
+        ForEachRecord([&](const EdgeRecord& record) { ++bucketStart[digits.Leading(record.low) + 1]; });
+        std::size_t largestBucket = 0;
+        for (std::size_t bucket = 0; bucket < buckets; ++bucket) {
+            largestBucket = std::max(largestBucket, bucketStart[bucket + 1]);
+            bucketStart[bucket + 1] += bucketStart[bucket];
+        }
+        recordCount_ = bucketStart[buckets];
+        if (!records_.Allocate(recordCount_) || !scratch_.Allocate(largestBucket)) return E_OUTOFMEMORY;
+        {
+            std::unique_ptr<std::size_t[]> next(new (std::nothrow) std::size_t[buckets]);
+            if (next == nullptr) return E_OUTOFMEMORY;
+            std::copy(bucketStart.get(), bucketStart.get() + buckets, next.get());
+            ForEachRecord([&](const EdgeRecord& record) { records_[next[digits.Leading(record.low)]++] = record; });
+        }
+        for (std::size_t bucket = 0; bucket < buckets; ++bucket)
+            SortBucket(records_.get() + bucketStart[bucket], bucketStart[bucket + 1] - bucketStart[bucket], digits,
+                       trailingStart.get());
+        return D3D_OK;
+    }
+
+    // Stably sorts one bucket's records by the lower key's trailing digit: by insertion
+    // when they are few, otherwise by counting through scratch_.
+    void SortBucket(EdgeRecord* records, std::size_t count, const LowKeyDigits& digits, DWORD* trailingStart) {
+        if (count <= kInsertionSortLimit) {
+            InsertionSort(records, count, [](const EdgeRecord& a, const EdgeRecord& b) { return a.low < b.low; });
+            return;
+        }
+        std::fill(trailingStart, trailingStart + digits.TrailingValues(), 0);
+        for (std::size_t i = 0; i < count; ++i) ++trailingStart[digits.Trailing(records[i].low)];
+        DWORD total = 0;
+        for (std::size_t value = 0; value < digits.TrailingValues(); ++value)
+            total += std::exchange(trailingStart[value], total);
+        std::copy(records, records + count, scratch_.get());
+        for (std::size_t i = 0; i < count; ++i) records[trailingStart[digits.Trailing(scratch_[i].low)]++] = scratch_[i];
+    }
+
+    template <typename Less>
+    static void InsertionSort(EdgeRecord* records, std::size_t count, Less less) {
+        for (std::size_t i = 1; i < count; ++i) {
+            const EdgeRecord record = records[i];
+            std::size_t j = i;
+            for (; j > 0 && less(record, records[j - 1]); --j) records[j] = records[j - 1];
+            records[j] = record;
+        }
+    }
+
+    // Brings the records of one lower key that share the higher key together, each group
+    // keeping visiting order. A key's records are few (twice its edges to higher keys), so
+    // an insertion sort serves; a key shared by very many faces gets a merge sort instead.
+    void GroupByHigherKey(std::size_t start, std::size_t end) {
+        const auto byHigh = [](const EdgeRecord& a, const EdgeRecord& b) { return a.high < b.high; };
+        if (end - start > kInsertionSortLimit)
+            std::stable_sort(records_.get() + start, records_.get() + end, byHigh);
+        else
+            InsertionSort(records_.get() + start, end - start, byHigh);
     }
 
     // Matches the records [start, end) of one undirected edge in visiting order, as the
@@ -227,7 +287,9 @@ private:
     unsigned keyBits_ = static_cast<unsigned>(std::bit_width(vertexCount_ - 1));
     WorkArray<Keys> faceKeys_;
     WorkArray<EdgeRecord> records_;
+    WorkArray<EdgeRecord> scratch_;  // one bucket's records while it is sorted
     std::size_t recordCount_ = 0;
+    static constexpr std::size_t kInsertionSortLimit = 32;
 };
 
 }  // namespace

@@ -1,6 +1,12 @@
 // Adjacency from point representatives and point representatives from adjacency.
 #include "geometry_test_support.h"
 
+#include "facet/math.h"
+
+#include <map>
+#include <random>
+#include <utility>
+
 namespace {
 
 using geometry_test::MeshPtr;
@@ -158,6 +164,106 @@ TEST_P(AdjacencyTest, WalkAroundTooManyFacesFails) {
         EXPECT_EQ(mesh->PointRepsFromAdjacency(adjacency.data(), reps.data()),
                   faces == 10000 ? D3D_OK : static_cast<HRESULT>(0x88760B55u))
             << faces;
+    }
+}
+
+// The matching rule stated directly: records gathered per undirected edge in visiting
+// order (through a map, not a sort), then each unmatched record takes the newest unmatched
+// opposite record of another face, or the one of closest unit normal when there are
+// several. The library must agree with it however its sort buckets and groups records.
+Entries ReferenceAdjacency(const Entries& indices, const std::vector<float>& positions, const DWORD* reps,
+                           const std::vector<facet::GroupEntry>& groups) {
+    const DWORD faces = static_cast<DWORD>(indices.size() / 3);
+    std::vector<DWORD> order;
+    if (groups.empty())
+        for (DWORD face = 0; face < faces; ++face) order.push_back(face);
+    for (const facet::GroupEntry& group : groups)
+        for (DWORD face = group.firstFace; face < group.firstFace + group.faceCount; ++face) order.push_back(face);
+    const auto key = [&](DWORD face, DWORD corner) {
+        const DWORD index = indices[3 * face + corner];
+        return reps != nullptr ? reps[index] : index;
+    };
+    const auto normal = [&](DWORD face) {
+        facet::Vector3 p[3];
+        for (DWORD corner = 0; corner < 3; ++corner) {
+            const DWORD k = key(face, corner);
+            p[corner] = {positions[3 * k], positions[3 * k + 1], positions[3 * k + 2]};
+        }
+        facet::Vector3 n = Cross(p[0] - p[1], p[0] - p[2]);
+        facet::Vec3Normalize(&n, &n);
+        return n;
+    };
+    struct Record {
+        DWORD faceEdge;
+        bool runsUp;
+    };
+    std::map<std::pair<DWORD, DWORD>, std::vector<Record>> edges;
+    for (DWORD face : order) {
+        const DWORD k[3] = {key(face, 0), key(face, 1), key(face, 2)};
+        if (k[0] == k[1] || k[1] == k[2] || k[0] == k[2]) continue;
+        for (DWORD edge = 0; edge < 3; ++edge) {
+            const DWORD from = k[edge], to = k[(edge + 1) % 3];
+            edges[{std::min(from, to), std::max(from, to)}].push_back({3 * face + edge, from < to});
+        }
+    }
+    Entries adjacency(indices.size(), kNone);
+    const auto dot = [](const facet::Vector3& a, const facet::Vector3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; };
+    for (const auto& [edge, records] : edges)
+        for (const Record& record : records) {
+            if (adjacency[record.faceEdge] != kNone) continue;
+            const DWORD face = record.faceEdge / 3;
+            DWORD chosen = kNone;
+            float chosenDot = 0.0f;
+            for (auto candidate = records.rbegin(); candidate != records.rend(); ++candidate) {
+                if (candidate->runsUp == record.runsUp || candidate->faceEdge / 3 == face ||
+                    adjacency[candidate->faceEdge] != kNone)
+                    continue;
+                const float d = dot(normal(face), normal(candidate->faceEdge / 3));
+                if (chosen == kNone || d > chosenDot) {
+                    chosen = candidate->faceEdge;
+                    chosenDot = d;
+                }
+            }
+            if (chosen == kNone) continue;
+            adjacency[record.faceEdge] = chosen / 3;
+            adjacency[chosen] = face;
+        }
+    return adjacency;
+}
+
+TEST_P(AdjacencyTest, AgreesWithTheRuleOnLargeMeshesWithCrowdedEdgesHubsAndRevisitedFaces) {
+    // 60,000 vertices spread the records over many sort buckets. Faces are built on a pool
+    // of edges so that edges carry one to many faces in both windings; vertex 7 is a hub
+    // with hundreds of edges; some faces repeat a corner. Representatives fold the top
+    // 10,000 vertices onto others. A sparse mesh leaves most buckets nearly empty.
+    constexpr DWORD kVertices = 60000;
+    std::mt19937 random(GetParam() + 5);
+    std::vector<float> positions(3 * kVertices);
+    for (float& value : positions) value = std::uniform_real_distribution<float>(-1.0f, 1.0f)(random);
+    Entries reps(kVertices);
+    for (DWORD v = 0; v < kVertices; ++v) reps[v] = v >= 50000 ? (v * 7919u) % 50000 : v;
+    std::uniform_int_distribution<DWORD> anyVertex(0, kVertices - 1);
+    for (DWORD faces : {300u, 20000u}) {
+        std::vector<std::pair<DWORD, DWORD>> pool;
+        for (DWORD i = 0; i < faces / 4; ++i) pool.emplace_back(i % 5 == 0 ? 7 : anyVertex(random), anyVertex(random));
+        Entries indices;
+        for (DWORD face = 0; face < faces; ++face) {
+            auto [a, b] = pool[std::uniform_int_distribution<std::size_t>(0, pool.size() - 1)(random)];
+            if (random() % 2 != 0) std::swap(a, b);
+            const DWORD c = random() % 50 == 0 ? a : anyVertex(random);
+            indices.insert(indices.end(), {a, b, c});
+        }
+        MeshPtr mesh = Make(indices, positions);
+        ASSERT_NE(mesh, nullptr);
+        const std::vector<facet::GroupEntry> groups = {
+            {0, faces / 2, faces / 2, 0, kVertices}, {1, 0, faces / 2 + 10, 0, kVertices}, {2, faces / 4, 20, 0, kVertices}};
+        for (const bool grouped : {false, true}) {
+            ASSERT_EQ(mesh->SetGroupTable(grouped ? groups.data() : nullptr, grouped ? 3 : 0), D3D_OK);
+            const std::vector<facet::GroupEntry> visit = grouped ? groups : std::vector<facet::GroupEntry>{};
+            for (const DWORD* pointReps : {static_cast<const DWORD*>(nullptr), static_cast<const DWORD*>(reps.data())})
+                EXPECT_EQ(Adjacency(mesh.get(), pointReps), ReferenceAdjacency(indices, positions, pointReps, visit))
+                    << faces << " faces, grouped " << grouped << ", representatives " << (pointReps != nullptr);
+        }
     }
 }
 
