@@ -8,14 +8,14 @@
 
 namespace {
 
-constexpr auto kQuietStart = std::chrono::seconds(1);
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 constexpr int kBarWidth = 30;
 
 }  // namespace
 
-ProgressBar::ProgressBar(const char* command)
-    : command_(command), enabled_(isatty(STDERR_FILENO) == 1), start_(std::chrono::steady_clock::now()) {}
+ProgressBar::ProgressBar(const char* command, std::FILE* out, std::chrono::milliseconds quietStart)
+    : command_(command), out_(out), quietStart_(quietStart), enabled_(isatty(fileno(out)) == 1),
+      start_(std::chrono::steady_clock::now()) {}
 
 void ProgressBar::Step(const char* label) {
     label_ = label;
@@ -35,21 +35,21 @@ void ProgressBar::OnRead(void* context, std::uint64_t done, std::uint64_t total)
 void ProgressBar::Draw() {
     if (!enabled_) return;
     const auto now = std::chrono::steady_clock::now();
-    if (now - start_ < kQuietStart || (drawn_ && now - lastDraw_ < kRedrawInterval)) return;
+    if (now - start_ < quietStart_ || (drawn_ && now - lastDraw_ < kRedrawInterval)) return;
     lastDraw_ = now;
     drawn_ = true;
     const int filled = static_cast<int>(fraction_ * kBarWidth);
     char bar[kBarWidth + 1];
     for (int i = 0; i < kBarWidth; ++i) bar[i] = i < filled ? '#' : '.';
     bar[kBarWidth] = '\0';
-    std::fprintf(stderr, "\r\033[Kfacet %s: %-10s [%s] %3d%%", command_, label_, bar,
+    std::fprintf(out_, "\r\033[Kfacet %s: %-10s [%s] %3d%%", command_, label_, bar,
                  static_cast<int>(fraction_ * 100.0));
-    std::fflush(stderr);
+    std::fflush(out_);
 }
 
 void ProgressBar::Finish() {
     if (!drawn_) return;
-    std::fputs("\r\033[K", stderr);
-    std::fflush(stderr);
+    std::fputs("\r\033[K", out_);
+    std::fflush(out_);
     drawn_ = false;
 }

@@ -4,10 +4,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 
 class ProgressBar {
 public:
-    explicit ProgressBar(const char* command);
+    // Draws on `out` when it is a terminal, once the work has run for `quietStart`.
+    explicit ProgressBar(const char* command, std::FILE* out = stderr,
+                         std::chrono::milliseconds quietStart = std::chrono::seconds(1));
     ~ProgressBar() { Finish(); }
     ProgressBar(const ProgressBar&) = delete;
     ProgressBar& operator=(const ProgressBar&) = delete;
@@ -25,6 +28,8 @@ private:
     void Draw();
 
     const char* command_;
+    std::FILE* out_;
+    std::chrono::milliseconds quietStart_;
     const char* label_ = "";
     double fraction_ = 0.0;
     bool enabled_;
