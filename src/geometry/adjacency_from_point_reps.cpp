@@ -45,7 +45,6 @@ struct EdgeRecord {
 
     DWORD FaceEdge() const { return faceEdgeAndDirection & ~kRunsUp; }
     bool RunsUp() const { return (faceEdgeAndDirection & kRunsUp) != 0; }
-    bool SameEdge(const EdgeRecord& other) const { return low == other.low && high == other.high; }
     static constexpr DWORD kRunsUp = 0x80000000;
 };
 static_assert(sizeof(EdgeRecord) == 12, "an edge record is three 32-bit words");
