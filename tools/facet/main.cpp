@@ -38,7 +38,13 @@ void PrintUsage(std::FILE* to) {
         "  --help     show this text\n"
         "             example: facet --help\n"
         "  --version  print the version\n"
-        "             example: facet --version\n",
+        "             example: facet --version\n"
+        "  --         after a command, ends its options: later arguments are file names\n"
+        "             example: facet info -- -scan.ply\n"
+        "\n"
+        "Outputs are checked before any work and are complete or absent; exit status 0 on\n"
+        "success, 1 when the work fails (out of memory included), 2 for refused arguments,\n"
+        "input or outputs.\n",
         to);
 }
 
