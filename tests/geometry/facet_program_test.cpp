@@ -2,72 +2,19 @@
 // meshes, adjacency and normals in the file's numbering, conversion round trips, and the
 // refusals (bad files, repeated options, an output that is the input, sphere values) with
 // exit code 2, one line on standard error and no output file left behind.
+#include "facet_program_fixture.h"
 #include "support/generated_meshes.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 
 namespace {
 
-namespace fs = std::filesystem;
 using generated_meshes::MeshData;
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-class FacetProgram : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::path(testing::TempDir()) / ("facet-program-" + std::to_string(getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-    std::string Write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(Path(name), std::ios::binary) << bytes;
-        return Path(name);
-    }
-
-    static std::string Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-    // Runs facet with `arguments` (a shell word list) in the test's folder.
-    Outcome Facet(const std::string& arguments) const {
-        const std::string binary =
-            (fs::canonical("/proc/self/exe").parent_path().parent_path() / "src" / "facet").string();
-        const std::string command = "cd " + dir_.string() + " && " + binary + " " + arguments + " >" + Path("out") +
-                                    " 2>" + Path("err");
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(Path("out")), Read(Path("err"))};
-    }
-
-    // Expects exit code 2 with exactly one line on standard error containing `text`.
-    void ExpectRefused(const std::string& arguments, const std::string& text) const {
-        const Outcome run = Facet(arguments);
-        EXPECT_EQ(run.status, 2) << arguments;
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << arguments << ": " << run.err;
-        EXPECT_NE(run.err.find(text), std::string::npos) << arguments << ": " << run.err;
-    }
-
-    fs::path dir_;
-};
 
 std::string Field(const std::string& json, const std::string& name) {
     const std::size_t at = json.find("\"" + name + "\": ");

@@ -4,10 +4,12 @@
 #include "command_support.h"
 #include "commands.h"
 #include "output_files.h"
+#include "text_escapes.h"
 
-
+#include "facet/mesh_file.h"
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -20,7 +22,8 @@ void PrintUsage(std::FILE* to) {
         "triangles across its edges from corner 0 to 1, 1 to 2 and 2 to 0, or -1 for none.\n"
         "Vertices at one position are one point, so faces split along seams still meet.\n"
         "  --weld EPS     join vertices within EPS in each coordinate (default 0: equal positions)\n"
-        "  -o OUT         write to OUT instead of standard output\n"
+        "  -o OUT         write to OUT instead of standard output (-o - is standard output);\n"
+        "                 a file named .obj, .ply or .off is refused: this is not a mesh\n"
         "example: facet adjacency bunny.obj -o bunny.adjacency\n",
         to);
 }
@@ -52,8 +55,18 @@ bool WriteAdjacency(std::FILE* file, const std::vector<DWORD>& adjacency) {
             *out++ = k == 2 ? '\n' : ' ';
         }
         std::fwrite(line, 1, static_cast<std::size_t>(out - line), file);
+        if (!StreamGood(file)) return false;
     }
-    return std::ferror(file) == 0;
+    return StreamGood(file);
+}
+
+// The adjacency is text: a file named as a mesh would be read back as a broken mesh.
+bool CheckNotMeshName(const CommandOutput& output, const char* path) {
+    facet::MeshFileFormat named;
+    if (output.InPlace() || !facet::MeshFileFormatOfPath(path, &named)) return true;
+    std::fprintf(stderr, "facet adjacency: the output %s is named as a mesh file, but the adjacency is text\n",
+                 QuotedArgument(path).c_str());
+    return false;
 }
 
 }  // namespace
@@ -67,7 +80,10 @@ int RunAdjacencyCommand(int argc, char** argv) {
     if (!ParseWeldEpsilon("adjacency", parsed.Value("--weld"), &epsilon)) return kExitRefused;
     const char* path = parsed.positionals[0].c_str();
     const char* out = parsed.Value("-o");
+    if (out != nullptr && std::strcmp(out, "-") == 0) out = nullptr;
     if (out != nullptr && !CheckOutputIsNotInput("adjacency", path, out)) return kExitRefused;
+    CommandOutput output("adjacency");
+    if (out != nullptr && (!output.Open(out) || !CheckNotMeshName(output, out))) return kExitRefused;
 
     CommandMesh input("adjacency");
     if (const int loadExit = input.Load(path); loadExit != 0) return loadExit;
@@ -76,12 +92,13 @@ int RunAdjacencyCommand(int argc, char** argv) {
     input.Release();
     if (FAILED(result)) {
         input.progress.Finish();
-        return ReportFailure("adjacency", "AdjacencyFromPointReps", result);
+        return ReportFailure("adjacency", "computing the adjacency", result);
     }
     reps = {};
     input.progress.Step("writing");
     const auto write = [&](std::FILE* file) { return WriteAdjacency(file, adjacency); };
-    const bool written = out != nullptr ? WriteOutputFile("adjacency", out, write) : write(stdout);
+    const bool written =
+        out != nullptr ? output.Write(write) && output.Commit() : WriteStandardOutput("adjacency", write);
     input.progress.Finish();
     return written ? 0 : kExitRefused;
 }

@@ -1,6 +1,8 @@
 // ParseCommandLine: see command_line.h.
 #include "command_line.h"
 
+#include "text_escapes.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -16,32 +18,22 @@ const char* ParsedCommandLine::Value(const char* name) const {
     return nullptr;
 }
 
-std::string QuotedArgument(const char* text) {
-    std::string quoted = "'";
-    for (const char* c = text; *c != '\0'; ++c) {
-        const auto byte = static_cast<unsigned char>(*c);
-        if (byte < 0x20 || byte == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            quoted += escaped;
-        } else {
-            quoted += *c;
-        }
-    }
-    return quoted + "'";
-}
-
 bool ParseCommandLine(const char* command, int argc, char** argv, std::initializer_list<OptionSpec> specs,
                       ParsedCommandLine* parsed) {
+    bool optionsEnded = false;
     for (int i = 0; i < argc; ++i) {
         const char* argument = argv[i];
+        if (!optionsEnded && std::strcmp(argument, "--") == 0) {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded || argument[0] != '-' || argument[1] == '\0') {
+            parsed->positionals.emplace_back(argument);
+            continue;
+        }
         if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
             parsed->help = true;
             return true;
-        }
-        if (argument[0] != '-' || argument[1] == '\0') {
-            parsed->positionals.emplace_back(argument);
-            continue;
         }
         const OptionSpec* spec = nullptr;
         for (const OptionSpec& candidate : specs)

@@ -25,9 +25,7 @@ struct ParsedCommandLine {
 // Parses the arguments after the command's name. --help or -h stops parsing with `help`
 // set. False after printing one line on standard error ("facet COMMAND: why") for an
 // unknown option, an option given twice, or a missing value. Arguments that do not start
-// with "-" (and "-" itself) are positional.
+// with "-" (and "-" itself) are positional, and so is every argument after "--", which
+// lets a file name start with "-".
 bool ParseCommandLine(const char* command, int argc, char** argv, std::initializer_list<OptionSpec> specs,
                       ParsedCommandLine* parsed);
-
-// "'text'" with control bytes escaped, so a refusal stays one line.
-std::string QuotedArgument(const char* text);

@@ -4,6 +4,7 @@
 #include "d3d9/instrumentation.h"
 #include "facet/weld.h"
 #include "file/output_file.h"
+#include "text_escapes.h"
 
 #include <cerrno>
 #include <cmath>
@@ -28,6 +29,10 @@ const char* ResultName(HRESULT result) {
 }  // namespace
 
 int ReportFailure(const char* command, const char* step, HRESULT result) {
+    if (result == E_OUTOFMEMORY || result == D3DERR_OUTOFVIDEOMEMORY) {
+        std::fprintf(stderr, "facet %s: out of memory %s\n", command, step);
+        return kExitFailed;
+    }
     std::fprintf(stderr, "facet %s: %s failed: %s (0x%08X)\n", command, step, ResultName(result),
                  static_cast<unsigned>(result));
     return result == D3DERR_INVALIDCALL ? kExitRefused : kExitFailed;

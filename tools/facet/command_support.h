@@ -16,8 +16,11 @@
 constexpr int kExitFailed = 1;
 constexpr int kExitRefused = 2;
 
-// Prints "facet COMMAND: STEP failed: NAME (0xCODE)" and returns the exit code: 2 for a
-// refused call, 1 for other failures.
+// Prints one line and returns the exit code. Memory running out (E_OUTOFMEMORY, or
+// D3DERR_OUTOFVIDEOMEMORY from a device pool) is "facet COMMAND: out of memory STEP",
+// exit 1; other codes are "facet COMMAND: STEP failed: NAME (0xCODE)", exit 2 for a
+// refused call and 1 for other failures. `step` reads as a gerund phrase ("reading the
+// mesh", "computing the normals").
 int ReportFailure(const char* command, const char* step, HRESULT result);
 
 // Parses the arguments of a command that takes `files` file names (described by

@@ -1,5 +1,7 @@
 // The subcommands of the facet program. Each takes the arguments after its own name and
-// returns the process exit code: 0 on success, 2 for refused arguments or input.
+// returns the process exit code: 0 on success, 1 when the work failed (out of memory
+// included), 2 for refused arguments, input or outputs. What a command prints on
+// standard output is flushed and checked by the command; main closes it.
 #pragma once
 
 int RunAdjacencyCommand(int argc, char** argv);

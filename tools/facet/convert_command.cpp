@@ -5,8 +5,7 @@
 #include "commands.h"
 #include "mesh_export.h"
 #include "output_files.h"
-
-
+#include "text_escapes.h"
 
 #include <cstdio>
 
@@ -16,8 +15,9 @@ void PrintUsage(std::FILE* to) {
     std::fputs(
         "usage: facet convert IN OUT [--binary]\n"
         "Reads an OBJ, PLY or OFF mesh and writes its positions and triangles to OUT in the\n"
-        "format its extension names (.obj, .ply or .off). Polygons become the triangles of\n"
-        "their fans; vertex numbering and face order stay the file's.\n"
+        "format its extension names (.obj, .ply or .off, even for a device or pipe).\n"
+        "Polygons become the triangles of their fans; vertex numbering and face order stay\n"
+        "the file's. A file name that starts with - follows --.\n"
         "  --binary       write PLY as binary little-endian instead of text\n"
         "example: facet convert scan.off scan.ply --binary\n",
         to);
@@ -35,7 +35,7 @@ int RunConvertCommand(int argc, char** argv) {
     const bool binary = parsed.Has("--binary");
     ExportFormat format = ExportFormat::Obj;
     if (!ExportFormatOfPath(out, binary, &format)) {
-        std::fprintf(stderr, "facet convert: the output %s must end in .obj, .ply or .off\n",
+        std::fprintf(stderr, "facet convert: the output %s must end in .obj, .ply or .off, which names its format\n",
                      QuotedArgument(out).c_str());
         return kExitRefused;
     }
@@ -44,6 +44,8 @@ int RunConvertCommand(int argc, char** argv) {
         return kExitRefused;
     }
     if (!CheckOutputIsNotInput("convert", in, out)) return kExitRefused;
+    CommandOutput output("convert");
+    if (!output.Open(out)) return kExitRefused;
 
     CommandMesh input("convert");
     if (const int loadExit = input.Load(in); loadExit != 0) return loadExit;
@@ -52,12 +54,12 @@ int RunConvertCommand(int argc, char** argv) {
     input.Release();
     if (FAILED(result)) {
         input.progress.Finish();
-        return ReportFailure("convert", "reading the mesh", result);
+        return ReportFailure("convert", "copying the mesh", result);
     }
     input.progress.Step("writing");
-    const bool written = WriteOutputFile("convert", out, [&](std::FILE* to) {
-        return WriteMeshExport(to, exported, format, "converted by facet");
-    });
+    const bool written =
+        output.Write([&](std::FILE* to) { return WriteMeshExport(to, exported, format, "converted by facet"); }) &&
+        output.Commit();
     input.progress.Finish();
     return written ? 0 : kExitRefused;
 }

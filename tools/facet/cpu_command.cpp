@@ -1,9 +1,13 @@
 // facet cpu: which math routine family this processor gets, slot by slot.
-#include <cstdio>
-#include <cstring>
-
+#include "command_line.h"
+#include "command_support.h"
 #include "commands.h"
+#include "standard_output.h"
+#include "text_escapes.h"
+
 #include "facet/dispatch_report.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -21,14 +25,20 @@ void PrintCpuUsage(std::FILE* to) {
 }  // namespace
 
 int RunCpuCommand(int argc, char** argv) {
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            PrintCpuUsage(stdout);
-            return 0;
-        }
-        std::fprintf(stderr, "facet cpu: unknown option '%s' (try facet cpu --help)\n", argv[i]);
-        return 2;
+    ParsedCommandLine parsed;
+    if (!ParseCommandLine("cpu", argc, argv, {}, &parsed)) return kExitRefused;
+    if (parsed.help) {
+        PrintCpuUsage(stdout);
+        return 0;
     }
-    facet::WriteDispatchReport(stdout);
-    return 0;
+    if (!parsed.positionals.empty()) {
+        std::fprintf(stderr, "facet cpu: unexpected argument %s (try facet cpu --help)\n",
+                     QuotedArgument(parsed.positionals[0]).c_str());
+        return kExitRefused;
+    }
+    const bool written = WriteStandardOutput("cpu", [](std::FILE* out) {
+        facet::WriteDispatchReport(out);
+        return StreamGood(out);
+    });
+    return written ? 0 : kExitRefused;
 }

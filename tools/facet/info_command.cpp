@@ -3,6 +3,8 @@
 #include "command_support.h"
 #include "commands.h"
 #include "mesh_statistics.h"
+#include "standard_output.h"
+#include "text_escapes.h"
 
 #include "facet/weld.h"
 
@@ -21,7 +23,8 @@ void PrintUsage(std::FILE* to) {
         "connected components, whether it is closed, and its bounding box. Vertices at one\n"
         "position count as one point.\n"
         "  --weld EPS     join vertices within EPS in each coordinate (default 0: equal positions)\n"
-        "  --json         print one JSON object instead of text\n"
+        "  --json         print one JSON object instead of text (bytes of the file name that\n"
+        "                 are not UTF-8 appear as U+FFFD)\n"
         "example: facet info bunny.ply --json\n",
         to);
 }
@@ -44,51 +47,34 @@ const char* EncodingName(facet::MeshFileEncoding encoding) {
     return "";
 }
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+void PrintText(std::FILE* out, const char* path, const facet::MeshFileSummary& file, const MeshStatistics& s) {
+    std::fprintf(out, "file                  %s (%s, %s)\n", PrintableText(path).c_str(), FormatName(file.format),
+                 EncodingName(file.encoding));
+    std::fprintf(out, "vertices              %u\n", s.vertices);
+    std::fprintf(out, "faces                 %u (from %u polygons, %u of them split into triangles)\n", s.faces,
+                 file.polygons, file.splitPolygons);
+    std::fprintf(out, "index width           %s\n", s.indices32 ? "32-bit" : "16-bit");
+    std::fprintf(out, "degenerate faces      %u\n", s.degenerateFaces);
+    std::fprintf(out, "unreferenced vertices %u\n", s.unreferencedVertices);
+    std::fprintf(out, "boundary edges        %llu\n", static_cast<unsigned long long>(s.boundaryEdges));
+    std::fprintf(out, "non-manifold edges    %llu\n", static_cast<unsigned long long>(s.nonManifoldEdges));
+    std::fprintf(out, "components            %u\n", s.components);
+    std::fprintf(out, "closed                %s\n", s.closed ? "yes" : "no");
+    std::fprintf(out, "bounding box          %.9g %.9g %.9g to %.9g %.9g %.9g\n", s.minimum[0], s.minimum[1],
+                 s.minimum[2], s.maximum[0], s.maximum[1], s.maximum[2]);
 }
 
-void PrintText(const char* path, const facet::MeshFileSummary& file, const MeshStatistics& s) {
-    std::printf("file                  %s (%s, %s)\n", path, FormatName(file.format), EncodingName(file.encoding));
-    std::printf("vertices              %u\n", s.vertices);
-    std::printf("faces                 %u (from %u polygons, %u of them split into triangles)\n", s.faces,
-                file.polygons, file.splitPolygons);
-    std::printf("index width           %s\n", s.indices32 ? "32-bit" : "16-bit");
-    std::printf("degenerate faces      %u\n", s.degenerateFaces);
-    std::printf("unreferenced vertices %u\n", s.unreferencedVertices);
-    std::printf("boundary edges        %llu\n", static_cast<unsigned long long>(s.boundaryEdges));
-    std::printf("non-manifold edges    %llu\n", static_cast<unsigned long long>(s.nonManifoldEdges));
-    std::printf("components            %u\n", s.components);
-    std::printf("closed                %s\n", s.closed ? "yes" : "no");
-    std::printf("bounding box          %.9g %.9g %.9g to %.9g %.9g %.9g\n", s.minimum[0], s.minimum[1], s.minimum[2],
-                s.maximum[0], s.maximum[1], s.maximum[2]);
-}
-
-void PrintJson(const char* path, const facet::MeshFileSummary& file, const MeshStatistics& s) {
-    std::printf("{\"file\": %s, \"format\": \"%s\", \"encoding\": \"%s\", \"vertices\": %u, \"faces\": %u, "
-                "\"polygons\": %u, \"split_polygons\": %u, \"index_bits\": %d, \"degenerate_faces\": %u, "
-                "\"unreferenced_vertices\": %u, \"boundary_edges\": %llu, \"non_manifold_edges\": %llu, "
-                "\"components\": %u, \"closed\": %s, \"bounding_box\": {\"min\": [%.9g, %.9g, %.9g], "
-                "\"max\": [%.9g, %.9g, %.9g]}}\n",
-                JsonString(path).c_str(), FormatName(file.format), EncodingName(file.encoding), s.vertices, s.faces,
-                file.polygons, file.splitPolygons, s.indices32 ? 32 : 16, s.degenerateFaces, s.unreferencedVertices,
-                static_cast<unsigned long long>(s.boundaryEdges), static_cast<unsigned long long>(s.nonManifoldEdges),
-                s.components, s.closed ? "true" : "false", s.minimum[0], s.minimum[1], s.minimum[2], s.maximum[0],
-                s.maximum[1], s.maximum[2]);
+void PrintJson(std::FILE* out, const char* path, const facet::MeshFileSummary& file, const MeshStatistics& s) {
+    std::fprintf(out, "{\"file\": %s, \"format\": \"%s\", \"encoding\": \"%s\", \"vertices\": %u, \"faces\": %u, "
+                 "\"polygons\": %u, \"split_polygons\": %u, \"index_bits\": %d, \"degenerate_faces\": %u, "
+                 "\"unreferenced_vertices\": %u, \"boundary_edges\": %llu, \"non_manifold_edges\": %llu, "
+                 "\"components\": %u, \"closed\": %s, \"bounding_box\": {\"min\": [%.9g, %.9g, %.9g], "
+                 "\"max\": [%.9g, %.9g, %.9g]}}\n",
+                 JsonString(path).c_str(), FormatName(file.format), EncodingName(file.encoding), s.vertices, s.faces,
+                 file.polygons, file.splitPolygons, s.indices32 ? 32 : 16, s.degenerateFaces, s.unreferencedVertices,
+                 static_cast<unsigned long long>(s.boundaryEdges), static_cast<unsigned long long>(s.nonManifoldEdges),
+                 s.components, s.closed ? "true" : "false", s.minimum[0], s.minimum[1], s.minimum[2], s.maximum[0],
+                 s.maximum[1], s.maximum[2]);
 }
 
 }  // namespace
@@ -113,9 +99,12 @@ int RunInfoCommand(int argc, char** argv) {
     input.Release();
     input.progress.Finish();
     if (FAILED(result)) return ReportFailure("info", "counting", result);
-    if (parsed.Has("--json"))
-        PrintJson(path, input.summary, statistics);
-    else
-        PrintText(path, input.summary, statistics);
-    return 0;
+    const bool written = WriteStandardOutput("info", [&](std::FILE* out) {
+        if (parsed.Has("--json"))
+            PrintJson(out, path, input.summary, statistics);
+        else
+            PrintText(out, path, input.summary, statistics);
+        return StreamGood(out);
+    });
+    return written ? 0 : kExitRefused;
 }

@@ -1,8 +1,13 @@
 // facet: the command-line face of the Facet library.
+#include "command_support.h"
 #include "commands.h"
+#include "signal_cleanup.h"
+#include "standard_output.h"
+#include "text_escapes.h"
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -33,8 +38,25 @@ void PrintUsage(std::FILE* to) {
         "  --help     show this text\n"
         "             example: facet --help\n"
         "  --version  print the version\n"
-        "             example: facet --version\n",
+        "             example: facet --version\n"
+        "  --         after a command, ends its options: later arguments are file names\n"
+        "             example: facet info -- -scan.ply\n"
+        "\n"
+        "Outputs are checked before any work and are complete or absent; exit status 0 on\n"
+        "success, 1 when the work fails (out of memory included), 2 for refused arguments,\n"
+        "input or outputs.\n",
         to);
+}
+
+// Runs `command` on the arguments after its name; -1 when no command has that name.
+int RunCommand(const char* command, int argc, char** argv) {
+    if (std::strcmp(command, "sphere") == 0) return RunSphereCommand(argc, argv);
+    if (std::strcmp(command, "cpu") == 0) return RunCpuCommand(argc, argv);
+    if (std::strcmp(command, "info") == 0) return RunInfoCommand(argc, argv);
+    if (std::strcmp(command, "adjacency") == 0) return RunAdjacencyCommand(argc, argv);
+    if (std::strcmp(command, "normals") == 0) return RunNormalsCommand(argc, argv);
+    if (std::strcmp(command, "convert") == 0) return RunConvertCommand(argc, argv);
+    return -1;
 }
 
 }  // namespace
@@ -42,23 +64,31 @@ void PrintUsage(std::FILE* to) {
 int main(int argc, char** argv) {
     if (argc < 2) {
         PrintUsage(stderr);
-        return 2;
+        return kExitRefused;
     }
+    RemovePartialOutputsOnSignals();
     const char* command = argv[1];
-    if (std::strcmp(command, "sphere") == 0) return RunSphereCommand(argc - 2, argv + 2);
-    if (std::strcmp(command, "cpu") == 0) return RunCpuCommand(argc - 2, argv + 2);
-    if (std::strcmp(command, "info") == 0) return RunInfoCommand(argc - 2, argv + 2);
-    if (std::strcmp(command, "adjacency") == 0) return RunAdjacencyCommand(argc - 2, argv + 2);
-    if (std::strcmp(command, "normals") == 0) return RunNormalsCommand(argc - 2, argv + 2);
-    if (std::strcmp(command, "convert") == 0) return RunConvertCommand(argc - 2, argv + 2);
     if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
         PrintUsage(stdout);
-        return 0;
+        return CloseStandardOutput(nullptr, 0);
     }
     if (std::strcmp(command, "--version") == 0) {
         std::printf("facet %s\n", SPRINGDROP_VERSION);
-        return 0;
+        return CloseStandardOutput(nullptr, 0);
     }
-    std::fprintf(stderr, "facet: unknown command '%s' (try facet --help)\n", command);
-    return 2;
+    int exitCode = kExitRefused;
+    try {
+        exitCode = RunCommand(command, argc - 2, argv + 2);
+    } catch (const std::bad_alloc&) {
+        // The library reports its own allocations as E_OUTOFMEMORY; this is the last
+        // resort for the program's, with the outputs' temporaries already removed by
+        // the unwinding.
+        std::fprintf(stderr, "facet %s: out of memory\n", command);
+        return CloseStandardOutput(command, kExitFailed);
+    }
+    if (exitCode < 0) {
+        std::fprintf(stderr, "facet: unknown command %s (try facet --help)\n", QuotedArgument(command).c_str());
+        return kExitRefused;
+    }
+    return CloseStandardOutput(command, exitCode);
 }

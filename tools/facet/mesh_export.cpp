@@ -2,6 +2,8 @@
 // enough for every float to read back to the same value.
 #include "mesh_export.h"
 
+#include "standard_output.h"
+
 #include "facet/mesh_file.h"
 
 #include <bit>
@@ -9,36 +11,54 @@
 
 namespace {
 
-void WriteObj(std::FILE* file, const MeshExport& mesh, const char* comment) {
+// "3 a b c" per face, as text PLY and OFF both list them.
+bool WriteTriangleRows(std::FILE* file, const MeshExport& mesh) {
+    for (std::size_t f = 0; f < mesh.FaceCount(); ++f) {
+        std::fprintf(file, "3 %u %u %u\n", mesh.corners[3 * f], mesh.corners[3 * f + 1], mesh.corners[3 * f + 2]);
+        if (!StreamGood(file)) return false;
+    }
+    return true;
+}
+
+// Each writer checks the stream after every row and stops at the first failed write,
+// while errno still says why (see OutputWriter).
+
+bool WriteObj(std::FILE* file, const MeshExport& mesh, const char* comment) {
     std::fprintf(file, "# %s\n", comment);
-    for (std::size_t v = 0; v < mesh.VertexCount(); ++v)
+    for (std::size_t v = 0; v < mesh.VertexCount(); ++v) {
         std::fprintf(file, "v %.9g %.9g %.9g\n", mesh.positions[3 * v], mesh.positions[3 * v + 1],
                      mesh.positions[3 * v + 2]);
+        if (!StreamGood(file)) return false;
+    }
     const bool normals = !mesh.normals.empty();
-    if (normals)
-        for (std::size_t v = 0; v < mesh.VertexCount(); ++v)
-            std::fprintf(file, "vn %.9g %.9g %.9g\n", mesh.normals[3 * v], mesh.normals[3 * v + 1],
-                         mesh.normals[3 * v + 2]);
+    for (std::size_t v = 0; normals && v < mesh.VertexCount(); ++v) {
+        std::fprintf(file, "vn %.9g %.9g %.9g\n", mesh.normals[3 * v], mesh.normals[3 * v + 1],
+                     mesh.normals[3 * v + 2]);
+        if (!StreamGood(file)) return false;
+    }
     for (std::size_t f = 0; f < mesh.FaceCount(); ++f) {
         const DWORD a = mesh.corners[3 * f] + 1, b = mesh.corners[3 * f + 1] + 1, c = mesh.corners[3 * f + 2] + 1;
         if (normals)
             std::fprintf(file, "f %u//%u %u//%u %u//%u\n", a, a, b, b, c, c);
         else
             std::fprintf(file, "f %u %u %u\n", a, b, c);
+        if (!StreamGood(file)) return false;
     }
+    return true;
 }
 
-void WritePlyHeader(std::FILE* file, const MeshExport& mesh, bool binary, const char* comment) {
+bool WritePlyHeader(std::FILE* file, const MeshExport& mesh, bool binary, const char* comment) {
     std::fprintf(file, "ply\nformat %s 1.0\ncomment %s\nelement vertex %zu\n",
                  binary ? "binary_little_endian" : "ascii", comment, mesh.VertexCount());
     std::fputs("property float x\nproperty float y\nproperty float z\n", file);
     if (!mesh.normals.empty()) std::fputs("property float nx\nproperty float ny\nproperty float nz\n", file);
     std::fprintf(file, "element face %zu\nproperty list uchar %s vertex_indices\nend_header\n", mesh.FaceCount(),
                  binary ? "uint" : "int");
+    return StreamGood(file);
 }
 
-void WritePlyText(std::FILE* file, const MeshExport& mesh, const char* comment) {
-    WritePlyHeader(file, mesh, false, comment);
+bool WritePlyText(std::FILE* file, const MeshExport& mesh, const char* comment) {
+    if (!WritePlyHeader(file, mesh, false, comment)) return false;
     for (std::size_t v = 0; v < mesh.VertexCount(); ++v) {
         const float* p = &mesh.positions[3 * v];
         if (mesh.normals.empty()) {
@@ -47,34 +67,38 @@ void WritePlyText(std::FILE* file, const MeshExport& mesh, const char* comment) 
             const float* n = &mesh.normals[3 * v];
             std::fprintf(file, "%.9g %.9g %.9g %.9g %.9g %.9g\n", p[0], p[1], p[2], n[0], n[1], n[2]);
         }
+        if (!StreamGood(file)) return false;
     }
-    for (std::size_t f = 0; f < mesh.FaceCount(); ++f)
-        std::fprintf(file, "3 %u %u %u\n", mesh.corners[3 * f], mesh.corners[3 * f + 1], mesh.corners[3 * f + 2]);
+    return WriteTriangleRows(file, mesh);
 }
 
 // Binary PLY is written little-endian, the byte order of the machines this runs on.
-void WritePlyBinary(std::FILE* file, const MeshExport& mesh, const char* comment) {
+bool WritePlyBinary(std::FILE* file, const MeshExport& mesh, const char* comment) {
     static_assert(std::endian::native == std::endian::little, "binary PLY is written in native order");
-    WritePlyHeader(file, mesh, true, comment);
+    if (!WritePlyHeader(file, mesh, true, comment)) return false;
     for (std::size_t v = 0; v < mesh.VertexCount(); ++v) {
         std::fwrite(&mesh.positions[3 * v], sizeof(float), 3, file);
         if (!mesh.normals.empty()) std::fwrite(&mesh.normals[3 * v], sizeof(float), 3, file);
+        if (!StreamGood(file)) return false;
     }
     for (std::size_t f = 0; f < mesh.FaceCount(); ++f) {
         unsigned char record[13];
         record[0] = 3;
         std::memcpy(record + 1, &mesh.corners[3 * f], 12);
         std::fwrite(record, 1, sizeof record, file);
+        if (!StreamGood(file)) return false;
     }
+    return true;
 }
 
-void WriteOff(std::FILE* file, const MeshExport& mesh) {
+bool WriteOff(std::FILE* file, const MeshExport& mesh) {
     std::fprintf(file, "OFF\n%zu %zu 0\n", mesh.VertexCount(), mesh.FaceCount());
-    for (std::size_t v = 0; v < mesh.VertexCount(); ++v)
+    for (std::size_t v = 0; v < mesh.VertexCount(); ++v) {
         std::fprintf(file, "%.9g %.9g %.9g\n", mesh.positions[3 * v], mesh.positions[3 * v + 1],
                      mesh.positions[3 * v + 2]);
-    for (std::size_t f = 0; f < mesh.FaceCount(); ++f)
-        std::fprintf(file, "3 %u %u %u\n", mesh.corners[3 * f], mesh.corners[3 * f + 1], mesh.corners[3 * f + 2]);
+        if (!StreamGood(file)) return false;
+    }
+    return WriteTriangleRows(file, mesh);
 }
 
 }  // namespace
@@ -112,12 +136,18 @@ bool ExportFormatOfPath(const char* path, bool binary, ExportFormat* format) {
     return true;
 }
 
+bool PathNamesFormat(const char* path, ExportFormat format) {
+    ExportFormat named = ExportFormat::Obj;
+    if (!ExportFormatOfPath(path, format == ExportFormat::PlyBinary, &named)) return false;
+    return named == format;
+}
+
 bool WriteMeshExport(std::FILE* file, const MeshExport& mesh, ExportFormat format, const char* comment) {
     switch (format) {
-        case ExportFormat::Obj: WriteObj(file, mesh, comment); break;
-        case ExportFormat::PlyText: WritePlyText(file, mesh, comment); break;
-        case ExportFormat::PlyBinary: WritePlyBinary(file, mesh, comment); break;
-        case ExportFormat::Off: WriteOff(file, mesh); break;
+        case ExportFormat::Obj: return WriteObj(file, mesh, comment);
+        case ExportFormat::PlyText: return WritePlyText(file, mesh, comment);
+        case ExportFormat::PlyBinary: return WritePlyBinary(file, mesh, comment);
+        case ExportFormat::Off: return WriteOff(file, mesh);
     }
-    return std::ferror(file) == 0;
+    return false;
 }

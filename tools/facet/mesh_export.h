@@ -26,6 +26,10 @@ HRESULT CopyMeshForExport(facet::Mesh* mesh, bool withNormals, MeshExport* out);
 // extension that names none of the three.
 bool ExportFormatOfPath(const char* path, bool binary, ExportFormat* format);
 
-// Writes the mesh with `comment` in the header (OFF has no place for one). False when the
-// stream reports an error.
+// Whether the path's extension names `format` (.obj, .ply or .off in any case; binary
+// and text PLY share .ply).
+bool PathNamesFormat(const char* path, ExportFormat format);
+
+// Writes the mesh with `comment` in the header (OFF has no place for one). An
+// OutputWriter: false at the first failed write, errno saying why.
 bool WriteMeshExport(std::FILE* file, const MeshExport& mesh, ExportFormat format, const char* comment);

@@ -6,7 +6,6 @@
 #include "mesh_export.h"
 #include "output_files.h"
 
-
 #include "facet/normals.h"
 
 #include <cstdio>
@@ -21,7 +20,7 @@ void PrintUsage(std::FILE* to) {
         "its point (vertices at one position share it) and writes positions, normals and\n"
         "triangles to OUT in the file's vertex numbering.\n"
         "  --weld EPS     join vertices within EPS in each coordinate (default 0: equal positions)\n"
-        "  -o OUT         the output, .ply (text) or .obj\n"
+        "  -o OUT         the output, .ply (text) or .obj (even for a device or pipe)\n"
         "example: facet normals scan.off -o scan.ply\n",
         to);
 }
@@ -43,6 +42,8 @@ int RunNormalsCommand(int argc, char** argv) {
     if (!ParseWeldEpsilon("normals", parsed.Value("--weld"), &epsilon)) return kExitRefused;
     const char* path = parsed.positionals[0].c_str();
     if (!CheckOutputIsNotInput("normals", path, out)) return kExitRefused;
+    CommandOutput output("normals");
+    if (!output.Open(out)) return kExitRefused;
 
     CommandMesh input("normals");
     if (const int loadExit = input.Load(path); loadExit != 0) return loadExit;
@@ -56,9 +57,9 @@ int RunNormalsCommand(int argc, char** argv) {
     input.progress.Finish();
     if (FAILED(result)) return ReportFailure("normals", "computing the normals", result);
     input.progress.Step("writing");
-    const bool written = WriteOutputFile("normals", out, [&](std::FILE* to) {
+    const bool written = output.Write([&](std::FILE* to) {
         return WriteMeshExport(to, exported, format, "normals written by facet");
-    });
+    }) && output.Commit();
     input.progress.Finish();
     return written ? 0 : kExitRefused;
 }

@@ -1,25 +1,32 @@
-// WriteOutputFile: see output_files.h.
+// CommandOutput: see output_files.h.
 #include "output_files.h"
 
-#include "file/output_file.h"
+#include "text_escapes.h"
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 
-bool WriteOutputFile(const char* command, const char* path, const std::function<bool(std::FILE*)>& write) {
-    platform::OutputFile output;
+bool CommandOutput::Fail(const std::string& line) {
+    file_.Discard();
+    // The shared writer's lines quote the path as given: escape it for the terminal.
+    std::fprintf(stderr, "facet %s: %s\n", command_, PrintableText(line).c_str());
+    return false;
+}
+
+bool CommandOutput::Open(const char* path) {
     std::string error;
-    if (!output.Open(path, &error)) {
-        std::fprintf(stderr, "facet %s: %s\n", command, error.c_str());
-        return false;
-    }
-    if (!write(output.Stream())) {
-        output.Discard();
-        std::fprintf(stderr, "facet %s: cannot write '%s': the stream failed\n", command, path);
-        return false;
-    }
-    if (!output.Commit(&error)) {
-        std::fprintf(stderr, "facet %s: %s\n", command, error.c_str());
-        return false;
-    }
-    return true;
+    return file_.Open(path, &error) || Fail(error);
+}
+
+bool CommandOutput::Write(const OutputWriter& write) {
+    if (write(file_.Stream())) return true;
+    const int reason = errno;
+    // Worded as the shared writer words its own failures.
+    return Fail("cannot write \"" + file_.Path() + "\": " + std::strerror(reason));
+}
+
+bool CommandOutput::Commit() {
+    std::string error;
+    return file_.Commit(&error) || Fail(error);
 }

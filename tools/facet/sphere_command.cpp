@@ -6,6 +6,8 @@
 #include "headless_device.h"
 #include "mesh_export.h"
 #include "output_files.h"
+#include "standard_output.h"
+#include "text_escapes.h"
 
 #include "file/output_file.h"
 
@@ -44,8 +46,9 @@ void PrintUsage(std::FILE* to) {
         "  --index32      build the mesh with 32-bit indices (up to 240 x 240: 114720 faces)\n"
         "  --normals      recompute the normals from the faces\n"
         "  --adjacency    compute and print the face adjacency\n"
-        "  --obj FILE     write positions, normals and faces as Wavefront OBJ\n"
-        "  --ply FILE     write positions, normals and faces as ASCII PLY\n"
+        "  --obj FILE     write positions, normals and faces as Wavefront OBJ to FILE.obj\n"
+        "  --ply FILE     write positions, normals and faces as ASCII PLY to FILE.ply\n"
+        "                 (a device or pipe, /dev/stdout for one, is written whatever its name)\n"
         "  --list         print the whole mesh even when exporting (without an export it\n"
         "                 is printed anyway; with one a one-line summary is printed)\n"
         "example: facet sphere --slices 3 --stacks 3 --normals --adjacency\n",
@@ -130,7 +133,8 @@ bool ParseArguments(int argc, char** argv, SphereOptions* options, bool* help) {
     options->list = parsed.Has("--list");
     options->objPath = parsed.Value("--obj");
     options->plyPath = parsed.Value("--ply");
-    if (options->objPath != nullptr && options->plyPath != nullptr && platform::SameOutputTarget(options->objPath, options->plyPath))
+    if (options->objPath != nullptr && options->plyPath != nullptr &&
+        platform::SameOutputTarget(options->objPath, options->plyPath))
         return Refuse("--obj and --ply name the same file");
     const UINT slices = Effective(options->slices), stacks = Effective(options->stacks);
     const DWORD faces = 2 * slices * (stacks - 1);
@@ -141,36 +145,52 @@ bool ParseArguments(int argc, char** argv, SphereOptions* options, bool* help) {
     return true;
 }
 
-void PrintMesh(const MeshExport& data, const std::vector<DWORD>& adjacency) {
-    std::printf("vertices %zu\nfaces %zu\n", data.VertexCount(), data.FaceCount());
+bool PrintMesh(std::FILE* out, const MeshExport& data, const std::vector<DWORD>& adjacency) {
+    std::fprintf(out, "vertices %zu\nfaces %zu\n", data.VertexCount(), data.FaceCount());
     for (std::size_t v = 0; v < data.VertexCount(); ++v) {
         const float* p = &data.positions[3 * v];
         const float* n = &data.normals[3 * v];
-        std::printf("vertex %zu position %.6g %.6g %.6g normal %.6g %.6g %.6g\n", v, p[0], p[1], p[2], n[0], n[1],
-                    n[2]);
+        std::fprintf(out, "vertex %zu position %.6g %.6g %.6g normal %.6g %.6g %.6g\n", v, p[0], p[1], p[2], n[0],
+                     n[1], n[2]);
+        if (!StreamGood(out)) return false;
     }
-    for (std::size_t f = 0; f < data.FaceCount(); ++f)
-        std::printf("face %zu %u %u %u\n", f, data.corners[3 * f], data.corners[3 * f + 1], data.corners[3 * f + 2]);
+    for (std::size_t f = 0; f < data.FaceCount(); ++f) {
+        std::fprintf(out, "face %zu %u %u %u\n", f, data.corners[3 * f], data.corners[3 * f + 1],
+                     data.corners[3 * f + 2]);
+        if (!StreamGood(out)) return false;
+    }
     for (std::size_t f = 0; f < adjacency.size() / 3; ++f) {
-        std::printf("adjacency %zu", f);
+        std::fprintf(out, "adjacency %zu", f);
         for (std::size_t k = 0; k < 3; ++k) {
             const DWORD entry = adjacency[3 * f + k];
             if (entry == facet::NoNeighbour)
-                std::printf(" none");
+                std::fputs(" none", out);
             else
-                std::printf(" %u", entry);
+                std::fprintf(out, " %u", entry);
         }
-        std::printf("\n");
+        std::fputc('\n', out);
+        if (!StreamGood(out)) return false;
     }
+    return true;
 }
 
-bool Export(const char* path, const MeshExport& data, ExportFormat format) {
-    if (path == nullptr) return true;
-    if (!WriteOutputFile("sphere", path, [&](std::FILE* file) {
-            return WriteMeshExport(file, data, format, "sphere written by facet");
-        }))
-        return false;
-    return true;
+// One export of the sphere: the option that asked for it, its path and its format.
+struct SphereExport {
+    const char* option;
+    const char* path;
+    ExportFormat format;
+    const char* extension;
+    CommandOutput output{"sphere"};
+};
+
+// Opens the export's path and checks that a file's name agrees with its format; false
+// after one line.
+bool OpenExport(SphereExport* exported) {
+    if (!exported->output.Open(exported->path)) return false;
+    if (exported->output.InPlace() || PathNamesFormat(exported->path, exported->format)) return true;
+    return Refuse(std::string(exported->option) + " writes " + exported->extension +
+                  " files, so its file name must end in " + exported->extension + ", not " +
+                  QuotedArgument(exported->path));
 }
 
 }  // namespace
@@ -183,6 +203,11 @@ int RunSphereCommand(int argc, char** argv) {
         PrintUsage(stdout);
         return 0;
     }
+    // The outputs are opened, and their names checked, before any work.
+    SphereExport exports[] = {{"--obj", options.objPath, ExportFormat::Obj, ".obj"},
+                              {"--ply", options.plyPath, ExportFormat::PlyText, ".ply"}};
+    for (SphereExport& exported : exports)
+        if (exported.path != nullptr && !OpenExport(&exported)) return kExitRefused;
 
     d3d9sw::SetCallLogging(false);
     facet_tools::HeadlessDevice device;
@@ -196,7 +221,7 @@ int RunSphereCommand(int argc, char** argv) {
                                                 options.adjacency ? &adjacencyBuffer : nullptr);
     if (FAILED(result)) {
         if (adjacencyBuffer != nullptr) adjacencyBuffer->Release();
-        return ReportFailure("sphere", "CreateSphereMesh", result);
+        return ReportFailure("sphere", "building the sphere", result);
     }
     std::vector<DWORD> adjacency;
     if (adjacencyBuffer != nullptr) {
@@ -209,18 +234,28 @@ int RunSphereCommand(int argc, char** argv) {
     if (SUCCEEDED(result)) result = CopyMeshForExport(mesh, true, &data);
     mesh->Release();
     if (FAILED(result))
-        return ReportFailure("sphere", options.normals ? "ComputeVertexNormals" : "reading the mesh", result);
+        return ReportFailure("sphere", options.normals ? "computing the normals" : "copying the mesh", result);
 
+    for (SphereExport& exported : exports)
+        if (exported.path != nullptr &&
+            !exported.output.Write([&](std::FILE* file) {
+                return WriteMeshExport(file, data, exported.format, "sphere written by facet");
+            }))
+            return kExitRefused;
+    // Standard output is written and flushed before the files are kept, so a failure on
+    // either side leaves no file behind.
     const bool exporting = options.objPath != nullptr || options.plyPath != nullptr;
-    if (!exporting || options.list) PrintMesh(data, adjacency);
-    if (!Export(options.objPath, data, ExportFormat::Obj) || !Export(options.plyPath, data, ExportFormat::PlyText))
-        return kExitRefused;
-    if (exporting && !options.list) {
-        std::printf("wrote");
-        for (const char* path : {options.objPath, options.plyPath})
-            if (path != nullptr) std::printf(" %s", path);
-        std::printf(": %zu vertices, %zu faces, %s indices\n", data.VertexCount(), data.FaceCount(),
-                    options.index32 ? "32-bit" : "16-bit");
-    }
+    const bool printed = WriteStandardOutput("sphere", [&](std::FILE* out) {
+        if (!exporting || options.list) return PrintMesh(out, data, adjacency);
+        std::fputs("wrote", out);
+        for (const SphereExport& exported : exports)
+            if (exported.path != nullptr) std::fprintf(out, " %s", PrintableText(exported.path).c_str());
+        std::fprintf(out, ": %zu vertices, %zu faces, %s indices\n", data.VertexCount(), data.FaceCount(),
+                     options.index32 ? "32-bit" : "16-bit");
+        return StreamGood(out);
+    });
+    if (!printed) return kExitRefused;
+    for (SphereExport& exported : exports)
+        if (exported.path != nullptr && !exported.output.Commit()) return kExitRefused;
     return 0;
 }
