@@ -2,7 +2,7 @@
 // instrumentation, meshes built from plain index and vertex arrays, and call-log queries.
 #pragma once
 
-#include "../../tools/facet/headless_device.h"
+#include "headless_device.h"
 #include "d3d9/instrumentation.h"
 #include "facet/mesh.h"
 #include "facet/vertex_declaration.h"

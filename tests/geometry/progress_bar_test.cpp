@@ -1,5 +1,5 @@
 // The facet program's progress bar, drawn on a pseudo-terminal and on a pipe.
-#include "../../tools/facet/progress_bar.h"
+#include "progress_bar.h"
 
 #include <gtest/gtest.h>
 

@@ -8,9 +8,8 @@
 #include "facet/dispatch.h"
 #include "facet/dispatch_report.h"
 
-// The command is part of the facet program, not of the library this test links; its one
-// source file is compiled in here to test it in-process.
-#include "../../tools/facet/cpu_command.cpp"
+// The command is part of the facet program's own library, tested here in-process.
+#include "commands.h"
 
 namespace facet {
 namespace {
