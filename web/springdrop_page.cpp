@@ -1,4 +1,4 @@
-// The demo in a web page. The page calls springdrop_start once with the launcher's
+// The demo in a web page. The page calls springdrop_start once with its address's
 // options, then springdrop_frame from every animation frame: each call runs turns of the
 // desktop's message loop, handing the window procedure what is waiting, until one of them
 // renders a frame. With --frames the page stops after that many frames
@@ -7,6 +7,7 @@
 #include "app/demo.h"
 #include "app/entry.h"
 #include "app/launcher_options.h"
+#include "app/launcher_page_options.h"
 #include "app/launcher_trace.h"
 #include "app/lifecycle.h"
 #include "win32/shell.h"
@@ -15,7 +16,6 @@
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -46,25 +46,18 @@ const char* StateName(PageState state) {
     return "";
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) lines.push_back(line);
-    return lines;
-}
-
 bool Refuse(const std::string& message) {
     g_page.message = "springdrop: " + message;
     return false;
 }
 
-bool Start(const std::string& argumentLines) {
+bool Start(const std::string& query) {
     if (g_page.state != PageState::NotStarted) return Refuse("already started");
-    std::vector<std::string> arguments = SplitLines(argumentLines);
-    arguments.insert(arguments.begin(), "springdrop");
+    std::vector<std::string> arguments = {"springdrop"};
+    std::string error;
+    if (!launcher::PageOptionsToArguments(query, &arguments, &error)) return Refuse(error);
     std::vector<const char*> argv;
     for (const std::string& argument : arguments) argv.push_back(argument.c_str());
-    std::string error;
     launcher::LauncherOptions& options = g_page.options;
     if (launcher::ParseLauncherOptions(static_cast<int>(argv.size()), argv.data(), &options, &error) !=
         launcher::LauncherAction::Run)
@@ -169,11 +162,10 @@ std::string StateJson() {
 
 extern "C" {
 
-// Starts the demo with launcher options, one per line. 1 on success; on failure 0, and
+// Starts the demo with the options of the page's address, its query as location.search
+// gives it (see launcher_page_options.h). 1 on success; on failure 0, and
 // springdrop_message() says why in one line.
-EMSCRIPTEN_KEEPALIVE int springdrop_start(const char* argumentLines) {
-    return Start(argumentLines ? argumentLines : "") ? 1 : 0;
-}
+EMSCRIPTEN_KEEPALIVE int springdrop_start(const char* query) { return Start(query ? query : "") ? 1 : 0; }
 
 // Renders one frame; 0 once the demo has ended (Escape, the close path or --frames).
 EMSCRIPTEN_KEEPALIVE int springdrop_frame() { return Frame() ? 1 : 0; }

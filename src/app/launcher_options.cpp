@@ -156,7 +156,13 @@ std::string LauncherHelpText() {
            "  --help              show this text and exit\n"
            "                      e.g. springdrop --help\n"
            "  --version           print the version and exit\n"
-           "                      e.g. springdrop --version\n";
+           "                      e.g. springdrop --version\n"
+           "\n"
+           "Ctrl+C, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE end a run as closing the window does:\n"
+           "every output is finished, and the exit code is 128 + the signal (130 for Ctrl+C).\n"
+           "An output whose reader goes away (--trace /dev/stdout | head -1) ends the run the\n"
+           "same way, silently, with 141 (128 + SIGPIPE). A second signal stops at once and\n"
+           "removes the unfinished files.\n";
 }
 
 }  // namespace launcher

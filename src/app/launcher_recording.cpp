@@ -12,7 +12,6 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 namespace launcher {
@@ -106,8 +105,6 @@ bool FrameRecorder::Start(const std::string& path, int width, int height, double
     messages_ = std::tmpfile();
     int fds[2];
     if (!messages_ || pipe2(fds, O_CLOEXEC) != 0) return Fail(std::string("cannot start ffmpeg: ") + std::strerror(errno), error);
-    // A closed pipe must come back as a write error, not end the launcher.
-    signal(SIGPIPE, SIG_IGN);
     child_ = SpawnChild(arguments, fds[0], -1, fileno(messages_));
     close(fds[0]);
     pipe_ = fds[1];

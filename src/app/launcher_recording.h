@@ -5,7 +5,9 @@
 // A GIF gets a palette made from its own frames, so the body keeps its red, and at most
 // 50 frames a second with whole-centisecond delays (what players honour): frames are
 // dropped evenly and the clip lasts as long as the run. A recording is kept only when
-// ffmpeg exited cleanly, printed no error and ffprobe reads the finished file.
+// ffmpeg exited cleanly, printed no error and ffprobe reads the finished file. An ffmpeg
+// that ends early closes the frame pipe: the next frame's write raises SIGPIPE, which
+// stops the run (see launcher_signals.h), and Finish reports what ffmpeg said.
 #pragma once
 
 #include "file/output_file.h"

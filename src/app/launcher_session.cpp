@@ -4,6 +4,7 @@
 #include "app/launcher_signals.h"
 #include "image/png_file.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <iterator>
 #include <utility>
@@ -135,9 +136,12 @@ bool LauncherSession::Finish(std::string* error) {
     auto note = [&](bool done) {
         if (!done && firstError.empty()) firstError = message;
     };
-    if (tracing_) note(trace_.Commit(&message));
+    // An output whose reader went away (`| head`) is how a pipeline ends rather than a
+    // fault: its SIGPIPE already stopped the run, and the exit code says so.
+    const auto readerGone = [](int failure) { return failure == EPIPE; };
+    if (tracing_) note(trace_.Commit(&message) || readerGone(trace_.WriteFailure()));
     if (recording_) note(recorder_.Finish(&message));
-    if (!options_.pngPath.empty()) note(WritePng(&message));
+    if (!options_.pngPath.empty()) note(WritePng(&message) || readerGone(png_.WriteFailure()));
     if (firstError.empty()) return true;
     *error = firstError;
     return false;

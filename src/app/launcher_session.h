@@ -1,9 +1,9 @@
 // One run of the demo under the launcher: counts frames, injects the --input script at
 // the idle moment just before each frame, closes the window through the ordinary close
-// path after --frames frames or once SIGINT or SIGTERM asked to stop, says once when it
-// had to run headless, and collects the --trace rows, --record frames, the --png image
-// and the --stats figures. Outputs that would land in one file are refused before any is
-// opened.
+// path after --frames frames or once a stop signal (see launcher_signals.h) asked to
+// stop, says once when it had to run headless, and collects the --trace rows, --record
+// frames, the --png image and the --stats figures. Outputs that would land in one file
+// are refused before any is opened.
 #pragma once
 
 #include "app/demo.h"

@@ -1,4 +1,4 @@
-// The launcher's SIGINT and SIGTERM handlers.
+// The launcher's stop-signal handlers.
 #include "app/launcher_signals.h"
 
 #include "file/output_file.h"
@@ -12,13 +12,15 @@ namespace launcher {
 
 namespace {
 
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+
 std::atomic<int> g_stopSignal{0};
 
 static_assert(std::atomic<int>::is_always_lock_free, "read and written in a signal handler");
 
 void OnStopSignal(int signal) {
     int none = 0;
-    if (g_stopSignal.compare_exchange_strong(none, signal)) return;
+    if (g_stopSignal.compare_exchange_strong(none, signal) || signal == SIGPIPE) return;
     platform::RemovePartialOutputs();
     _exit(ExitCodeForSignal(signal));
 }
@@ -31,8 +33,13 @@ void InstallStopSignals() {
     sigemptyset(&action.sa_mask);
     // Interrupted reads, writes and waits carry on; the run notices the request itself.
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    for (const int signal : kStopSignals) {
+        sigaction(signal, &action, nullptr);
+        sigaddset(&stopSignals, signal);
+    }
+    sigprocmask(SIG_UNBLOCK, &stopSignals, nullptr);
 }
 
 int StopSignal() { return g_stopSignal.load(); }

@@ -21,6 +21,8 @@ public:
     void WriteRow(std::uint64_t frame, float dropHeight, const sim::SpringBody& body);
     // Completes the output (see platform::OutputFile::Commit).
     bool Commit(std::string* error);
+    // The errno of the first failed write, or 0 (see platform::OutputFile::WriteFailure).
+    int WriteFailure() const { return file_.WriteFailure(); }
 
 private:
     platform::OutputFile file_;

@@ -7,7 +7,10 @@
 #include "app/launcher_signals.h"
 #include "win32/shell.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -36,6 +39,14 @@ int Fail(const std::string& message) {
     return kUsageExitCode;
 }
 
+// What was printed reached standard output, or one line says why; a reader that went
+// away ends the program as it ends a run (see launcher_signals.h).
+int FlushStandardOutput(int code) {
+    if (std::fflush(stdout) == 0) return code;
+    if (errno == EPIPE) return launcher::ExitCodeForSignal(SIGPIPE);
+    return Fail(std::string("cannot write standard output: ") + std::strerror(errno));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,10 +55,10 @@ int main(int argc, char** argv) {
     switch (launcher::ParseLauncherOptions(argc, argv, &options, &error)) {
         case launcher::LauncherAction::ShowHelp:
             std::fputs(launcher::LauncherHelpText().c_str(), stdout);
-            return 0;
+            return FlushStandardOutput(0);
         case launcher::LauncherAction::ShowVersion:
             std::printf("springdrop %s\n", SPRINGDROP_VERSION);
-            return 0;
+            return FlushStandardOutput(0);
         case launcher::LauncherAction::Fail:
             return Fail(error);
         case launcher::LauncherAction::Run:
@@ -68,6 +79,7 @@ int main(int argc, char** argv) {
     session.Detach();
     if (!session.Finish(&error)) return Fail(error);
     if (options.stats) std::printf("%s\n", session.Stats().Line().c_str());
+    const int code = FlushStandardOutput(result);
     if (launcher::StopSignal() != 0) return launcher::ExitCodeForSignal(launcher::StopSignal());
-    return result;
+    return code;
 }

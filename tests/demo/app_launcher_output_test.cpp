@@ -1,6 +1,6 @@
 // The launcher's outputs as a user meets them: a GIF whose colours and timing survive,
-// paths of every kind, outputs that collide, a full disk, and Ctrl+C or SIGTERM in the
-// middle of a run.
+// paths of every kind, outputs that collide, a full disk, a stop signal or a reader that
+// goes away in the middle of a run.
 #include "app/launcher_options.h"
 #include "app/launcher_recording.h"
 #include "process_support.h"
@@ -182,14 +182,25 @@ TEST(LauncherOutputs, AFullDiskFailsTheRecordingWithOneLineAndKeepsNoFile) {
         EXPECT_NE(err.find(std::string("\"") + (dir.path / name).string() + "\""), std::string::npos) << err;
         EXPECT_TRUE(fs::is_empty(dir.path)) << name;
     }
+    // With a PNG beside the trace the reason is still the full disk, not an errno left
+    // over from opening the other output; the PNG still fits once the trace gave its
+    // space back.
+    std::string err;
+    EXPECT_EQ(demo_test::Run({SpringdropBinary(), "--headless", "--frames", "300", "--trace", dir.path / "t.csv",
+                              "--png", dir.path / "p.png"},
+                             logs.path, nullptr, &err),
+              2);
+    EXPECT_EQ(err, "springdrop: cannot write \"" + (dir.path / "t.csv").string() + "\": No space left on device\n");
+    EXPECT_TRUE(ReadsAsPng(dir.path / "p.png"));
     umount(dir.path.c_str());
 }
 
 // A run without --frames ends by a signal: every output is finished, nothing partial is
-// left, the encoder says nothing, and the exit code tells which signal it was.
-TEST(LauncherOutputs, SigintAndSigtermFinishEveryOutputAndExitWithTheSignal) {
+// left, the encoder says nothing, and the exit code tells which signal it was. A closed
+// terminal (SIGHUP), SIGQUIT and SIGPIPE count as much as Ctrl+C, recording or not.
+TEST(LauncherOutputs, EveryStopSignalFinishesEveryOutputAndExitsWithTheSignal) {
     const bool record = demo_test::OnPath("ffmpeg") && demo_test::OnPath("ffprobe");
-    for (const int signal : {SIGINT, SIGTERM}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
         ScratchDir dir;
         std::vector<std::string> command = {SpringdropBinary(), "--headless", "--trace", dir.path / "t.csv",
                                             "--png", dir.path / "p.png"};
@@ -198,7 +209,7 @@ TEST(LauncherOutputs, SigintAndSigtermFinishEveryOutputAndExitWithTheSignal) {
         // The trace's first buffer reaches its file after a few dozen frames.
         ASSERT_TRUE(WaitUntil([&] { return PartialSize(dir, "t.csv") > 0; })) << child.Stderr();
         kill(child.pid, signal);
-        EXPECT_EQ(child.Wait(), 128 + signal);
+        EXPECT_EQ(child.Wait(), 128 + signal) << strsignal(signal);
         EXPECT_EQ(child.Stderr(), "");
         EXPECT_FALSE(HasPartialFile(dir));
         EXPECT_TRUE(ReadsAsPng(dir.path / "p.png"));
@@ -209,6 +220,66 @@ TEST(LauncherOutputs, SigintAndSigtermFinishEveryOutputAndExitWithTheSignal) {
             EXPECT_GT(std::atoi(Probe(dir.path / "r.mp4", "stream=nb_read_packets", dir.path).c_str()), 0);
         }
     }
+}
+
+// Reads `fifo` up to the end of its first line and closes it, as `head -1` does.
+std::string ReadFirstLineAndClose(const fs::path& fifo) {
+    const int reader = open(fifo.c_str(), O_RDONLY);
+    std::string line;
+    char c = 0;
+    while (reader >= 0 && read(reader, &c, 1) == 1 && c != '\n') line += c;
+    close(reader);
+    return line;
+}
+
+// The trace's reader going away (`--trace /dev/stdout | head -1`) ends an endless run at
+// once, recording or not, and the other outputs are still finished: exit 128 + SIGPIPE,
+// silently, as a pipeline expects.
+TEST(LauncherOutputs, ATraceReaderThatGoesAwayEndsTheRunWithTheOtherOutputsFinished) {
+    const bool record = demo_test::OnPath("ffmpeg") && demo_test::OnPath("ffprobe");
+    for (const bool recording : {false, true}) {
+        if (recording && !record) continue;
+        ScratchDir dir;
+        const fs::path fifo = dir.path / "trace.fifo";
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        std::vector<std::string> command = {SpringdropBinary(), "--headless", "--trace", fifo, "--png",
+                                            dir.path / "p.png"};
+        if (recording) command.insert(command.end(), {"--record", dir.path / "r.mp4"});
+        demo_test::Child child = demo_test::Start(command, dir.path);
+        EXPECT_EQ(ReadFirstLineAndClose(fifo).rfind("frame,drop_height,x0,", 0), 0u);
+        EXPECT_EQ(child.Wait(), 128 + SIGPIPE) << "recording " << recording;
+        EXPECT_EQ(child.Stderr(), "");
+        EXPECT_FALSE(HasPartialFile(dir));
+        EXPECT_TRUE(ReadsAsPng(dir.path / "p.png"));
+        if (recording) {
+            EXPECT_GT(std::atoi(Probe(dir.path / "r.mp4", "stream=nb_read_packets", dir.path).c_str()), 0);
+        }
+    }
+}
+
+// While a Ctrl+C is being honoured, the trace's reader going away raises SIGPIPE again
+// from the run's own writes: that is no second signal, and the other outputs are kept.
+// The trace goes to a FIFO the test fills and never reads, so the run is stuck writing
+// until the test closes it.
+TEST(LauncherOutputs, AReaderGoingAwayAfterCtrlCStillFinishesTheOtherOutputs) {
+    ScratchDir dir;
+    const fs::path fifo = dir.path / "stalled.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    demo_test::Child child = demo_test::Start(
+        {SpringdropBinary(), "--headless", "--trace", fifo, "--png", dir.path / "p.png"}, dir.path);
+    const int reader = open(fifo.c_str(), O_RDONLY);
+    ASSERT_GE(reader, 0);
+    ASSERT_TRUE(WaitUntil([reader] {
+        int waiting = 0;
+        return ioctl(reader, FIONREAD, &waiting) == 0 && waiting >= fcntl(reader, F_GETPIPE_SZ);
+    }));
+    kill(child.pid, SIGINT);
+    ASSERT_TRUE(WaitUntil([&] { return SignalDelivered(child.pid, SIGINT); }));
+    close(reader);
+    EXPECT_EQ(child.Wait(), 128 + SIGINT);
+    EXPECT_EQ(child.Stderr(), "");
+    EXPECT_FALSE(HasPartialFile(dir));
+    EXPECT_TRUE(ReadsAsPng(dir.path / "p.png"));
 }
 
 // A second signal while the first is being honoured ends the run at once; the outputs

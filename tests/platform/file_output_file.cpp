@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -223,6 +224,41 @@ TEST(OutputFile, AFullDiskFailsTheCommitAndLeavesNoFile) {
     // A small file still fits: the failed one gave its space back.
     EXPECT_TRUE(WriteAndCommit(target.string(), "small", &error)) << error;
     umount(dir.path.c_str());
+}
+
+// A write that fails while the stream's buffer is flushed, long before Commit: the
+// reason given is that write's, not whatever errno held by the time Commit ran, and
+// nothing more is sent after it (a closed pipe would otherwise raise SIGPIPE each time).
+TEST(OutputFile, TheFirstFailedWriteGivesTheReasonWhateverHappenedSince) {
+    const std::string big(256 * 1024, 'x');
+    std::string error;
+    {
+        OutputFile file;
+        ASSERT_TRUE(file.Open("/dev/full", &error)) << error;
+        std::fputs(big.c_str(), file.Stream());
+        EXPECT_EQ(file.WriteFailure(), ENOSPC);
+        errno = ENOENT;  // what an unrelated later call leaves behind
+        EXPECT_FALSE(file.Commit(&error));
+        EXPECT_EQ(error, "cannot write \"/dev/full\": No space left on device");
+        EXPECT_EQ(file.WriteFailure(), ENOSPC);  // still there for the caller to look at
+    }
+
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    signal(SIGPIPE, SIG_IGN);
+    OutputFile file;
+    ASSERT_TRUE(file.Open("/proc/self/fd/" + std::to_string(ends[1]), &error)) << error;
+    close(ends[1]);  // the output holds its own copy of the descriptor
+    std::fputs(big.c_str(), file.Stream());
+    EXPECT_EQ(file.WriteFailure(), EPIPE);
+    EXPECT_FALSE(file.Commit(&error));
+    EXPECT_NE(error.find("Broken pipe"), std::string::npos) << error;
+    signal(SIGPIPE, SIG_DFL);
+
+    ASSERT_TRUE(file.Open("/dev/null", &error)) << error;
+    EXPECT_EQ(file.WriteFailure(), 0);  // a new output starts clean
+    EXPECT_TRUE(file.Commit(&error)) << error;
 }
 
 TEST(OutputFile, SameTargetSeesThroughLinksAndDotsAndNewNames) {

@@ -1,7 +1,8 @@
 // The web page's tests in headless Chromium: the page's 600th frame against the native
 // program's PNG pixel for pixel, its 2,000-frame trace against the native trace byte for
 // byte, keys and the right-button drag through real browser input, Escape ending the
-// loop, and the page's frame rate over 1,000 frames. Screenshots go to the output folder.
+// loop, the address's options refused or honoured, and the page's frame rate over 1,000
+// frames. Screenshots go to the output folder.
 //
 // node browser_test.mjs --page build-web --springdrop build/src/springdrop [--out DIR]
 // Exit code 0 when every check passes, 1 when one fails, 2 when the tests cannot run
@@ -207,6 +208,31 @@ async function checkInput(browser, base, options) {
   await page.close();
 }
 
+// The address's options reach the program as values: a line break or a NUL inside one
+// and an inherited JavaScript name are refused with a line on the page, and trace=0
+// does not trace. (The parsing itself is unit-tested natively.)
+async function checkAddressOptions(browser, base) {
+  const refusals = [
+    ['?frames=5%0A--trace%0Ax.csv', /control character \(\\x0A\)/],
+    ['?frames=5%00', /control character \(\\x00\)/],
+    ['?toString=1', /unknown page option "toString"/],
+    ['?trace=yes', /"trace" takes 0, 1, true or false/],
+  ];
+  for (const [query, expected] of refusals) {
+    const { page } = await openPage(browser, base, query);
+    const state = await page.evaluate(() => window.springdrop.finished);
+    const statusText = await page.$eval('#status', (element) => element.textContent);
+    check(`the page refuses ${query}`, state.state === 'refused' && expected.test(statusText) && !statusText.includes('\n'),
+      `state ${state.state}; status "${statusText}"`);
+    await page.close();
+  }
+  const { page } = await openPage(browser, base, '?trace=0&frames=5');
+  const state = await finished(page);
+  const traced = await page.evaluate(() => window.Module.FS.analyzePath('/tmp/trace.csv').exists);
+  check('trace=0 does not trace', state.frames === 5 && !traced, `${state.frames} frames, trace file ${traced ? 'written' : 'absent'}`);
+  await page.close();
+}
+
 async function measureFrameRate(browser, base, how) {
   const { page } = await openPage(browser, base, '?frames=1000');
   await finished(page);
@@ -261,6 +287,7 @@ async function main() {
       await checkImage(browser, base, options);
       await checkTrace(browser, base, options);
       await checkInput(browser, base, options);
+      await checkAddressOptions(browser, base);
       await measureFrameRate(browser, base, 'paced by the display');
     });
     await withBrowser(options, UNLIMITED_FRAME_RATE_FLAGS, (browser) =>

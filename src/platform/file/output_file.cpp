@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -164,6 +165,7 @@ bool OutputFile::Fail(const std::string& reason, std::string* error) {
 bool OutputFile::Open(const std::string& path, Access access, std::string* error) {
     Discard();
     path_ = path;
+    writeFailure_ = 0;
     if (path.empty()) return Fail("empty file name", error);
 
     struct stat status {};
@@ -197,10 +199,8 @@ bool OutputFile::OpenInPlace(const std::string& target, Access access, std::stri
     inPlace_ = true;
     target_ = target;
     if (access == Access::Stream) {
-        stream_ = fdopen(device_, "w");
-        if (!stream_) return Fail(std::strerror(errno), error);
-        device_ = -1;
-        return true;
+        const int descriptor = std::exchange(device_, -1);
+        return OpenStream(descriptor, error);
     }
     // A program writing by name may need to seek (an MP4's index goes at the front), and
     // a recording is checked before it is kept, so it is staged in a private file and
@@ -229,24 +229,48 @@ bool OutputFile::OpenTemporary(const std::string& target, mode_t permissions, Ac
         close(descriptor);
         return true;
     }
-    stream_ = fdopen(descriptor, "w");
-    if (!stream_) {
-        const int code = errno;
-        close(descriptor);
-        return Fail(std::strerror(code), error);
-    }
-    return true;
+    return OpenStream(descriptor, error);
+}
+
+// A stream of our own over the descriptor rather than fdopen's: the C library keeps only
+// an error flag when a buffered write fails, and errno has moved on by the time anyone
+// asks, so the reason is recorded here, at the failing call.
+bool OutputFile::OpenStream(int descriptor, std::string* error) {
+    const cookie_io_functions_t functions{nullptr, &OutputFile::WriteToDescriptor, nullptr,
+                                          &OutputFile::CloseDescriptor};
+    streamDescriptor_ = descriptor;
+    stream_ = fopencookie(this, "w", functions);
+    if (stream_) return true;
+    const int code = errno;
+    close(descriptor);
+    streamDescriptor_ = -1;
+    return Fail(std::strerror(code), error);
+}
+
+ssize_t OutputFile::WriteToDescriptor(void* cookie, const char* data, std::size_t size) {
+    auto* file = static_cast<OutputFile*>(cookie);
+    if (file->writeFailure_ == 0 && WriteAll(file->streamDescriptor_, data, size)) return static_cast<ssize_t>(size);
+    if (file->writeFailure_ == 0) file->writeFailure_ = errno;
+    // Nothing more goes to an output that failed once: a later write could succeed and
+    // leave a file with a hole in it, and a closed pipe would only raise SIGPIPE again.
+    errno = file->writeFailure_;
+    return 0;
+}
+
+int OutputFile::CloseDescriptor(void* cookie) {
+    auto* file = static_cast<OutputFile*>(cookie);
+    const int closed = close(std::exchange(file->streamDescriptor_, -1));
+    if (closed != 0 && file->writeFailure_ == 0) file->writeFailure_ = errno;
+    return closed;
 }
 
 bool OutputFile::Commit(std::string* error) {
     if (path_.empty()) return Fail("the file was never opened", error);
     if (stream_) {
-        const bool written = std::ferror(stream_) == 0 && std::fflush(stream_) == 0 &&
-                             (inPlace_ || fsync(fileno(stream_)) == 0);
-        const int code = errno;
-        const bool closed = std::fclose(stream_) == 0;
-        stream_ = nullptr;
-        if (!written || !closed) return Fail(std::strerror(written ? errno : code), error);
+        std::fflush(stream_);
+        if (writeFailure_ == 0 && !inPlace_ && fsync(streamDescriptor_) != 0) writeFailure_ = errno;
+        std::fclose(std::exchange(stream_, nullptr));
+        if (writeFailure_ != 0) return Fail(std::strerror(writeFailure_), error);
     } else if (inPlace_) {
         if (!CopyInto(writable_, device_)) return Fail(std::strerror(errno), error);
     } else if (!SyncByName(writable_)) {

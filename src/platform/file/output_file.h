@@ -11,9 +11,10 @@
 // - a character device, FIFO or socket (a terminal, /dev/null, a pipe a reader waits on):
 //   written in place as the bytes come and never replaced;
 // - a folder, a block device, an existing file nobody may write: refused.
-// Every error names the path as the user gave it. Discard, a failed Commit and the
-// destructor leave no temporary behind; a signal handler can remove the temporaries of
-// every open output with RemovePartialOutputs.
+// Every error names the path as the user gave it, with the reason the system gave at the
+// call that failed (a write buffered long before Commit included). Discard, a failed
+// Commit and the destructor leave no temporary behind; a signal handler can remove the
+// temporaries of every open output with RemovePartialOutputs.
 #pragma once
 
 #include <cstdio>
@@ -42,6 +43,9 @@ public:
 
     // The stream to write (Stream access); buffered, checked on Commit.
     std::FILE* Stream() const { return stream_; }
+    // The errno of the stream's first failed write (EPIPE once a pipe's reader has gone),
+    // or 0 while every write went through. Kept until the next Open.
+    int WriteFailure() const { return writeFailure_; }
     // A file another program may write or overwrite by name (ByPath access); what it
     // holds at Commit is what the output gets.
     const std::string& WritablePath() const { return writable_; }
@@ -60,14 +64,18 @@ public:
 private:
     bool OpenInPlace(const std::string& target, Access access, std::string* error);
     bool OpenTemporary(const std::string& target, mode_t permissions, Access access, std::string* error);
+    bool OpenStream(int descriptor, std::string* error);
     bool Fail(const std::string& reason, std::string* error);
-    void CloseAll();
+    static ssize_t WriteToDescriptor(void* cookie, const char* data, std::size_t size);
+    static int CloseDescriptor(void* cookie);
 
     std::string path_;
     std::string target_;    // the final file, symlinks resolved
     std::string writable_;  // the temporary (or staging file) written by name
     std::FILE* stream_ = nullptr;
-    int device_ = -1;       // the device, FIFO or socket written in place
+    int streamDescriptor_ = -1;  // what stream_ writes to; closed with it
+    int writeFailure_ = 0;
+    int device_ = -1;       // the device, FIFO or socket written in place (ByPath access)
     int partialSlot_ = -1;  // this output's entry among the partial files
     bool inPlace_ = false;
 };
