@@ -20,8 +20,10 @@ bool CommandOutput::Open(const char* path) {
 }
 
 bool CommandOutput::Write(const OutputWriter& write) {
-    if (write(file_.Stream())) return true;
-    const int reason = errno;
+    // Flushed here, not only at Commit, so that a device written in place fails before any
+    // other output of the command is kept.
+    if (write(file_.Stream()) && std::fflush(file_.Stream()) == 0) return true;
+    const int reason = file_.WriteFailure() != 0 ? file_.WriteFailure() : errno;
     // Worded as the shared writer words its own failures.
     return Fail("cannot write \"" + file_.Path() + "\": " + std::strerror(reason));
 }
