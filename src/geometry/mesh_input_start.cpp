@@ -58,28 +58,36 @@ bool IsOffKeyword(std::string_view word) {
     return word.substr(0, word.size() - 3).find_first_not_of("CNST") == std::string_view::npos;
 }
 
-// The format told by the first line that holds a word and is no comment ("ply" only as
-// the very first line).
+// The first word of the first line that holds a word and is no comment, and where it
+// starts; empty when there is none.
+std::string_view FirstWord(std::string_view text, std::size_t* offset) {
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+        const std::string_view line = text.substr(at, end - at);
+        const std::size_t first = line.find_first_not_of(" \t");
+        if (first != std::string_view::npos && line[first] != '#') {
+            *offset = at + first;
+            const std::string_view rest = line.substr(first);
+            return rest.substr(0, rest.find_first_of(" \t#"));
+        }
+        at = end + 1;
+    }
+    return {};
+}
+
+// The format told by the first word ("ply" only as the very first line).
 bool FormatOfText(std::string_view text, MeshFileFormat* format) {
     if (text.substr(0, 4) == "ply\n" || text.substr(0, 4) == "ply\r") {
         *format = MeshFileFormat::Ply;
         return true;
     }
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
-        const std::string_view line = text.substr(at, end - at);
-        at = end + 1;
-        const std::size_t first = line.find_first_not_of(" \t");
-        if (first == std::string_view::npos || line[first] == '#') continue;
-        const std::string_view rest = line.substr(first);
-        const std::string_view word = rest.substr(0, rest.find_first_of(" \t#"));
-        if (IsOffKeyword(word)) *format = MeshFileFormat::Off;
-        else if (IsObjStatement(word)) *format = MeshFileFormat::Obj;
-        else return false;
-        return true;
-    }
-    return false;
+    std::size_t offset = 0;
+    const std::string_view word = FirstWord(text, &offset);
+    if (IsOffKeyword(word)) *format = MeshFileFormat::Off;
+    else if (IsObjStatement(word)) *format = MeshFileFormat::Obj;
+    else return false;
+    return true;
 }
 
 }  // namespace
@@ -119,6 +127,15 @@ bool JudgeMeshInputStart(const char* name, const char* bytes, std::size_t size, 
             return false;
         }
         return true;
+    }
+    if (*format == MeshFileFormat::Off) {
+        std::size_t offset = 0;
+        const std::string_view word = FirstWord(text, &offset);
+        if (!word.empty() && (word.size() < 3 || word.substr(word.size() - 3) != "OFF")) {
+            *error = std::string(name) + ": line " + std::to_string(LineOf(bytes, mark + offset)) +
+                     ": an OFF file starts with the line 'OFF'";
+            return false;
+        }
     }
     const std::size_t nul = start.find('\0');
     if (nul != std::string_view::npos) {

@@ -223,24 +223,32 @@ TEST_F(MeshInputTest, EndlessAndHugeInputsAreRefusedFromTheirFirstBytes) {
     // An endless pipe of text that is no mesh format.
     const Outcome words = ReadPipe("standard input", std::string(8 << 20, 'x'), facet::kMaxMeshInputBytes);
     EXPECT_EQ(words.error, "standard input: line 1: not an OBJ, PLY or OFF file (name it .obj, .ply or .off)");
-    // A sparse 2 GiB file whose first line is not "ply", and one whose header runs into NUL bytes.
-    const std::string path = testing::TempDir() + "sparse-" + std::to_string(getpid()) + ".ply";
-    for (const std::string& start : {std::string("plx\n"), std::string("ply\nformat ascii 1.0\n")}) {
-        {
-            std::ofstream(path, std::ios::binary) << start;
-        }
-        ASSERT_EQ(truncate(path.c_str(), std::int64_t{2} << 30), 0);
-        EXPECT_EQ(facet::ReadMeshFile(device(), path.c_str(), {}, &mesh, &summary, &error), D3DERR_INVALIDCALL);
-        EXPECT_EQ(error.rfind(path + (start == "plx\n" ? ": line 1: a PLY file starts" : ": line 3: the header holds"), 0),
-                  0u)
-            << error;
+    // Sparse 2 GiB files whose start is wrong for their format, or whose text runs into NUL bytes.
+    const std::string path = testing::TempDir() + "sparse-" + std::to_string(getpid());
+    const struct {
+        const char* extension;
+        std::string start;
+        std::string refusal;
+    } sparse[] = {{".ply", "plx\n", ": line 1: a PLY file starts"},
+                  {".ply", "ply\nformat ascii 1.0\n", ": line 3: the header holds"},
+                  {".off", "# made by hand\n\nxyz 1 2\n", ": line 3: an OFF file starts"},
+                  {".obj", "v 0 0 0\n", ": line 2: byte 0x00"}};
+    for (const auto& file : sparse) {
+        const std::string named = path + file.extension;
+        std::ofstream(named, std::ios::binary) << file.start;
+        ASSERT_EQ(truncate(named.c_str(), std::int64_t{2} << 30), 0);
+        EXPECT_EQ(facet::ReadMeshFile(device(), named.c_str(), {}, &mesh, &summary, &error), D3DERR_INVALIDCALL);
+        EXPECT_EQ(error.rfind(named + file.refusal, 0), 0u) << error;
+        std::remove(named.c_str());
     }
     // A regular file over the cap is refused before it is mapped.
+    const std::string large = path + ".obj";
+    std::ofstream(large, std::ios::binary) << kObj << std::string((1 << 20) - kObj.size() + 1, '\n');
     facet::MeshReadOptions small;
     small.maxInputBytes = 1 << 20;
-    EXPECT_EQ(facet::ReadMeshFile(device(), path.c_str(), small, &mesh, &summary, &error), D3DERR_INVALIDCALL);
-    EXPECT_EQ(error.rfind(path + ": byte 1048576: the input goes on past", 0), 0u) << error;
-    std::remove(path.c_str());
+    EXPECT_EQ(facet::ReadMeshFile(device(), large.c_str(), small, &mesh, &summary, &error), D3DERR_INVALIDCALL);
+    EXPECT_EQ(error.rfind(large + ": byte 1048576: the input goes on past", 0), 0u) << error;
+    std::remove(large.c_str());
     EXPECT_EQ(mesh, nullptr);
 }
 
