@@ -75,28 +75,33 @@ HRESULT MeshInputBytes::LoadStream(int descriptor, const char* name, std::uint64
                                    std::string* error) {
     // One byte past the cap is read to tell an input of exactly the cap from a longer one.
     const std::uint64_t limit = maxBytes + (maxBytes < UINT64_MAX ? 1 : 0);
-    std::size_t filled = 0;
+    std::size_t capacity = 0;
     bool judged = false;
     for (;;) {
-        if (read_.size() - filled < kReadChunk && read_.size() < limit) {
-            const std::uint64_t grown = std::max<std::uint64_t>(2 * std::uint64_t{read_.size()}, 4 * kReadChunk);
-            read_.resize(static_cast<std::size_t>(std::min(grown, limit)));
+        if (capacity - readSize_ < kReadChunk && capacity < limit) {
+            const auto grown = static_cast<std::size_t>(
+                std::min(std::max<std::uint64_t>(2 * std::uint64_t{capacity}, 4 * kReadChunk), limit));
+            char* moved = static_cast<char*>(std::realloc(read_.get(), grown));
+            if (moved == nullptr) {
+                error->clear();
+                return E_OUTOFMEMORY;
+            }
+            read_.release();
+            read_.reset(moved);
+            capacity = grown;
         }
-        const std::size_t room = std::min(read_.size() - filled, kReadChunk);
-        const ssize_t got = room == 0 ? 0 : read(descriptor, read_.data() + filled, room);
+        const ssize_t got = read(descriptor, read_.get() + readSize_, std::min(capacity - readSize_, kReadChunk));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return SystemFailure(name, error);
-        filled += static_cast<std::size_t>(got);
+        readSize_ += static_cast<std::size_t>(got);
         const bool ended = got == 0;
-        if (filled > maxBytes) return TooLarge(name, maxBytes, error);
-        if (!judged && (ended || filled >= kJudgedStartBytes)) {
+        if (readSize_ > maxBytes) return TooLarge(name, maxBytes, error);
+        if (!judged && (ended || readSize_ >= kJudgedStartBytes)) {
             judged = true;
-            if (!judge(read_.data(), std::min(filled, kJudgedStartBytes), error)) return D3DERR_INVALIDCALL;
+            if (!judge(read_.get(), std::min(readSize_, kJudgedStartBytes), error)) return D3DERR_INVALIDCALL;
         }
-        if (ended) break;
+        if (ended) return S_OK;
     }
-    read_.resize(filled);
-    return S_OK;
 }
 
 }  // namespace facet

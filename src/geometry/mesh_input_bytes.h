@@ -10,9 +10,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
-#include <vector>
 
 namespace facet {
 
@@ -32,8 +33,8 @@ public:
     // when the judge refuses or the input holds more than `maxBytes` bytes; E_OUTOFMEMORY.
     HRESULT Load(int descriptor, const char* name, std::uint64_t maxBytes, const Judge& judge, std::string* error);
 
-    const char* data() const { return mapped_ != nullptr ? static_cast<const char*>(mapped_) : read_.data(); }
-    std::size_t size() const { return mapped_ != nullptr ? mappedSize_ : read_.size(); }
+    const char* data() const { return mapped_ != nullptr ? static_cast<const char*>(mapped_) : read_.get(); }
+    std::size_t size() const { return mapped_ != nullptr ? mappedSize_ : readSize_; }
 
 private:
     HRESULT LoadMapped(int descriptor, const char* name, std::uint64_t fileSize, std::uint64_t maxBytes,
@@ -41,9 +42,16 @@ private:
     HRESULT LoadStream(int descriptor, const char* name, std::uint64_t maxBytes, const Judge& judge,
                        std::string* error);
 
+    struct Free {
+        void operator()(char* bytes) const { std::free(bytes); }
+    };
+
     void* mapped_ = nullptr;
     std::size_t mappedSize_ = 0;
-    std::vector<char> read_;
+    // Grown with realloc, which moves large blocks by remapping their pages rather than
+    // copying them, so a long stream never needs twice its size.
+    std::unique_ptr<char, Free> read_;
+    std::size_t readSize_ = 0;
 };
 
 }  // namespace facet
