@@ -23,6 +23,18 @@ void CheckCorners(facet::Mesh* mesh) {
     mesh->UnlockIndices();
 }
 
+// An accepted mesh: at least a triangle per polygon, the index width its counts call for,
+// every corner in range.
+inline void CheckMesh(facet::Mesh* mesh, const facet::MeshFileSummary& summary) {
+    Check(mesh->FaceCount() >= summary.polygons);
+    const bool wide = (mesh->Options() & facet::MeshOptions::Indices32Bit) != 0;
+    Check(wide == (mesh->FaceCount() > 0xFFFE || mesh->VertexCount() > 0xFFFE));
+    if (wide)
+        CheckCorners<DWORD>(mesh);
+    else
+        CheckCorners<WORD>(mesh);
+}
+
 inline int ReadMeshFileBytes(facet::MeshFileFormat format, const std::uint8_t* data, std::size_t size) {
     facet::Mesh* mesh = nullptr;
     facet::MeshFileSummary summary;
@@ -35,13 +47,7 @@ inline int ReadMeshFileBytes(facet::MeshFileFormat format, const std::uint8_t* d
               (error.rfind("input: ", 0) == 0 && error.find('\n') == std::string::npos));
         return 0;
     }
-    Check(mesh->FaceCount() >= summary.polygons);
-    const bool wide = (mesh->Options() & facet::MeshOptions::Indices32Bit) != 0;
-    Check(wide == (mesh->FaceCount() > 0xFFFE || mesh->VertexCount() > 0xFFFE));
-    if (wide)
-        CheckCorners<DWORD>(mesh);
-    else
-        CheckCorners<WORD>(mesh);
+    CheckMesh(mesh, summary);
     mesh->Release();
     return 0;
 }

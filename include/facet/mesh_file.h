@@ -15,6 +15,13 @@
 // coordinate, a corner index out of range, a face with fewer than three corners, a count
 // in a header that the rest of the file cannot hold, or no faces at all. Nothing is ever
 // allocated from a count that has not been checked against the bytes that follow it.
+//
+// Text is ASCII or UTF-8; a UTF-8 byte-order mark is passed over. An input's first bytes
+// are judged before the rest is read, so an input of the wrong kind is refused at once
+// however large: UTF-16 and UTF-32 text (with or without a byte-order mark), compressed
+// data and NUL bytes are refused with a line naming what was found ("FILE: byte 0: the
+// file is UTF-16 (little-endian) text, ..."), as is a PLY file whose first line is not
+// "ply". Running out of memory anywhere in reading is E_OUTOFMEMORY.
 #pragma once
 
 #include "facet/mesh.h"
@@ -39,9 +46,17 @@ struct MeshFileSummary {
 // Called now and then while reading with the bytes handled so far and the input's size.
 using MeshReadProgress = void (*)(void* context, std::uint64_t bytesDone, std::uint64_t bytesTotal);
 
+// The most bytes an input may hold unless the options say otherwise: 4 GiB, some 40
+// million vertices and 80 million triangles in text, four times that in binary PLY, and
+// what a pipe or device may put in memory before the mesh is built from it.
+constexpr std::uint64_t kMaxMeshInputBytes = std::uint64_t{4} << 30;
+
 struct MeshReadOptions {
     MeshReadProgress progress = nullptr;
     void* progressContext = nullptr;
+    // A longer input is refused ("FILE: byte N: the input goes on past N bytes, ...")
+    // without reading beyond that many bytes.
+    std::uint64_t maxInputBytes = kMaxMeshInputBytes;
 };
 
 // The format named by the path's extension (.obj, .ply, .off in any case); false for others.
@@ -57,9 +72,21 @@ HRESULT ReadMeshBytes(IDirect3DDevice9* device, const char* name, MeshFileFormat
                       std::string* error);
 
 // Reads the file at `path`, its format taken from the extension or, when that names none,
-// from the file's first bytes. As ReadMeshBytes; E_FAIL with the error text when the file
-// cannot be opened or read.
+// from the file's first bytes ("ply", an "OFF" line or an OBJ statement). As
+// ReadMeshBytes; E_FAIL with the error text ("FILE: cannot read: REASON") when the file
+// cannot be opened or read; D3DERR_INVALIDCALL also for an input longer than
+// `options.maxInputBytes`.
 HRESULT ReadMeshFile(IDirect3DDevice9* device, const char* path, const MeshReadOptions& options, Mesh** meshOut,
                      MeshFileSummary* summary, std::string* error);
+
+// As ReadMeshFile for an open descriptor, which is left open; `name` stands for the file
+// in the error text and gives the format by its extension, if any. A regular file is
+// mapped whole from its start; a pipe, terminal, socket or device is read to its end in
+// chunks, its first chunk judged before more is read. This is how a program reads its
+// standard input: the library gives no file name a meaning of its own (the facet program
+// reads standard input for the path "-").
+HRESULT ReadMeshDescriptor(IDirect3DDevice9* device, int descriptor, const char* name,
+                           const MeshReadOptions& options, Mesh** meshOut, MeshFileSummary* summary,
+                           std::string* error);
 
 }  // namespace facet

@@ -1,8 +1,12 @@
-// ReadMeshFile and ReadMeshBytes: pick the reader, let it fill the file's contents, then
-// build the mesh from them in the narrowest index width that holds it.
+// ReadMeshFile, ReadMeshDescriptor and ReadMeshBytes: judge the input's first bytes, pick
+// the reader, let it fill the file's contents, then build the mesh from them in the
+// narrowest index width that holds it. Running out of memory anywhere on the way is
+// E_OUTOFMEMORY, never an exception.
 #include "facet/mesh_file.h"
 
 #include "geometry/mesh_file_contents.h"
+#include "geometry/mesh_input_bytes.h"
+#include "geometry/mesh_input_start.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,8 +15,6 @@
 #include <string_view>
 
 #include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace facet {
@@ -65,74 +67,6 @@ bool EndsWith(std::string_view text, std::string_view suffix) {
     return true;
 }
 
-bool FormatOfBytes(const char* bytes, std::size_t size, MeshFileFormat* format) {
-    const std::string_view start(bytes, std::min<std::size_t>(size, 4));
-    if (start == "ply\n" || start == "ply\r") {
-        *format = MeshFileFormat::Ply;
-        return true;
-    }
-    if (start.substr(0, 3) == "OFF") {
-        *format = MeshFileFormat::Off;
-        return true;
-    }
-    return false;
-}
-
-// The input of ReadMeshFile: the file mapped when it is a regular file, read otherwise.
-class FileBytes {
-public:
-    ~FileBytes() {
-        if (mapped_ != nullptr) munmap(mapped_, size_);
-    }
-    bool Load(const char* path, std::string* error) {
-        const int fd = open(path, O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return Fail(path, error);
-        struct stat status {};
-        bool loaded = fstat(fd, &status) == 0;
-        if (loaded && S_ISDIR(status.st_mode)) {
-            errno = EISDIR;
-            loaded = false;
-        }
-        if (loaded && S_ISREG(status.st_mode) && status.st_size > 0) {
-            size_ = static_cast<std::size_t>(status.st_size);
-            void* mapped = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
-            loaded = mapped != MAP_FAILED;
-            if (loaded) {
-                mapped_ = mapped;
-                madvise(mapped_, size_, MADV_SEQUENTIAL);
-            }
-        } else if (loaded) {
-            loaded = ReadAll(fd);
-        }
-        const int saved = errno;
-        close(fd);
-        errno = saved;
-        return loaded || Fail(path, error);
-    }
-    const char* data() const { return mapped_ != nullptr ? static_cast<const char*>(mapped_) : read_.data(); }
-    std::size_t size() const { return mapped_ != nullptr ? size_ : read_.size(); }
-
-private:
-    bool ReadAll(int fd) {
-        char block[65536];
-        for (;;) {
-            const ssize_t got = read(fd, block, sizeof block);
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) return false;
-            if (got == 0) return true;
-            read_.append(block, static_cast<std::size_t>(got));
-        }
-    }
-    static bool Fail(const char* path, std::string* error) {
-        *error = std::string(path) + ": cannot read: " + std::strerror(errno);
-        return false;
-    }
-
-    void* mapped_ = nullptr;
-    std::size_t size_ = 0;
-    std::string read_;
-};
-
 }  // namespace
 
 bool AppendPolygon(const DWORD* polygon, std::size_t count, MeshFileContents* contents) {
@@ -154,28 +88,23 @@ bool MeshFileFormatOfPath(const char* path, MeshFileFormat* format) {
     return true;
 }
 
-HRESULT ReadMeshBytes(IDirect3DDevice9* device, const char* name, MeshFileFormat format, const void* bytes,
-                      std::size_t size, const MeshReadOptions& options, Mesh** meshOut, MeshFileSummary* summary,
-                      std::string* error) {
-    if (device == nullptr || name == nullptr || (bytes == nullptr && size > 0) || meshOut == nullptr ||
-        summary == nullptr || error == nullptr)
-        return D3DERR_INVALIDCALL;
-    const char* text = static_cast<const char*>(bytes);
+namespace {
+
+// Reads bytes whose first ones were judged already.
+HRESULT ReadJudgedBytes(IDirect3DDevice9* device, const char* name, MeshFileFormat format, const char* text,
+                        std::size_t size, const MeshReadOptions& options, Mesh** meshOut, MeshFileSummary* summary,
+                        std::string* error) {
     MeshFileContents contents;
     contents.summary.format = format;
     bool read = false;
-    try {
-        if (size == 0) {
-            *error = std::string(name) + ": line 1: the file is empty";
-        } else if (format == MeshFileFormat::Obj) {
-            read = ReadObjContents(name, text, size, options, &contents, error);
-        } else if (format == MeshFileFormat::Ply) {
-            read = ReadPlyContents(name, text, size, options, &contents, error);
-        } else {
-            read = ReadOffContents(name, text, size, options, &contents, error);
-        }
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+    if (size == 0) {
+        *error = std::string(name) + ": line 1: the file is empty";
+    } else if (format == MeshFileFormat::Obj) {
+        read = ReadObjContents(name, text, size, options, &contents, error);
+    } else if (format == MeshFileFormat::Ply) {
+        read = ReadPlyContents(name, text, size, options, &contents, error);
+    } else {
+        read = ReadOffContents(name, text, size, options, &contents, error);
     }
     if (!read) return D3DERR_INVALIDCALL;
     const HRESULT result = BuildMesh(device, contents, meshOut);
@@ -183,18 +112,67 @@ HRESULT ReadMeshBytes(IDirect3DDevice9* device, const char* name, MeshFileFormat
     return result;
 }
 
+HRESULT OutOfMemory(std::string* error) {
+    error->clear();
+    return E_OUTOFMEMORY;
+}
+
+}  // namespace
+
+HRESULT ReadMeshBytes(IDirect3DDevice9* device, const char* name, MeshFileFormat format, const void* bytes,
+                      std::size_t size, const MeshReadOptions& options, Mesh** meshOut, MeshFileSummary* summary,
+                      std::string* error) {
+    if (device == nullptr || name == nullptr || (bytes == nullptr && size > 0) || meshOut == nullptr ||
+        summary == nullptr || error == nullptr)
+        return D3DERR_INVALIDCALL;
+    const char* text = static_cast<const char*>(bytes);
+    try {
+        if (!JudgeMeshInputStart(name, text, size, true, &format, error)) return D3DERR_INVALIDCALL;
+        return ReadJudgedBytes(device, name, format, text, size, options, meshOut, summary, error);
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory(error);
+    }
+}
+
+HRESULT ReadMeshDescriptor(IDirect3DDevice9* device, int descriptor, const char* name,
+                           const MeshReadOptions& options, Mesh** meshOut, MeshFileSummary* summary,
+                           std::string* error) {
+    if (device == nullptr || descriptor < 0 || name == nullptr || meshOut == nullptr || summary == nullptr ||
+        error == nullptr)
+        return D3DERR_INVALIDCALL;
+    try {
+        MeshFileFormat format = MeshFileFormat::Obj;
+        const bool named = MeshFileFormatOfPath(name, &format);
+        MeshInputBytes input;
+        const HRESULT loaded = input.Load(
+            descriptor, name, options.maxInputBytes,
+            [&](const char* start, std::size_t size, std::string* refusal) {
+                return JudgeMeshInputStart(name, start, size, named, &format, refusal);
+            },
+            error);
+        if (loaded != S_OK) return loaded;
+        return ReadJudgedBytes(device, name, format, input.data(), input.size(), options, meshOut, summary, error);
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory(error);
+    }
+}
+
 HRESULT ReadMeshFile(IDirect3DDevice9* device, const char* path, const MeshReadOptions& options, Mesh** meshOut,
                      MeshFileSummary* summary, std::string* error) {
     if (device == nullptr || path == nullptr || meshOut == nullptr || summary == nullptr || error == nullptr)
         return D3DERR_INVALIDCALL;
-    FileBytes file;
-    if (!file.Load(path, error)) return E_FAIL;
-    MeshFileFormat format;
-    if (!MeshFileFormatOfPath(path, &format) && !FormatOfBytes(file.data(), file.size(), &format)) {
-        *error = std::string(path) + ": line 1: not an OBJ, PLY or OFF file (name it .obj, .ply or .off)";
-        return D3DERR_INVALIDCALL;
+    const int descriptor = open(path, O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        try {
+            *error = std::string(path) + ": cannot read: " + std::strerror(errno);
+        } catch (const std::bad_alloc&) {
+            return OutOfMemory(error);
+        }
+        return E_FAIL;
     }
-    return ReadMeshBytes(device, path, format, file.data(), file.size(), options, meshOut, summary, error);
+    const HRESULT result = ReadMeshDescriptor(device, descriptor, path, options, meshOut, summary, error);
+    close(descriptor);
+    return result;
 }
 
 }  // namespace facet

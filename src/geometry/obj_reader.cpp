@@ -1,7 +1,8 @@
 // Wavefront OBJ: "v x y z [w | r g b]" lines give the vertices in order and "f" lines the
 // polygons, each corner "v", "v/vt", "v//vn" or "v/vt/vn" with 1-based or negative
 // (counted back from the last vertex so far) indices. A corner must name a vertex
-// defined above it. Other statements are skipped; "#" starts a comment.
+// defined above it. Other statements are skipped; "#" starts a comment. A backslash at
+// the end of a line continues the statement on the next line.
 #include "geometry/mesh_file_contents.h"
 #include "geometry/text_scanner.h"
 
@@ -54,7 +55,7 @@ bool ReadObjContents(const char* name, const char* bytes, std::size_t size, cons
     ProgressTicker progress(options, size);
     std::vector<DWORD> polygon;
     std::string_view keyword;
-    while (scanner.NextLine('#')) {
+    while (scanner.NextLine('#', true)) {
         progress.At(scanner.Offset());
         const int foreign = scanner.ForeignByte();
         if (foreign >= 0) {

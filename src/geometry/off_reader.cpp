@@ -35,9 +35,10 @@ bool ReadCounts(TextScanner& scanner, std::uint64_t* vertices, std::uint64_t* fa
     if (!TextScanner::ParseUnsigned(next, vertices) || !scanner.NextWord(&faceWord) ||
         !TextScanner::ParseUnsigned(faceWord, faces))
         return scanner.Fail(error, "the counts line must read 'VERTICES FACES EDGES'");
-    // Each vertex line holds at least "0 0 0\n", each face line "3 0 0 0\n".
+    // Each vertex line holds at least "0 0 0\n" and each face line its count "n\n": a face
+    // with too few corners is then refused at its own line, for that reason.
     const std::uint64_t left = scanner.Size() - scanner.Offset() + 1;
-    if (*vertices > left / 6 || *vertices > kMaxFileVertices || *faces > (left - 6 * *vertices) / 8)
+    if (*vertices > left / 6 || *vertices > kMaxFileVertices || *faces > (left - 6 * *vertices) / 2)
         return scanner.Fail(error, "the counts " + std::to_string(*vertices) + " vertices and " +
                                        std::to_string(*faces) + " faces need more than the " +
                                        std::to_string(left - 1) + " bytes that follow");

@@ -52,6 +52,26 @@ std::size_t SizeOf(Scalar type) {
 
 bool IsInteger(Scalar type) { return type != Scalar::Float32 && type != Scalar::Float64; }
 
+// The range of an integer type and the name a refusal gives it.
+struct IntegerRange {
+    std::int64_t lowest;
+    std::int64_t highest;
+    const char* name;
+};
+
+IntegerRange RangeOf(Scalar type) {
+    switch (type) {
+        case Scalar::Int8: return {-128, 127, "char"};
+        case Scalar::UInt8: return {0, 255, "uchar"};
+        case Scalar::Int16: return {-32768, 32767, "short"};
+        case Scalar::UInt16: return {0, 65535, "ushort"};
+        case Scalar::Int32: return {-2147483648LL, 2147483647LL, "int"};
+        case Scalar::UInt32: return {0, 4294967295LL, "uint"};
+        case Scalar::Float32: case Scalar::Float64: break;
+    }
+    return {0, 0, "float"};
+}
+
 struct Property {
     std::string name;
     Scalar type = Scalar::Float32;  // of the value, or of each item of a list
@@ -274,6 +294,11 @@ private:
         if (IsInteger(type)) {
             std::int64_t integer = 0;
             if (!TextScanner::ParseSigned(word, &integer)) return text_.Fail(error, Quoted(word) + " is not a whole number");
+            const IntegerRange range = RangeOf(type);
+            if (integer < range.lowest || integer > range.highest)
+                return text_.Fail(error, Quoted(word) + " does not fit the declared type '" + range.name + "' (" +
+                                             std::to_string(range.lowest) + " to " + std::to_string(range.highest) +
+                                             ")");
             *value = static_cast<double>(integer);
             return true;
         }

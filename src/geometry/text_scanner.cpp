@@ -1,19 +1,34 @@
 // TextScanner: see text_scanner.h.
 #include "geometry/text_scanner.h"
 
+#include "geometry/mesh_input_start.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
 namespace facet {
 
-bool TextScanner::NextLine(char commentMark) {
+TextScanner::TextScanner(const char* name, const char* bytes, std::size_t size, std::size_t start,
+                         std::uint64_t linesBefore)
+    : name_(name), bytes_(bytes), size_(size), next_(start), lineNumber_(linesBefore) {
+    if (start == 0) next_ = Utf8MarkLength(bytes, size);
+}
+
+bool TextScanner::NextLine(char commentMark, bool joinContinued) {
     if (next_ >= size_) return false;
+    lineNumber_ += 1 + joinedLines_;
+    joinedLines_ = 0;
     lineStart_ = next_;
     std::size_t end = lineStart_;
-    while (end < size_ && bytes_[end] != '\n' && bytes_[end] != '\r') ++end;
-    next_ = end;
-    if (next_ < size_) next_ += bytes_[next_] == '\r' && next_ + 1 < size_ && bytes_[next_ + 1] == '\n' ? 2 : 1;
+    for (;;) {
+        while (end < size_ && bytes_[end] != '\n' && bytes_[end] != '\r') ++end;
+        next_ = end;
+        if (next_ < size_) next_ += bytes_[next_] == '\r' && next_ + 1 < size_ && bytes_[next_ + 1] == '\n' ? 2 : 1;
+        if (!joinContinued || end == lineStart_ || bytes_[end - 1] != '\\' || end >= size_) break;
+        ++joinedLines_;
+        end = next_;
+    }
     if (commentMark != '\0')
         for (std::size_t i = lineStart_; i < end; ++i)
             if (bytes_[i] == commentMark) {
@@ -22,15 +37,27 @@ bool TextScanner::NextLine(char commentMark) {
             }
     lineEnd_ = end;
     cursor_ = lineStart_;
-    ++lineNumber_;
     return true;
 }
 
+namespace {
+
+// Spaces between words: blanks, and inside a joined line a backslash ending a physical
+// line together with that line's break.
+std::size_t SeparatorLength(const char* bytes, std::size_t at, std::size_t end) {
+    const char c = bytes[at];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') return 1;
+    if (c == '\\' && at + 1 < end && (bytes[at + 1] == '\r' || bytes[at + 1] == '\n')) return 1;
+    return 0;
+}
+
+}  // namespace
+
 bool TextScanner::NextWord(std::string_view* word) {
-    while (cursor_ < lineEnd_ && (bytes_[cursor_] == ' ' || bytes_[cursor_] == '\t')) ++cursor_;
+    while (cursor_ < lineEnd_ && SeparatorLength(bytes_, cursor_, lineEnd_) > 0) ++cursor_;
     if (cursor_ >= lineEnd_) return false;
     const std::size_t start = cursor_;
-    while (cursor_ < lineEnd_ && bytes_[cursor_] != ' ' && bytes_[cursor_] != '\t') ++cursor_;
+    while (cursor_ < lineEnd_ && SeparatorLength(bytes_, cursor_, lineEnd_) == 0) ++cursor_;
     *word = std::string_view(bytes_ + start, cursor_ - start);
     return true;
 }
@@ -38,7 +65,8 @@ bool TextScanner::NextWord(std::string_view* word) {
 int TextScanner::ForeignByte() const {
     for (std::size_t i = lineStart_; i < lineEnd_; ++i) {
         const auto byte = static_cast<unsigned char>(bytes_[i]);
-        if ((byte < 0x20 && byte != '\t') || byte == 0x7F) return byte;
+        // Line breaks inside a line are those of joined lines.
+        if ((byte < 0x20 && byte != '\t' && byte != '\r' && byte != '\n') || byte == 0x7F) return byte;
     }
     return -1;
 }

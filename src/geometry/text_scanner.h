@@ -1,7 +1,7 @@
 // TextScanner: the line and word reading shared by the text mesh formats. It hands out one
 // line at a time (any of \n, \r\n or \r ends a line) and the words of the current line, and
 // parses numbers strictly: a word is a number only when all of it is. A refusal names the
-// file and the line.
+// file and the line. A UTF-8 byte-order mark at the start of the input is passed over.
 #pragma once
 
 #include "d3d9/d3d9.h"
@@ -17,12 +17,13 @@ class TextScanner {
 public:
     // Scans from byte `start`, which begins the line after line `linesBefore`.
     TextScanner(const char* name, const char* bytes, std::size_t size, std::size_t start = 0,
-                std::uint64_t linesBefore = 0)
-        : name_(name), bytes_(bytes), size_(size), next_(start), lineNumber_(linesBefore) {}
+                std::uint64_t linesBefore = 0);
 
     // Moves to the next line; false at the end of the input. With `commentMark` set, the
-    // line ends at the first such character.
-    bool NextLine(char commentMark = '\0');
+    // line ends at the first such character. With `joinContinued`, a line whose last byte
+    // is a backslash goes on over the next one, the backslash and line break counting as a
+    // space; a refusal then names the first of the joined lines.
+    bool NextLine(char commentMark = '\0', bool joinContinued = false);
     // The next word of the current line; false when none is left.
     bool NextWord(std::string_view* word);
     // The first byte of the current line that no text file holds (a control byte other
@@ -52,6 +53,7 @@ private:
     std::size_t lineEnd_ = 0;
     std::size_t cursor_ = 0;
     std::uint64_t lineNumber_;
+    std::uint64_t joinedLines_ = 0;  // physical lines after the first in the current line
 };
 
 // "'word'" with control bytes escaped and the length capped, for refusal texts.

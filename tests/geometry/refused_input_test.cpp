@@ -2,12 +2,15 @@
 // returns its documented code, writes nothing through its out-pointers, locks nothing it
 // was refused for and leaves no new device object alive. The facet program refuses a
 // radius that is not a finite number before it reaches the library.
+#include "facet/mesh_file.h"
 #include "facet/normals.h"
 #include "facet/result_buffer.h"
 #include "facet/sphere.h"
 #include "geometry_test_support.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cfloat>
@@ -239,6 +242,46 @@ TEST_F(RefusedInput, DeclarationsBuffersAndMeshAccessorsRefuseNullAndBadCodes) {
     for (const D3DVERTEXELEMENT9& element : declaration) EXPECT_EQ(element.Stream, 0xA5A5);
     sphere.reset();
     ExpectNoLeak();
+}
+
+TEST_F(RefusedInput, MeshReadingRefusesNullArgumentsAndDescriptorsItCannotRead) {
+    const std::string obj = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
+    Mesh* mesh = kUnwrittenMesh;
+    facet::MeshFileSummary summary;
+    summary.polygons = kUnwrittenWord;
+    std::string error;
+    const auto bytes = [&](IDirect3DDevice9* onDevice, const char* name, const void* data, Mesh** out,
+                           facet::MeshFileSummary* into, std::string* text) {
+        return [=] {
+            return facet::ReadMeshBytes(onDevice, name, facet::MeshFileFormat::Obj, data, obj.size(), {}, out, into,
+                                        text);
+        };
+    };
+    const auto descriptor = [&](int from, const char* name) {
+        return [this, from, name, &mesh, &summary, &error] {
+            return facet::ReadMeshDescriptor(device(), from, name, {}, &mesh, &summary, &error);
+        };
+    };
+    const int directory = open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int writeOnly = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    ExpectRefused({
+        {"bytes: no device", bytes(nullptr, "in.obj", obj.data(), &mesh, &summary, &error)},
+        {"bytes: no name", bytes(device(), nullptr, obj.data(), &mesh, &summary, &error)},
+        {"bytes: no bytes for a size", bytes(device(), "in.obj", nullptr, &mesh, &summary, &error)},
+        {"bytes: no mesh pointer", bytes(device(), "in.obj", obj.data(), nullptr, &summary, &error)},
+        {"bytes: no summary", bytes(device(), "in.obj", obj.data(), &mesh, nullptr, &error)},
+        {"bytes: no error text", bytes(device(), "in.obj", obj.data(), &mesh, &summary, nullptr)},
+        {"file: no path", [&] { return facet::ReadMeshFile(device(), nullptr, {}, &mesh, &summary, &error); }},
+        {"descriptor: negative", descriptor(-1, "in.obj")},
+        {"descriptor: no name", descriptor(0, nullptr)},
+        {"descriptor: a folder", descriptor(directory, "folder.obj"), E_FAIL},
+        {"descriptor: write-only", descriptor(writeOnly, "null.obj"), E_FAIL},
+    });
+    close(directory);
+    close(writeOnly);
+    EXPECT_EQ(mesh, kUnwrittenMesh);
+    EXPECT_EQ(summary.polygons, kUnwrittenWord);
+    EXPECT_EQ(error, "null.obj: cannot read: Bad file descriptor");
 }
 
 }  // namespace

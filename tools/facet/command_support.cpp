@@ -10,7 +10,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+
+#include <unistd.h>
 
 namespace {
 
@@ -68,7 +71,12 @@ int CommandMesh::Load(const char* path) {
     options.progressContext = &progress;
     progress.Step("reading");
     std::string error;
-    result = facet::ReadMeshFile(device_.device(), path, options, &mesh_, &summary, &error);
+    // "-" is standard input, read as any other input (size cap, early refusal, format from
+    // its first bytes).
+    result = std::strcmp(path, "-") == 0
+                 ? facet::ReadMeshDescriptor(device_.device(), STDIN_FILENO, "standard input", options, &mesh_,
+                                             &summary, &error)
+                 : facet::ReadMeshFile(device_.device(), path, options, &mesh_, &summary, &error);
     if (SUCCEEDED(result)) return 0;
     progress.Finish();
     if (error.empty()) return ReportFailure(command_, "reading the mesh", result);
