@@ -80,7 +80,7 @@ int CommandMesh::Load(const char* path) {
     if (SUCCEEDED(result)) return 0;
     progress.Finish();
     if (error.empty()) return ReportFailure(command_, "reading the mesh", result);
-    std::fprintf(stderr, "facet %s: %s\n", command_, error.c_str());
+    std::fprintf(stderr, "facet %s: %s\n", command_, PrintableText(error).c_str());
     return kExitRefused;
 }
 

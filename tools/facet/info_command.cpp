@@ -21,7 +21,7 @@ void PrintUsage(std::FILE* to) {
         "file's polygons were split into triangles), index width, degenerate faces,\n"
         "unreferenced vertices, boundary edges, non-manifold edges (three faces or more),\n"
         "connected components, whether it is closed, and its bounding box. Vertices at one\n"
-        "position count as one point.\n"
+        "position count as one point. FILE - reads standard input.\n"
         "  --weld EPS     join vertices within EPS in each coordinate (default 0: equal positions)\n"
         "  --json         print one JSON object instead of text (bytes of the file name that\n"
         "                 are not UTF-8 appear as U+FFFD)\n"
