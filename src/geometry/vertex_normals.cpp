@@ -1,11 +1,22 @@
 // ComputeVertexNormals: one pass to clear the normals, one over the faces to add each
 // face's unnormalised normal to its corners (or to their point representatives), one to
 // share representatives' sums, one to normalise.
+//
+// The face vectors and their sums are formed in single precision. Their magnitude is the
+// square of the mesh's scale, so coordinates of about 1e19 and more overflow them and
+// coordinates of about 1e-20 and less underflow them; a mesh where that happens is summed
+// once more in double precision, which holds every product of float differences. Before
+// normalising, a sum far from 1 is scaled by a power of two so that no normalisation
+// routine meets its zero threshold (the SSE routines give zero below a squared length of
+// 2^-46, which sums of sub-millimetre triangles in metres fall under). Sums near 1 are
+// left alone, so ordinary meshes keep their exact results.
 #include "facet/normals.h"
 
 #include "facet/math.h"
 #include "geometry/vertex_layout_view.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -47,27 +58,142 @@ bool CornersBelow(const Index* indices, DWORD faceCount, DWORD vertexCount) {
     return true;
 }
 
+// Below this a float face vector may have lost bits to underflow.
+constexpr float kSmallestTrustedComponent = 0x1p-100f;
+
+float LargestMagnitude(const Vector3& v) { return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)}); }
+
+bool IsFinite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+struct DoubleVector {
+    double x, y, z;
+};
+
+DoubleVector Widened(const Vector3& v) { return {v.x, v.y, v.z}; }
+
+// The face vector in double precision: exact enough at every scale a float holds, since
+// the products of float differences lie between about 1e-90 and 5e77. Zero for a face
+// with a corner that is not finite, which has no direction to add.
+DoubleVector WideFaceVector(const Vector3& p0, const Vector3& p1, const Vector3& p2) {
+    if (!IsFinite(p0) || !IsFinite(p1) || !IsFinite(p2)) return {0, 0, 0};
+    const DoubleVector q0 = Widened(p0), q1 = Widened(p1), q2 = Widened(p2);
+    const DoubleVector a{q0.x - q1.x, q0.y - q1.y, q0.z - q1.z};
+    const DoubleVector b{q0.x - q2.x, q0.y - q2.y, q0.z - q2.z};
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+// Whether a float face vector is as good as its double one: finite, and either large
+// enough that underflow cost nothing or truly zero.
+bool FloatFaceVectorHolds(const Vector3& n, const Vector3& p0, const Vector3& p1, const Vector3& p2) {
+    if (!IsFinite(n)) return false;
+    if (LargestMagnitude(n) >= kSmallestTrustedComponent) return true;
+    const DoubleVector wide = WideFaceVector(p0, p1, p2);
+    return wide.x == 0 && wide.y == 0 && wide.z == 0;
+}
+
+// Scales `sum` by the power of two that brings its largest component into [1, 2), so
+// that its squared length lies in [1, 12): no normalisation routine's threshold is near.
+// Returns false for the zero vector.
+template <typename Component>
+bool ScaleToNearOne(Component* x, Component* y, Component* z) {
+    const Component largest = std::max({std::fabs(*x), std::fabs(*y), std::fabs(*z)});
+    if (largest == 0) return false;
+    int exponent = 0;
+    std::frexp(largest, &exponent);  // largest = m * 2^exponent, m in [0.5, 1)
+    *x = std::ldexp(*x, 1 - exponent);
+    *y = std::ldexp(*y, 1 - exponent);
+    *z = std::ldexp(*z, 1 - exponent);
+    return true;
+}
+
+// Sums whose largest component lies in [2^-16, 2^16) are normalised as they are, which
+// keeps the results of ordinary meshes bit for bit; others are scaled first. (A power of
+// two changes nothing in the portable routine's result either way, apart from its
+// already-unit shortcut.)
+void NormaliseFloatSum(Vector3* sum) {
+    const float largest = LargestMagnitude(*sum);
+    if (largest < 0x1p-16f || largest >= 0x1p16f) ScaleToNearOne(&sum->x, &sum->y, &sum->z);
+    Vec3Normalize(sum, sum);
+}
+
+Vector3 NormalisedDoubleSum(DoubleVector sum) {
+    Vector3 normal{0.0f, 0.0f, 0.0f};
+    if (!ScaleToNearOne(&sum.x, &sum.y, &sum.z)) return normal;
+    normal = {static_cast<float>(sum.x), static_cast<float>(sum.y), static_cast<float>(sum.z)};
+    Vec3Normalize(&normal, &normal);
+    return normal;
+}
+
+// The target of corner index `corner`: the vertex itself or its point representative.
+inline DWORD Target(DWORD corner, const DWORD* pointReps) { return pointReps != nullptr ? pointReps[corner] : corner; }
+
+// Sums the face vectors into the normals in single precision. False when some face
+// vector or sum left the float range, so the sums cannot be trusted.
 template <typename Index>
-void AccumulateNormals(const Index* indices, DWORD faceCount, DWORD vertexCount, const VertexField& positions,
-                       const VertexField& normals, const DWORD* pointReps) {
+bool SumInSinglePrecision(const Index* indices, DWORD faceCount, DWORD vertexCount, const VertexField& positions,
+                          const VertexField& normals, const DWORD* pointReps) {
     for (DWORD vertex = 0; vertex < vertexCount; ++vertex) normals.Write(vertex, {0.0f, 0.0f, 0.0f});
+    bool holds = true;
     for (DWORD face = 0; face < faceCount; ++face) {
         const Index* corner = indices + std::size_t{3} * face;
-        const Vector3 n = FaceVector(positions.Read(corner[0]), positions.Read(corner[1]), positions.Read(corner[2]));
+        const Vector3 p0 = positions.Read(corner[0]), p1 = positions.Read(corner[1]), p2 = positions.Read(corner[2]);
+        const Vector3 n = FaceVector(p0, p1, p2);
+        holds = holds && FloatFaceVectorHolds(n, p0, p1, p2);
         for (DWORD k = 0; k < 3; ++k) {
-            const DWORD target = pointReps != nullptr ? pointReps[corner[k]] : corner[k];
+            const DWORD target = Target(corner[k], pointReps);
             normals.Write(target, normals.Read(target) + n);
         }
     }
+    for (DWORD vertex = 0; holds && vertex < vertexCount; ++vertex) holds = IsFinite(normals.Read(vertex));
+    return holds;
+}
+
+void NormaliseSingleSums(DWORD vertexCount, const VertexField& normals, const DWORD* pointReps) {
     if (pointReps != nullptr) {
         for (DWORD vertex = 0; vertex < vertexCount; ++vertex)
             if (pointReps[vertex] != vertex) normals.Write(vertex, normals.Read(pointReps[vertex]));
     }
     for (DWORD vertex = 0; vertex < vertexCount; ++vertex) {
         Vector3 normal = normals.Read(vertex);
-        Vec3Normalize(&normal, &normal);
+        NormaliseFloatSum(&normal);
         normals.Write(vertex, normal);
     }
+}
+
+// The same sums in double precision, for meshes whose float sums do not hold. Without
+// memory for them every normal is left (0, 0, 0) rather than an untrustworthy sum.
+template <typename Index>
+HRESULT SumAndNormaliseInDoublePrecision(const Index* indices, DWORD faceCount, DWORD vertexCount,
+                                         const VertexField& positions, const VertexField& normals,
+                                         const DWORD* pointReps) {
+    std::unique_ptr<DoubleVector[]> sums(new (std::nothrow) DoubleVector[vertexCount]);
+    if (sums == nullptr) {
+        for (DWORD vertex = 0; vertex < vertexCount; ++vertex) normals.Write(vertex, {0.0f, 0.0f, 0.0f});
+        return E_OUTOFMEMORY;
+    }
+    std::fill(sums.get(), sums.get() + vertexCount, DoubleVector{0, 0, 0});
+    for (DWORD face = 0; face < faceCount; ++face) {
+        const Index* corner = indices + std::size_t{3} * face;
+        const DoubleVector n =
+            WideFaceVector(positions.Read(corner[0]), positions.Read(corner[1]), positions.Read(corner[2]));
+        for (DWORD k = 0; k < 3; ++k) {
+            DoubleVector& sum = sums[Target(corner[k], pointReps)];
+            sum = {sum.x + n.x, sum.y + n.y, sum.z + n.z};
+        }
+    }
+    for (DWORD vertex = 0; vertex < vertexCount; ++vertex)
+        normals.Write(vertex, NormalisedDoubleSum(sums[Target(vertex, pointReps)]));
+    return D3D_OK;
+}
+
+template <typename Index>
+HRESULT ComputeNormals(const Index* indices, DWORD faceCount, DWORD vertexCount, const VertexField& positions,
+                       const VertexField& normals, const DWORD* pointReps) {
+    if (SumInSinglePrecision(indices, faceCount, vertexCount, positions, normals, pointReps)) {
+        NormaliseSingleSums(vertexCount, normals, pointReps);
+        return D3D_OK;
+    }
+    return SumAndNormaliseInDoublePrecision(indices, faceCount, vertexCount, positions, normals, pointReps);
 }
 
 // Whether a three-float element lies inside the vertex.
@@ -144,13 +270,11 @@ HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency) {
     if (indices32Bit) {
         const auto* indices = static_cast<const DWORD*>(buffers.indices);
         if (!CornersBelow(indices, faceCount, vertexCount)) return D3DERR_INVALIDCALL;
-        AccumulateNormals(indices, faceCount, vertexCount, positions, normals, pointReps.get());
-    } else {
-        const auto* indices = static_cast<const WORD*>(buffers.indices);
-        if (!CornersBelow(indices, faceCount, vertexCount)) return D3DERR_INVALIDCALL;
-        AccumulateNormals(indices, faceCount, vertexCount, positions, normals, pointReps.get());
+        return ComputeNormals(indices, faceCount, vertexCount, positions, normals, pointReps.get());
     }
-    return D3D_OK;
+    const auto* indices = static_cast<const WORD*>(buffers.indices);
+    if (!CornersBelow(indices, faceCount, vertexCount)) return D3DERR_INVALIDCALL;
+    return ComputeNormals(indices, faceCount, vertexCount, positions, normals, pointReps.get());
 }
 
 }  // namespace facet
