@@ -1,10 +1,18 @@
 // PointRepsFromPositions: a position hash over the vertices in index order. With epsilon
 // 0 the hash key is the position's bit pattern (with -0 read as 0) and a slot holds the
-// first vertex seen at that position. With a positive epsilon the key is the cell of side
-// epsilon the position falls in; a vertex looks in its own cell and the 26 around it, so
+// first vertex seen at that position. With a positive epsilon the key is the cell of a
+// grid the position falls in; a vertex looks in its own cell and the 26 around it, so
 // every representative within epsilon per component is found, and picks the lowest index
 // among them. Only representatives enter the hash, so a vertex is never welded through a
 // chain of near neighbours to something further away than epsilon.
+//
+// The cells are a little wider than epsilon, so that rounding in the cell number can
+// never hide a neighbour two cells away, and never narrower than 2^-32 of the mesh's
+// largest coordinate: an epsilon far below the spacing of the floats (1e-30 on a mesh of
+// size 1) or coordinates far above it (1e30) would otherwise need cell numbers beyond any
+// integer and put every vertex in one cell. With cells at least epsilon wide, two
+// representatives in one cell are at most a few apart in every direction or lie closer
+// than the floats near the origin can tell, so each cell holds few of them.
 #include "facet/weld.h"
 
 #include "geometry/vertex_layout_view.h"
@@ -104,17 +112,20 @@ struct Cell {
     bool operator==(const Cell&) const = default;
 };
 
-std::int64_t CellOf(float value, double epsilon) {
-    const double cell = std::floor(static_cast<double>(value) / epsilon);
-    // Far cells are clamped: that only puts more candidates in one cell, and every
-    // candidate's distance is checked.
-    constexpr double kLimit = 4.0e18;
-    return static_cast<std::int64_t>(std::clamp(cell, -kLimit, kLimit));
+bool IsFinite(const Position& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+// The side of the grid's cells for `epsilon` on positions whose largest finite coordinate
+// magnitude is `largest`: cell numbers then stay within about ±2^32.
+double CellSide(double epsilon, double largest) {
+    return std::max(epsilon, std::ldexp(largest, -32)) * (1.0 + 1.0 / 1024.0);
 }
 
-Cell CellOf(const Position& p, double epsilon) {
-    return {CellOf(p.x, epsilon), CellOf(p.y, epsilon), CellOf(p.z, epsilon)};
+std::int64_t CellOf(float value, double side) {
+    // An infinite side (an infinite epsilon) puts every finite position in cell 0.
+    return static_cast<std::int64_t>(std::floor(static_cast<double>(value) / side));
 }
+
+Cell CellOf(const Position& p, double side) { return {CellOf(p.x, side), CellOf(p.y, side), CellOf(p.z, side)}; }
 
 std::uint32_t HashCell(const Cell& c) {
     return MixBits(static_cast<std::uint64_t>(c.x) * 0x9E3779B97F4A7C15ull ^
@@ -127,13 +138,25 @@ bool Within(const Position& a, const Position& b, double epsilon) {
            std::fabs(static_cast<double>(a.z) - b.z) <= epsilon;
 }
 
+double LargestFiniteCoordinate(const PositionReader& positions, DWORD vertexCount) {
+    double largest = 0.0;
+    for (DWORD vertex = 0; vertex < vertexCount; ++vertex) {
+        const Position p = positions.Read(vertex);
+        if (IsFinite(p)) largest = std::max({largest, std::fabs(double{p.x}), std::fabs(double{p.y}), std::fabs(double{p.z})});
+    }
+    return largest;
+}
+
+// Positions with a NaN or infinite component are never within a finite distance of
+// anything, so they stand alone.
 void WeldNear(const PositionReader& positions, DWORD vertexCount, double epsilon, SlotTable& table,
               DWORD* pointReps) {
+    const double side = CellSide(epsilon, LargestFiniteCoordinate(positions, vertexCount));
     for (DWORD vertex = 0; vertex < vertexCount; ++vertex) {
         const Position p = positions.Read(vertex);
         pointReps[vertex] = vertex;
-        if (HasNaN(p)) continue;
-        const Cell home = CellOf(p, epsilon);
+        if (!IsFinite(p)) continue;
+        const Cell home = CellOf(p, side);
         DWORD best = vertex;
         for (int dx = -1; dx <= 1; ++dx)
             for (int dy = -1; dy <= 1; ++dy)
@@ -144,7 +167,7 @@ void WeldNear(const PositionReader& positions, DWORD vertexCount, double epsilon
                         const DWORD held = table[slot];
                         if (held >= best) continue;
                         const Position q = positions.Read(held);
-                        if (CellOf(q, epsilon) == cell && Within(p, q, epsilon)) best = held;
+                        if (CellOf(q, side) == cell && Within(p, q, epsilon)) best = held;
                     }
                 }
         pointReps[vertex] = best;
