@@ -1,18 +1,19 @@
 // PointRepsFromPositions: a position hash over the vertices in index order. With epsilon
 // 0 the hash key is the position's bit pattern (with -0 read as 0) and a slot holds the
 // first vertex seen at that position. With a positive epsilon the key is the cell of a
-// grid the position falls in; a vertex looks in its own cell and the 26 around it, so
-// every representative within epsilon per component is found, and picks the lowest index
-// among them. Only representatives enter the hash, so a vertex is never welded through a
-// chain of near neighbours to something further away than epsilon.
+// grid the position falls in; a vertex looks in the cells (its own and at most one on
+// either side per axis) that points within epsilon per component can lie in, and picks
+// the lowest index among the representatives it finds there. Only representatives enter
+// the hash, so a vertex is never welded through a chain of near neighbours to something
+// further away than epsilon.
 //
-// The cells are a little wider than epsilon, so that rounding in the cell number can
-// never hide a neighbour two cells away, and never narrower than 2^-32 of the mesh's
-// largest coordinate: an epsilon far below the spacing of the floats (1e-30 on a mesh of
-// size 1) or coordinates far above it (1e30) would otherwise need cell numbers beyond any
-// integer and put every vertex in one cell. With cells at least epsilon wide, two
-// representatives in one cell are at most a few apart in every direction or lie closer
-// than the floats near the origin can tell, so each cell holds few of them.
+// The cells are about twice epsilon wide, so a vertex usually looks in one to eight
+// cells, and never narrower than 2^-32 of the mesh's largest coordinate: an epsilon far
+// below the spacing of the floats (1e-30 on a mesh of size 1) or coordinates far above it
+// (1e30) would otherwise need cell numbers beyond any integer and put every vertex in one
+// cell. Representatives in one cell are more than epsilon apart on some axis, so a cell
+// holds a handful of them unless the mesh's points crowd closer than the floats near its
+// largest coordinate can tell.
 #include "facet/weld.h"
 
 #include "geometry/vertex_layout_view.h"
@@ -109,7 +110,6 @@ void WeldEqual(const PositionReader& positions, DWORD vertexCount, SlotTable& ta
 
 struct Cell {
     std::int64_t x, y, z;
-    bool operator==(const Cell&) const = default;
 };
 
 bool IsFinite(const Position& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
@@ -117,12 +117,29 @@ bool IsFinite(const Position& p) { return std::isfinite(p.x) && std::isfinite(p.
 // The side of the grid's cells for `epsilon` on positions whose largest finite coordinate
 // magnitude is `largest`: cell numbers then stay within about ±2^32.
 double CellSide(double epsilon, double largest) {
-    return std::max(epsilon, std::ldexp(largest, -32)) * (1.0 + 1.0 / 1024.0);
+    constexpr double kCellsPerEpsilon = 2.0;
+    return std::max(kCellsPerEpsilon * epsilon, std::ldexp(largest, -32));
 }
 
 std::int64_t CellOf(float value, double side) {
     // An infinite side (an infinite epsilon) puts every finite position in cell 0.
     return static_cast<std::int64_t>(std::floor(static_cast<double>(value) / side));
+}
+
+struct CellRange {
+    std::int64_t first, last;
+};
+
+// The cells along one axis that can hold a position within epsilon of `value`: no more
+// than the home cell and its two neighbours, and usually the home cell alone. The range
+// is widened by 2^-16 of a cell, far more than the rounding of the cell numbers (cell
+// numbers stay below 2^33, so that rounding is below 2^-19 of a cell).
+CellRange CellsWithin(float value, double epsilon, double side, std::int64_t home) {
+    if (std::isinf(side)) return {home, home};
+    constexpr double kSlack = 0x1p-16;
+    const double low = std::floor((static_cast<double>(value) - epsilon) / side - kSlack);
+    const double high = std::floor((static_cast<double>(value) + epsilon) / side + kSlack);
+    return {std::max(home - 1, static_cast<std::int64_t>(low)), std::min(home + 1, static_cast<std::int64_t>(high))};
 }
 
 Cell CellOf(const Position& p, double side) { return {CellOf(p.x, side), CellOf(p.y, side), CellOf(p.z, side)}; }
@@ -157,17 +174,19 @@ void WeldNear(const PositionReader& positions, DWORD vertexCount, double epsilon
         pointReps[vertex] = vertex;
         if (!IsFinite(p)) continue;
         const Cell home = CellOf(p, side);
+        const CellRange x = CellsWithin(p.x, epsilon, side, home.x), y = CellsWithin(p.y, epsilon, side, home.y),
+                        z = CellsWithin(p.z, epsilon, side, home.z);
         DWORD best = vertex;
-        for (int dx = -1; dx <= 1; ++dx)
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dz = -1; dz <= 1; ++dz) {
-                    const Cell cell{home.x + dx, home.y + dy, home.z + dz};
+        for (std::int64_t cx = x.first; cx <= x.last; ++cx)
+            for (std::int64_t cy = y.first; cy <= y.last; ++cy)
+                for (std::int64_t cz = z.first; cz <= z.last; ++cz) {
+                    const Cell cell{cx, cy, cz};
                     for (std::size_t slot = table.First(HashCell(cell)); table[slot] != kEmptySlot;
                          slot = table.Next(slot)) {
                         const DWORD held = table[slot];
                         if (held >= best) continue;
-                        const Position q = positions.Read(held);
-                        if (CellOf(q, side) == cell && Within(p, q, epsilon)) best = held;
+                        // A slot may hold another cell's vertex; any within epsilon serves.
+                        if (Within(p, positions.Read(held), epsilon)) best = held;
                     }
                 }
         pointReps[vertex] = best;
