@@ -61,7 +61,9 @@ bool CornersBelow(const Index* indices, DWORD faceCount, DWORD vertexCount) {
 // Below this a float face vector may have lost bits to underflow.
 constexpr float kSmallestTrustedComponent = 0x1p-100f;
 
-float LargestMagnitude(const Vector3& v) { return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)}); }
+// Component by component: a list of the three would go through memory, and reloading a
+// vector just returned in registers stalls the face loop.
+float LargestMagnitude(const Vector3& v) { return std::max(std::max(std::fabs(v.x), std::fabs(v.y)), std::fabs(v.z)); }
 
 bool IsFinite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
@@ -71,10 +73,13 @@ struct DoubleVector {
 
 DoubleVector Widened(const Vector3& v) { return {v.x, v.y, v.z}; }
 
+bool IsZero(const DoubleVector& v) { return v.x == 0 && v.y == 0 && v.z == 0; }
+
 // The face vector in double precision: exact enough at every scale a float holds, since
 // the products of float differences lie between about 1e-90 and 5e77. Zero for a face
-// with a corner that is not finite, which has no direction to add.
-DoubleVector WideFaceVector(const Vector3& p0, const Vector3& p1, const Vector3& p2) {
+// with a corner that is not finite, which has no direction to add. Kept out of line: the
+// single-precision face loop calls it only for tiny face vectors.
+[[gnu::noinline]] DoubleVector WideFaceVector(const Vector3& p0, const Vector3& p1, const Vector3& p2) {
     if (!IsFinite(p0) || !IsFinite(p1) || !IsFinite(p2)) return {0, 0, 0};
     const DoubleVector q0 = Widened(p0), q1 = Widened(p1), q2 = Widened(p2);
     const DoubleVector a{q0.x - q1.x, q0.y - q1.y, q0.z - q1.z};
@@ -82,13 +87,14 @@ DoubleVector WideFaceVector(const Vector3& p0, const Vector3& p1, const Vector3&
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
-// Whether a float face vector is as good as its double one: finite, and either large
-// enough that underflow cost nothing or truly zero.
-bool FloatFaceVectorHolds(const Vector3& n, const Vector3& p0, const Vector3& p1, const Vector3& p2) {
-    if (!IsFinite(n)) return false;
-    if (LargestMagnitude(n) >= kSmallestTrustedComponent) return true;
-    const DoubleVector wide = WideFaceVector(p0, p1, p2);
-    return wide.x == 0 && wide.y == 0 && wide.z == 0;
+// Whether a float face vector may have lost its direction to underflow: it is tiny while
+// the double one is not zero. (Overflow needs no test here: it leaves a sum that is not
+// finite.) The double one is formed only for tiny vectors, which ordinary meshes seldom
+// have, so the face loop keeps its pace.
+bool FaceVectorUnderflowed(const Vector3& n, const Vector3& p0, const Vector3& p1, const Vector3& p2) {
+    if (LargestMagnitude(n) >= kSmallestTrustedComponent) [[likely]]
+        return false;
+    return !IsZero(WideFaceVector(p0, p1, p2));
 }
 
 // Scales `sum` by the power of two that brings its largest component into [1, 2), so
@@ -96,7 +102,7 @@ bool FloatFaceVectorHolds(const Vector3& n, const Vector3& p0, const Vector3& p1
 // Returns false for the zero vector.
 template <typename Component>
 bool ScaleToNearOne(Component* x, Component* y, Component* z) {
-    const Component largest = std::max({std::fabs(*x), std::fabs(*y), std::fabs(*z)});
+    const Component largest = std::max(std::max(std::fabs(*x), std::fabs(*y)), std::fabs(*z));
     if (largest == 0) return false;
     int exponent = 0;
     std::frexp(largest, &exponent);  // largest = m * 2^exponent, m in [0.5, 1)
@@ -111,8 +117,9 @@ bool ScaleToNearOne(Component* x, Component* y, Component* z) {
 // two changes nothing in the portable routine's result either way, apart from its
 // already-unit shortcut.)
 void NormaliseFloatSum(Vector3* sum) {
-    const float largest = LargestMagnitude(*sum);
-    if (largest < 0x1p-16f || largest >= 0x1p16f) ScaleToNearOne(&sum->x, &sum->y, &sum->z);
+    const float x = std::fabs(sum->x), y = std::fabs(sum->y), z = std::fabs(sum->z);
+    const bool ordinary = x < 0x1p16f && y < 0x1p16f && z < 0x1p16f && (x >= 0x1p-16f || y >= 0x1p-16f || z >= 0x1p-16f);
+    if (!ordinary) ScaleToNearOne(&sum->x, &sum->y, &sum->z);
     Vec3Normalize(sum, sum);
 }
 
@@ -127,41 +134,44 @@ Vector3 NormalisedDoubleSum(DoubleVector sum) {
 // The target of corner index `corner`: the vertex itself or its point representative.
 inline DWORD Target(DWORD corner, const DWORD* pointReps) { return pointReps != nullptr ? pointReps[corner] : corner; }
 
-// Sums the face vectors into the normals in single precision. False when some face
-// vector or sum left the float range, so the sums cannot be trusted.
+// Sums the face vectors into the normals in single precision. False, at once, when a
+// face vector underflowed, so the sums cannot be trusted.
 template <typename Index>
 bool SumInSinglePrecision(const Index* indices, DWORD faceCount, DWORD vertexCount, const VertexField& positions,
                           const VertexField& normals, const DWORD* pointReps) {
     for (DWORD vertex = 0; vertex < vertexCount; ++vertex) normals.Write(vertex, {0.0f, 0.0f, 0.0f});
-    bool holds = true;
     for (DWORD face = 0; face < faceCount; ++face) {
         const Index* corner = indices + std::size_t{3} * face;
         const Vector3 p0 = positions.Read(corner[0]), p1 = positions.Read(corner[1]), p2 = positions.Read(corner[2]);
         const Vector3 n = FaceVector(p0, p1, p2);
-        holds = holds && FloatFaceVectorHolds(n, p0, p1, p2);
+        if (FaceVectorUnderflowed(n, p0, p1, p2)) return false;
         for (DWORD k = 0; k < 3; ++k) {
             const DWORD target = Target(corner[k], pointReps);
             normals.Write(target, normals.Read(target) + n);
         }
     }
-    for (DWORD vertex = 0; holds && vertex < vertexCount; ++vertex) holds = IsFinite(normals.Read(vertex));
-    return holds;
+    return true;
 }
 
-void NormaliseSingleSums(DWORD vertexCount, const VertexField& normals, const DWORD* pointReps) {
+// Shares the representatives' sums and normalises them. False, at once, at a sum that
+// overflowed, which only the double-precision sums can replace.
+bool NormaliseSingleSums(DWORD vertexCount, const VertexField& normals, const DWORD* pointReps) {
     if (pointReps != nullptr) {
         for (DWORD vertex = 0; vertex < vertexCount; ++vertex)
             if (pointReps[vertex] != vertex) normals.Write(vertex, normals.Read(pointReps[vertex]));
     }
     for (DWORD vertex = 0; vertex < vertexCount; ++vertex) {
         Vector3 normal = normals.Read(vertex);
+        if (!IsFinite(normal)) return false;
         NormaliseFloatSum(&normal);
         normals.Write(vertex, normal);
     }
+    return true;
 }
 
-// The same sums in double precision, for meshes whose float sums do not hold. Without
-// memory for them every normal is left (0, 0, 0) rather than an untrustworthy sum.
+// The same sums in double precision, for meshes whose float sums do not hold; it starts
+// afresh from the positions. Without memory for them every normal is left (0, 0, 0)
+// rather than a half-done sum.
 template <typename Index>
 HRESULT SumAndNormaliseInDoublePrecision(const Index* indices, DWORD faceCount, DWORD vertexCount,
                                          const VertexField& positions, const VertexField& normals,
@@ -189,10 +199,9 @@ HRESULT SumAndNormaliseInDoublePrecision(const Index* indices, DWORD faceCount, 
 template <typename Index>
 HRESULT ComputeNormals(const Index* indices, DWORD faceCount, DWORD vertexCount, const VertexField& positions,
                        const VertexField& normals, const DWORD* pointReps) {
-    if (SumInSinglePrecision(indices, faceCount, vertexCount, positions, normals, pointReps)) {
-        NormaliseSingleSums(vertexCount, normals, pointReps);
+    if (SumInSinglePrecision(indices, faceCount, vertexCount, positions, normals, pointReps) &&
+        NormaliseSingleSums(vertexCount, normals, pointReps))
         return D3D_OK;
-    }
     return SumAndNormaliseInDoublePrecision(indices, faceCount, vertexCount, positions, normals, pointReps);
 }
 
