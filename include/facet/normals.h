@@ -9,13 +9,20 @@ namespace facet {
 
 // Overwrites the normal (three floats, usage index 0) of every vertex of `mesh`. With an
 // `adjacency` array (three entries per face), vertices with the same point representative
-// get one shared normal; without it every vertex index stands alone. A vertex no face uses
-// gets (0, 0, 0). Positions and every other vertex field stay unchanged.
+// get one shared normal; without it every vertex index stands alone. Positions and every
+// other vertex field stay unchanged.
+//
+// Every normal is a unit vector wherever the summed face vectors are not zero, at any
+// scale a float holds and whichever normalisation routine the processor's dispatch chose;
+// none is ever NaN. A vertex no face uses, one used only by degenerate faces (two equal
+// corners, or three in a line) and one whose face vectors cancel get (0, 0, 0). A face
+// with a corner position that is not finite adds nothing.
 //
 // D3DERR_INVALIDCALL, with nothing written, for a null mesh, write-only vertex or index
 // data, a layout without a three-float position or a three-float normal, or a corner
 // index not below the vertex count. E_OUTOFMEMORY when the point representatives cannot
-// be allocated; failures of the mesh's adjacency step and of the buffer locks are passed
+// be allocated (nothing written), or when a mesh whose face vectors leave the float range
+// has no room for its double-precision sums (every normal is then (0, 0, 0)); failures of the mesh's adjacency step and of the buffer locks are passed
 // through, with everything obtained released again.
 HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency);
 

@@ -13,8 +13,10 @@ namespace facet {
 // at most `epsilon` in each component, and otherwise stands for itself. With epsilon 0
 // only equal positions weld (0 and -0 are equal). Every vertex is therefore within
 // epsilon of its representative, and each representative is its own. A position with a
-// NaN component never welds. Expected time is linear in the vertex count (a spatial hash
-// of cells of side epsilon); memory is one 32-bit word per hash slot, about two slots per
+// NaN component never welds, and with a positive epsilon neither does one with an
+// infinite component. Expected time is linear in the vertex count for every epsilon and
+// every coordinate range (a spatial hash of cells at least epsilon wide and at least 2^-32
+// of the largest coordinate); memory is one 32-bit word per hash slot, about two slots per
 // vertex.
 //
 // The position is the three-float POSITION element of usage index 0.

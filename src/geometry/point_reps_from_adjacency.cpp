@@ -69,12 +69,50 @@ public:
 private:
     static constexpr Index kEmpty = MeshObject<Index>::kEmptyIndex;
 
-    // The first edge of `face` whose neighbour is `from`, or 3 when there is none (an
-    // adjacency that is not symmetric there ends the walk like a missing neighbour).
-    DWORD EdgeBackTo(DWORD face, DWORD from) const {
-        for (DWORD edge = 0; edge < 3; ++edge)
-            if (neighbours_[3 * face + edge] == from) return edge;
-        return 3;
+    // The edge of `next` across which the walk arrives from `face` over `face`'s edge
+    // `crossed`, or 3 when `next` does not name `face` (an adjacency that is not symmetric
+    // there ends the walk like a missing neighbour). `walkedEnd` is 1 when the shared edge
+    // ends at the walked vertex in `next` (walking forward), 0 when it starts there.
+    //
+    // Two faces can name each other across two or three edges (a triangle folded onto
+    // another, as scans have). Then the edge taken is the one whose corners hold the
+    // indices of the crossed edge, the walked vertex's first; when indices cannot tell
+    // (vertices split at the fold), the order of the edges does: paired edges run
+    // opposite ways, so of two consecutive edges k, k + 1 of `face` naming `next`, k
+    // pairs with the second of `next`'s two consecutive edges naming `face`.
+    DWORD EdgeBackTo(DWORD next, DWORD face, DWORD crossed, DWORD walkedEnd) const {
+        const Index walked = indices_[3 * face + (crossed + 1 - walkedEnd) % 3];
+        const Index other = indices_[3 * face + (crossed + walkedEnd) % 3];
+        DWORD best = 3;
+        int bestScore = -1;
+        bool tied = false;
+        for (DWORD edge = 0; edge < 3; ++edge) {
+            if (neighbours_[3 * next + edge] != face) continue;
+            const int score = (indices_[3 * next + (edge + walkedEnd) % 3] == walked ? 2 : 0) +
+                              (indices_[3 * next + (edge + 1 - walkedEnd) % 3] == other ? 1 : 0);
+            if (score > bestScore) {
+                best = edge;
+                bestScore = score;
+                tied = false;
+            } else if (score == bestScore) {
+                tied = true;
+            }
+        }
+        return tied ? EdgeByOrder(next, face, crossed, best) : best;
+    }
+
+    // For two faces that name each other across exactly two consecutive edges each: the
+    // edge of `next` paired with `face`'s edge `crossed`. `fallback` when the order cannot
+    // tell.
+    DWORD EdgeByOrder(DWORD next, DWORD face, DWORD crossed, DWORD fallback) const {
+        const auto names = [&](DWORD f, DWORD edge, DWORD other) { return neighbours_[3 * f + edge % 3] == other; };
+        const bool crossedIsFirst = names(face, crossed + 1, next), crossedIsSecond = names(face, crossed + 2, next);
+        if (crossedIsFirst == crossedIsSecond) return fallback;  // one edge, or all three
+        for (DWORD first = 0; first < 3; ++first) {
+            if (!names(next, first, face) || !names(next, first + 1, face) || names(next, first + 2, face)) continue;
+            return crossedIsFirst ? (first + 1) % 3 : first;
+        }
+        return fallback;
     }
 
     void Assign(DWORD face, DWORD corner, DWORD vertex, DWORD* pointReps) const {
@@ -94,7 +132,7 @@ private:
             const Index next = neighbours_[3 * face + corner];
             if (next == kEmpty) break;
             if (next == startFace) return D3D_OK;  // all the way round
-            const DWORD edge = EdgeBackTo(next, face);
+            const DWORD edge = EdgeBackTo(next, face, corner, 1);
             if (edge == 3) break;
             if (++facesReached > kMaxWalkFaces) return kWalkTooLong;
             face = next;
@@ -107,7 +145,7 @@ private:
         for (;;) {
             const Index next = neighbours_[3 * face + (corner + 2) % 3];
             if (next == kEmpty || next == startFace) break;
-            const DWORD edge = EdgeBackTo(next, face);
+            const DWORD edge = EdgeBackTo(next, face, (corner + 2) % 3, 0);
             if (edge == 3) break;
             if (++facesReached > kMaxWalkFaces) return kWalkTooLong;
             face = next;

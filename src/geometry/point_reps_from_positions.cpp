@@ -1,10 +1,19 @@
 // PointRepsFromPositions: a position hash over the vertices in index order. With epsilon
 // 0 the hash key is the position's bit pattern (with -0 read as 0) and a slot holds the
-// first vertex seen at that position. With a positive epsilon the key is the cell of side
-// epsilon the position falls in; a vertex looks in its own cell and the 26 around it, so
-// every representative within epsilon per component is found, and picks the lowest index
-// among them. Only representatives enter the hash, so a vertex is never welded through a
-// chain of near neighbours to something further away than epsilon.
+// first vertex seen at that position. With a positive epsilon the key is the cell of a
+// grid the position falls in; a vertex looks in the cells (its own and at most one on
+// either side per axis) that points within epsilon per component can lie in, and picks
+// the lowest index among the representatives it finds there. Only representatives enter
+// the hash, so a vertex is never welded through a chain of near neighbours to something
+// further away than epsilon.
+//
+// The cells are about twice epsilon wide, so a vertex usually looks in one to eight
+// cells, and never narrower than 2^-32 of the mesh's largest coordinate: an epsilon far
+// below the spacing of the floats (1e-30 on a mesh of size 1) or coordinates far above it
+// (1e30) would otherwise need cell numbers beyond any integer and put every vertex in one
+// cell. Representatives in one cell are more than epsilon apart on some axis, so a cell
+// holds a handful of them unless the mesh's points crowd closer than the floats near its
+// largest coordinate can tell.
 #include "facet/weld.h"
 
 #include "geometry/vertex_layout_view.h"
@@ -101,20 +110,39 @@ void WeldEqual(const PositionReader& positions, DWORD vertexCount, SlotTable& ta
 
 struct Cell {
     std::int64_t x, y, z;
-    bool operator==(const Cell&) const = default;
 };
 
-std::int64_t CellOf(float value, double epsilon) {
-    const double cell = std::floor(static_cast<double>(value) / epsilon);
-    // Far cells are clamped: that only puts more candidates in one cell, and every
-    // candidate's distance is checked.
-    constexpr double kLimit = 4.0e18;
-    return static_cast<std::int64_t>(std::clamp(cell, -kLimit, kLimit));
+bool IsFinite(const Position& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+// The side of the grid's cells for `epsilon` on positions whose largest finite coordinate
+// magnitude is `largest`: cell numbers then stay within about ±2^32.
+double CellSide(double epsilon, double largest) {
+    constexpr double kCellsPerEpsilon = 2.0;
+    return std::max(kCellsPerEpsilon * epsilon, std::ldexp(largest, -32));
 }
 
-Cell CellOf(const Position& p, double epsilon) {
-    return {CellOf(p.x, epsilon), CellOf(p.y, epsilon), CellOf(p.z, epsilon)};
+std::int64_t CellOf(float value, double side) {
+    // An infinite side (an infinite epsilon) puts every finite position in cell 0.
+    return static_cast<std::int64_t>(std::floor(static_cast<double>(value) / side));
 }
+
+struct CellRange {
+    std::int64_t first, last;
+};
+
+// The cells along one axis that can hold a position within epsilon of `value`: no more
+// than the home cell and its two neighbours, and usually the home cell alone. The range
+// is widened by 2^-16 of a cell, far more than the rounding of the cell numbers (cell
+// numbers stay below 2^33, so that rounding is below 2^-19 of a cell).
+CellRange CellsWithin(float value, double epsilon, double side, std::int64_t home) {
+    if (std::isinf(side)) return {home, home};
+    constexpr double kSlack = 0x1p-16;
+    const double low = std::floor((static_cast<double>(value) - epsilon) / side - kSlack);
+    const double high = std::floor((static_cast<double>(value) + epsilon) / side + kSlack);
+    return {std::max(home - 1, static_cast<std::int64_t>(low)), std::min(home + 1, static_cast<std::int64_t>(high))};
+}
+
+Cell CellOf(const Position& p, double side) { return {CellOf(p.x, side), CellOf(p.y, side), CellOf(p.z, side)}; }
 
 std::uint32_t HashCell(const Cell& c) {
     return MixBits(static_cast<std::uint64_t>(c.x) * 0x9E3779B97F4A7C15ull ^
@@ -127,24 +155,38 @@ bool Within(const Position& a, const Position& b, double epsilon) {
            std::fabs(static_cast<double>(a.z) - b.z) <= epsilon;
 }
 
+double LargestFiniteCoordinate(const PositionReader& positions, DWORD vertexCount) {
+    double largest = 0.0;
+    for (DWORD vertex = 0; vertex < vertexCount; ++vertex) {
+        const Position p = positions.Read(vertex);
+        if (IsFinite(p)) largest = std::max({largest, std::fabs(double{p.x}), std::fabs(double{p.y}), std::fabs(double{p.z})});
+    }
+    return largest;
+}
+
+// Positions with a NaN or infinite component are never within a finite distance of
+// anything, so they stand alone.
 void WeldNear(const PositionReader& positions, DWORD vertexCount, double epsilon, SlotTable& table,
               DWORD* pointReps) {
+    const double side = CellSide(epsilon, LargestFiniteCoordinate(positions, vertexCount));
     for (DWORD vertex = 0; vertex < vertexCount; ++vertex) {
         const Position p = positions.Read(vertex);
         pointReps[vertex] = vertex;
-        if (HasNaN(p)) continue;
-        const Cell home = CellOf(p, epsilon);
+        if (!IsFinite(p)) continue;
+        const Cell home = CellOf(p, side);
+        const CellRange x = CellsWithin(p.x, epsilon, side, home.x), y = CellsWithin(p.y, epsilon, side, home.y),
+                        z = CellsWithin(p.z, epsilon, side, home.z);
         DWORD best = vertex;
-        for (int dx = -1; dx <= 1; ++dx)
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dz = -1; dz <= 1; ++dz) {
-                    const Cell cell{home.x + dx, home.y + dy, home.z + dz};
+        for (std::int64_t cx = x.first; cx <= x.last; ++cx)
+            for (std::int64_t cy = y.first; cy <= y.last; ++cy)
+                for (std::int64_t cz = z.first; cz <= z.last; ++cz) {
+                    const Cell cell{cx, cy, cz};
                     for (std::size_t slot = table.First(HashCell(cell)); table[slot] != kEmptySlot;
                          slot = table.Next(slot)) {
                         const DWORD held = table[slot];
                         if (held >= best) continue;
-                        const Position q = positions.Read(held);
-                        if (CellOf(q, epsilon) == cell && Within(p, q, epsilon)) best = held;
+                        // A slot may hold another cell's vertex; any within epsilon serves.
+                        if (Within(p, positions.Read(held), epsilon)) best = held;
                     }
                 }
         pointReps[vertex] = best;

@@ -1,11 +1,22 @@
 // ComputeVertexNormals: one pass to clear the normals, one over the faces to add each
 // face's unnormalised normal to its corners (or to their point representatives), one to
 // share representatives' sums, one to normalise.
+//
+// The face vectors and their sums are formed in single precision. Their magnitude is the
+// square of the mesh's scale, so coordinates of about 1e19 and more overflow them and
+// coordinates of about 1e-20 and less underflow them; a mesh where that happens is summed
+// once more in double precision, which holds every product of float differences. Before
+// normalising, a sum far from 1 is scaled by a power of two so that no normalisation
+// routine meets its zero threshold (the SSE routines give zero below a squared length of
+// 2^-46, which sums of sub-millimetre triangles in metres fall under). Sums near 1 are
+// left alone, so ordinary meshes keep their exact results.
 #include "facet/normals.h"
 
 #include "facet/math.h"
 #include "geometry/vertex_layout_view.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -47,27 +58,151 @@ bool CornersBelow(const Index* indices, DWORD faceCount, DWORD vertexCount) {
     return true;
 }
 
+// Below this a float face vector may have lost bits to underflow.
+constexpr float kSmallestTrustedComponent = 0x1p-100f;
+
+// Component by component: a list of the three would go through memory, and reloading a
+// vector just returned in registers stalls the face loop.
+float LargestMagnitude(const Vector3& v) { return std::max(std::max(std::fabs(v.x), std::fabs(v.y)), std::fabs(v.z)); }
+
+bool IsFinite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+struct DoubleVector {
+    double x, y, z;
+};
+
+DoubleVector Widened(const Vector3& v) { return {v.x, v.y, v.z}; }
+
+bool IsZero(const DoubleVector& v) { return v.x == 0 && v.y == 0 && v.z == 0; }
+
+// The face vector in double precision: exact enough at every scale a float holds, since
+// the products of float differences lie between about 1e-90 and 5e77. Zero for a face
+// with a corner that is not finite, which has no direction to add. Kept out of line: the
+// single-precision face loop calls it only for tiny face vectors.
+[[gnu::noinline]] DoubleVector WideFaceVector(const Vector3& p0, const Vector3& p1, const Vector3& p2) {
+    if (!IsFinite(p0) || !IsFinite(p1) || !IsFinite(p2)) return {0, 0, 0};
+    const DoubleVector q0 = Widened(p0), q1 = Widened(p1), q2 = Widened(p2);
+    const DoubleVector a{q0.x - q1.x, q0.y - q1.y, q0.z - q1.z};
+    const DoubleVector b{q0.x - q2.x, q0.y - q2.y, q0.z - q2.z};
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+// Whether a float face vector may have lost its direction to underflow: it is tiny while
+// the double one is not zero. (Overflow needs no test here: it leaves a sum that is not
+// finite.) The double one is formed only for tiny vectors, which ordinary meshes seldom
+// have, so the face loop keeps its pace.
+bool FaceVectorUnderflowed(const Vector3& n, const Vector3& p0, const Vector3& p1, const Vector3& p2) {
+    if (LargestMagnitude(n) >= kSmallestTrustedComponent) [[likely]]
+        return false;
+    return !IsZero(WideFaceVector(p0, p1, p2));
+}
+
+// Scales `sum` by the power of two that brings its largest component into [1, 2), so
+// that its squared length lies in [1, 12): no normalisation routine's threshold is near.
+// Returns false for the zero vector.
+template <typename Component>
+bool ScaleToNearOne(Component* x, Component* y, Component* z) {
+    const Component largest = std::max(std::max(std::fabs(*x), std::fabs(*y)), std::fabs(*z));
+    if (largest == 0) return false;
+    int exponent = 0;
+    std::frexp(largest, &exponent);  // largest = m * 2^exponent, m in [0.5, 1)
+    *x = std::ldexp(*x, 1 - exponent);
+    *y = std::ldexp(*y, 1 - exponent);
+    *z = std::ldexp(*z, 1 - exponent);
+    return true;
+}
+
+// Sums whose largest component lies in [2^-16, 2^16) are normalised as they are, which
+// keeps the results of ordinary meshes bit for bit; others are scaled first. (A power of
+// two changes nothing in the portable routine's result either way, apart from its
+// already-unit shortcut.)
+void NormaliseFloatSum(Vector3* sum) {
+    const float x = std::fabs(sum->x), y = std::fabs(sum->y), z = std::fabs(sum->z);
+    const bool ordinary = x < 0x1p16f && y < 0x1p16f && z < 0x1p16f && (x >= 0x1p-16f || y >= 0x1p-16f || z >= 0x1p-16f);
+    if (!ordinary) ScaleToNearOne(&sum->x, &sum->y, &sum->z);
+    Vec3Normalize(sum, sum);
+}
+
+Vector3 NormalisedDoubleSum(DoubleVector sum) {
+    Vector3 normal{0.0f, 0.0f, 0.0f};
+    if (!ScaleToNearOne(&sum.x, &sum.y, &sum.z)) return normal;
+    normal = {static_cast<float>(sum.x), static_cast<float>(sum.y), static_cast<float>(sum.z)};
+    Vec3Normalize(&normal, &normal);
+    return normal;
+}
+
+// The target of corner index `corner`: the vertex itself or its point representative.
+inline DWORD Target(DWORD corner, const DWORD* pointReps) { return pointReps != nullptr ? pointReps[corner] : corner; }
+
+// Sums the face vectors into the normals in single precision. False, at once, when a
+// face vector underflowed, so the sums cannot be trusted.
 template <typename Index>
-void AccumulateNormals(const Index* indices, DWORD faceCount, DWORD vertexCount, const VertexField& positions,
-                       const VertexField& normals, const DWORD* pointReps) {
+bool SumInSinglePrecision(const Index* indices, DWORD faceCount, DWORD vertexCount, const VertexField& positions,
+                          const VertexField& normals, const DWORD* pointReps) {
     for (DWORD vertex = 0; vertex < vertexCount; ++vertex) normals.Write(vertex, {0.0f, 0.0f, 0.0f});
     for (DWORD face = 0; face < faceCount; ++face) {
         const Index* corner = indices + std::size_t{3} * face;
-        const Vector3 n = FaceVector(positions.Read(corner[0]), positions.Read(corner[1]), positions.Read(corner[2]));
+        const Vector3 p0 = positions.Read(corner[0]), p1 = positions.Read(corner[1]), p2 = positions.Read(corner[2]);
+        const Vector3 n = FaceVector(p0, p1, p2);
+        if (FaceVectorUnderflowed(n, p0, p1, p2)) return false;
         for (DWORD k = 0; k < 3; ++k) {
-            const DWORD target = pointReps != nullptr ? pointReps[corner[k]] : corner[k];
+            const DWORD target = Target(corner[k], pointReps);
             normals.Write(target, normals.Read(target) + n);
         }
     }
+    return true;
+}
+
+// Shares the representatives' sums and normalises them. False, at once, at a sum that
+// overflowed, which only the double-precision sums can replace.
+bool NormaliseSingleSums(DWORD vertexCount, const VertexField& normals, const DWORD* pointReps) {
     if (pointReps != nullptr) {
         for (DWORD vertex = 0; vertex < vertexCount; ++vertex)
             if (pointReps[vertex] != vertex) normals.Write(vertex, normals.Read(pointReps[vertex]));
     }
     for (DWORD vertex = 0; vertex < vertexCount; ++vertex) {
         Vector3 normal = normals.Read(vertex);
-        Vec3Normalize(&normal, &normal);
+        if (!IsFinite(normal)) return false;
+        NormaliseFloatSum(&normal);
         normals.Write(vertex, normal);
     }
+    return true;
+}
+
+// The same sums in double precision, for meshes whose float sums do not hold; it starts
+// afresh from the positions. Without memory for them every normal is left (0, 0, 0)
+// rather than a half-done sum.
+template <typename Index>
+HRESULT SumAndNormaliseInDoublePrecision(const Index* indices, DWORD faceCount, DWORD vertexCount,
+                                         const VertexField& positions, const VertexField& normals,
+                                         const DWORD* pointReps) {
+    std::unique_ptr<DoubleVector[]> sums(new (std::nothrow) DoubleVector[vertexCount]);
+    if (sums == nullptr) {
+        for (DWORD vertex = 0; vertex < vertexCount; ++vertex) normals.Write(vertex, {0.0f, 0.0f, 0.0f});
+        return E_OUTOFMEMORY;
+    }
+    std::fill(sums.get(), sums.get() + vertexCount, DoubleVector{0, 0, 0});
+    for (DWORD face = 0; face < faceCount; ++face) {
+        const Index* corner = indices + std::size_t{3} * face;
+        const DoubleVector n =
+            WideFaceVector(positions.Read(corner[0]), positions.Read(corner[1]), positions.Read(corner[2]));
+        for (DWORD k = 0; k < 3; ++k) {
+            DoubleVector& sum = sums[Target(corner[k], pointReps)];
+            sum = {sum.x + n.x, sum.y + n.y, sum.z + n.z};
+        }
+    }
+    for (DWORD vertex = 0; vertex < vertexCount; ++vertex)
+        normals.Write(vertex, NormalisedDoubleSum(sums[Target(vertex, pointReps)]));
+    return D3D_OK;
+}
+
+template <typename Index>
+HRESULT ComputeNormals(const Index* indices, DWORD faceCount, DWORD vertexCount, const VertexField& positions,
+                       const VertexField& normals, const DWORD* pointReps) {
+    if (SumInSinglePrecision(indices, faceCount, vertexCount, positions, normals, pointReps) &&
+        NormaliseSingleSums(vertexCount, normals, pointReps))
+        return D3D_OK;
+    return SumAndNormaliseInDoublePrecision(indices, faceCount, vertexCount, positions, normals, pointReps);
 }
 
 // Whether a three-float element lies inside the vertex.
@@ -144,13 +279,11 @@ HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency) {
     if (indices32Bit) {
         const auto* indices = static_cast<const DWORD*>(buffers.indices);
         if (!CornersBelow(indices, faceCount, vertexCount)) return D3DERR_INVALIDCALL;
-        AccumulateNormals(indices, faceCount, vertexCount, positions, normals, pointReps.get());
-    } else {
-        const auto* indices = static_cast<const WORD*>(buffers.indices);
-        if (!CornersBelow(indices, faceCount, vertexCount)) return D3DERR_INVALIDCALL;
-        AccumulateNormals(indices, faceCount, vertexCount, positions, normals, pointReps.get());
+        return ComputeNormals(indices, faceCount, vertexCount, positions, normals, pointReps.get());
     }
-    return D3D_OK;
+    const auto* indices = static_cast<const WORD*>(buffers.indices);
+    if (!CornersBelow(indices, faceCount, vertexCount)) return D3DERR_INVALIDCALL;
+    return ComputeNormals(indices, faceCount, vertexCount, positions, normals, pointReps.get());
 }
 
 }  // namespace facet

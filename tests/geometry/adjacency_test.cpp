@@ -3,6 +3,7 @@
 
 #include "facet/math.h"
 
+#include <cmath>
 #include <map>
 #include <random>
 #include <utility>
@@ -165,6 +166,54 @@ TEST_P(AdjacencyTest, WalkAroundTooManyFacesFails) {
                   faces == 10000 ? D3D_OK : static_cast<HRESULT>(0x88760B55u))
             << faces;
     }
+}
+
+// Faces 0 (0, 1, 2) and 1 (0, 2, 1) are one triangle wound both ways; face 2 (1, 0, 3)
+// leans towards face 0, so it takes their edge 0-1 and faces 0 and 1 share the two other
+// edges. Walking round vertex 1 must cross into face 1 over the edge 1-2, not 0-2.
+TEST_P(AdjacencyTest, WalkStaysAroundItsVertexWhenTwoFacesShareTwoEdges) {
+    const std::vector<float> positions = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0.5f, -1, 0.1f, 0, 0, 0, 0, 1, 0, 1, 0, 0};
+    MeshPtr shared = Make({0, 1, 2, 0, 2, 1, 1, 0, 3}, positions);
+    const Entries adjacency = Adjacency(shared.get());
+    ASSERT_EQ(adjacency, (Entries{2, 1, 1, 0, 0, kNone, 0, kNone, kNone}));
+    EXPECT_EQ(PointReps(shared.get(), adjacency), (Entries{0, 1, 2, 3, 4, 5, 6}));
+    // The same with face 1's corners split off (4, 5, 6 repeat 0, 2, 1): indices cannot
+    // tell the two shared edges apart, their order does.
+    MeshPtr split = Make({0, 1, 2, 4, 5, 6, 1, 0, 3}, positions);
+    EXPECT_EQ(PointReps(split.get(), adjacency), (Entries{0, 1, 2, 3, 0, 2, 1}));
+}
+
+// A bumpy height field with holes, as a scan gives, in which many triangles are doubled
+// back on themselves (folds) and some doubled in the same winding, so that edges carry one
+// to four faces and pairs of faces share two or three edges. Every index is one point, so every vertex
+// must stand for itself, and the walks must never run away.
+TEST_P(AdjacencyTest, WalksStayAroundTheirVerticesOnAFoldedScan) {
+    constexpr DWORD kSide = 60;
+    std::vector<float> positions;
+    for (DWORD i = 0; i < kSide; ++i)
+        for (DWORD j = 0; j < kSide; ++j)
+            positions.insert(positions.end(), {static_cast<float>(i), static_cast<float>(j),
+                                               std::sin(0.7f * static_cast<float>(i)) * std::cos(0.4f * static_cast<float>(j))});
+    std::mt19937 random(GetParam() + 11);
+    Entries indices;
+    const auto add = [&](DWORD a, DWORD b, DWORD c) {
+        const auto roll = random() % 100;
+        if (roll < 25) return;  // a hole
+        indices.insert(indices.end(), {a, b, c});
+        if (roll < 50) indices.insert(indices.end(), {a, c, b});  // folded back
+        else if (roll < 55) indices.insert(indices.end(), {b, c, a});  // doubled
+    };
+    for (DWORD i = 0; i + 1 < kSide; ++i)
+        for (DWORD j = 0; j + 1 < kSide; ++j) {
+            const DWORD v = i * kSide + j;
+            add(v, v + kSide, v + kSide + 1);
+            add(v, v + kSide + 1, v + 1);
+        }
+    MeshPtr mesh = Make(indices, positions);
+    const Entries adjacency = Adjacency(mesh.get());
+    Entries identity(kSide * kSide);
+    for (DWORD v = 0; v < identity.size(); ++v) identity[v] = v;
+    EXPECT_EQ(PointReps(mesh.get(), adjacency), identity);
 }
 
 // The matching rule stated directly: records gathered per undirected edge in visiting

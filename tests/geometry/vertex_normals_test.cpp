@@ -121,7 +121,9 @@ TEST_F(VertexNormalsTest, OtherVertexFieldsStayUnchanged) {
     const auto* floats = static_cast<const float*>(data);
     for (int v = 0; v < 3; ++v) {
         for (int c : {0, 1, 2, 6, 7}) EXPECT_EQ(floats[8 * v + c], vertices[8 * v + c]);
-        EXPECT_EQ(floats[8 * v + 5], 1.0f);
+        // Near, not equal: the SSE routines' reciprocal square root starts from the
+        // processor's own estimate, which differs between processors.
+        EXPECT_NEAR(floats[8 * v + 5], 1.0f, 1e-6f);
     }
     mesh->UnlockVertices();
 }

@@ -11,6 +11,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <vector>
 
 namespace {
@@ -62,6 +63,96 @@ TEST_F(WeldTest, WithinEpsilonJoinsTheLowestRepresentativeAndNeverChains) {
     far.AddFace(0, 1, 2);
     auto farMesh = Build(far);
     EXPECT_EQ(Reps(farMesh.get(), 1.0e24f), (std::vector<DWORD>{0, 0, 2}));
+}
+
+// The welding rule stated directly: each vertex in index order joins the lowest earlier
+// representative within epsilon in every component, or stands for itself. Positions that
+// are not finite stand alone.
+std::vector<DWORD> BruteForceReps(const MeshData& data, float epsilon) {
+    const auto at = [&](std::size_t v, int c) { return double{data.positions[3 * v + c]}; };
+    const auto finite = [&](std::size_t v) {
+        return std::isfinite(at(v, 0)) && std::isfinite(at(v, 1)) && std::isfinite(at(v, 2));
+    };
+    std::vector<DWORD> reps(data.VertexCount());
+    std::vector<DWORD> representatives;
+    for (std::size_t v = 0; v < data.VertexCount(); ++v) {
+        reps[v] = static_cast<DWORD>(v);
+        if (!finite(v)) continue;
+        for (DWORD r : representatives) {
+            if (std::fabs(at(v, 0) - at(r, 0)) <= epsilon && std::fabs(at(v, 1) - at(r, 1)) <= epsilon &&
+                std::fabs(at(v, 2) - at(r, 2)) <= epsilon) {
+                reps[v] = r;
+                break;
+            }
+        }
+        if (reps[v] == v) representatives.push_back(static_cast<DWORD>(v));
+    }
+    return reps;
+}
+
+// Points scattered at `scale`, each repeated with components moved by a few float steps,
+// by about epsilon (either side of it), or set within a few epsilon of zero, where the
+// floats are far denser than anywhere else in the mesh.
+MeshData CrowdedPoints(float scale, float epsilon, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::vector<std::array<float, 3>> bases(600);
+    for (auto& base : bases)
+        for (float& c : base) c = static_cast<float>(scale * unit(random));
+    MeshData data;
+    for (int v = 0; v < 3000; ++v) {
+        std::array<float, 3> p = bases[random() % bases.size()];
+        const auto how = random() % 5;
+        for (float& c : p) {
+            switch (how) {
+            case 0: break;
+            case 1:
+                for (int step = random() % 3; step >= 0; --step)
+                    c = std::nextafter(c, random() % 2 ? std::numeric_limits<float>::max() : -std::numeric_limits<float>::max());
+                break;
+            case 2: c = static_cast<float>(c + 1.5 * epsilon * unit(random)); break;
+            case 3: c = static_cast<float>(3.0 * epsilon * unit(random)); break;
+            default: c = random() % 2 ? 0.0f : -0.0f; break;
+            }
+        }
+        data.AddVertex(p[0], p[1], p[2]);
+    }
+    data.AddFace(0, 1, 2);
+    return data;
+}
+
+TEST_F(WeldTest, AgreesWithTheRuleForEveryEpsilonAndCoordinateRange) {
+    struct Case {
+        float scale, epsilon;
+    };
+    // Epsilon far below the floats' spacing (1e-30 on a mesh of size 1, 1e-6 at 1e30),
+    // near it, far above it, and meshes at the top and the bottom of the float range.
+    for (const Case& test : {Case{1, 1e-30f}, Case{1, 1e-38f}, Case{1, 1e-6f}, Case{1, 0.05f}, Case{1e30f, 1e-30f},
+                             Case{1e30f, 1e-6f}, Case{1e30f, 1e24f}, Case{3e38f, 1e30f}, Case{1e-30f, 1e-36f},
+                             Case{1e-36f, 1e-44f}, Case{1e13f, 1e-6f}}) {
+        const MeshData data = CrowdedPoints(test.scale, test.epsilon, 7);
+        auto mesh = Build(data, facet::MeshOptions::Managed | facet::MeshOptions::Indices32Bit);
+        const std::vector<DWORD> expected = BruteForceReps(data, test.epsilon);
+        std::size_t welded = 0;
+        for (std::size_t v = 0; v < expected.size(); ++v) welded += expected[v] != v;
+        EXPECT_GT(welded, 100u) << "the points must crowd";
+        EXPECT_LT(welded, 2900u) << "the points must crowd";
+        EXPECT_EQ(Reps(mesh.get(), test.epsilon), expected) << "scale " << test.scale << ", epsilon " << test.epsilon;
+    }
+}
+
+TEST_F(WeldTest, NonFinitePositionsStandAloneWithAnyPositiveEpsilon) {
+    MeshData data;
+    const float inf = std::numeric_limits<float>::infinity();
+    for (const auto& p : std::vector<std::array<float, 3>>{
+             {inf, 0, 0}, {inf, 0, 0}, {0, 0, 0}, {-inf, 1, 2}, {0, 0, 1e-30f}, {0, std::nanf(""), 0}, {1, 1, 1}})
+        data.AddVertex(p[0], p[1], p[2]);
+    data.AddFace(0, 1, 2);
+    auto mesh = Build(data);
+    EXPECT_EQ(Reps(mesh.get(), 1e-30f), (std::vector<DWORD>{0, 1, 2, 3, 2, 5, 6}));
+    EXPECT_EQ(Reps(mesh.get(), inf), (std::vector<DWORD>{0, 1, 2, 3, 2, 5, 2}));
+    // At epsilon 0 equal positions weld, infinite ones included.
+    EXPECT_EQ(Reps(mesh.get(), 0.0f), (std::vector<DWORD>{0, 0, 2, 3, 4, 5, 6}));
 }
 
 TEST_F(WeldTest, RefusesBadArgumentsWithoutWriting) {
