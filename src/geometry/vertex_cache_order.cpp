@@ -15,29 +15,37 @@ namespace facet {
 
 namespace {
 
-constexpr std::uint32_t kCacheSize = 32;   // the cache the scores are tuned for
+constexpr std::uint32_t kCacheSize = 16;   // the cache the scores are tuned for
 constexpr std::uint32_t kMaxValence = 32;  // live counts above this score as this
 constexpr std::uint32_t kNotCached = kCacheSize;
 constexpr std::uint32_t kNone = 0xFFFFFFFF;
 constexpr float kEmitted = -1.0f;
 constexpr std::uint32_t kDeadEndRing = 128;  // recently emitted corners remembered
 
+// The score of a vertex by its cache position. The shape started as the usual one (the
+// three corners just used a little below the next few, so that a strip moves on instead
+// of fanning around one face; then a falling curve) and was tuned by a random search for
+// the lowest miss ratio on FIFO caches of 16 and 32 entries over a set of scanned and
+// modelled meshes and a regular grid.
+constexpr float kCacheScores[kCacheSize] = {0.484f, 0.500f, 0.500f, 1.000f, 0.503f, 0.846f, 0.769f, 0.692f, 0.615f, 0.691f, 0.876f, 0.414f, 0.291f, 0.081f, 0.295f, 0.000f};
+// The score of a vertex by its number of faces not yet emitted: vertices with few left
+// are finished first, so they leave the cache for good. Beyond the table it falls as
+// one over the square root.
+constexpr std::uint32_t kValenceTable = 8;
+constexpr float kValenceScores[kValenceTable] = {3.199f, 2.061f, 1.742f, 1.500f, 1.264f, 1.179f, 1.194f, 1.212f};
+
 struct ScoreTables {
-    float cache[kCacheSize + 1];        // by cache position; kNotCached scores 0
-    float valence[kMaxValence + 1];     // by live face count
+    float cache[kCacheSize + 1];     // by cache position; kNotCached scores 0
+    float valence[kMaxValence + 1];  // by live face count
     ScoreTables() {
-        // The three corners just used score a little below the next few, so that a strip
-        // of faces moves on instead of fanning around one face.
-        for (std::uint32_t position = 0; position < kCacheSize; ++position)
-            cache[position] = position < 3 ? 0.5f
-                                           : std::pow(1.0f - static_cast<float>(position - 3) /
-                                                                 static_cast<float>(kCacheSize - 3),
-                                                      1.5f);
+        std::copy_n(kCacheScores, kCacheSize, cache);
         cache[kNotCached] = 0.0f;
-        // Vertices with few faces left are finished first, so they leave the cache for good.
         valence[0] = 0.0f;
         for (std::uint32_t live = 1; live <= kMaxValence; ++live)
-            valence[live] = 3.0f / std::sqrt(static_cast<float>(live));
+            valence[live] = live <= kValenceTable ? kValenceScores[live - 1]
+                                                  : kValenceScores[kValenceTable - 1] *
+                                                        std::sqrt(static_cast<float>(kValenceTable) /
+                                                                  static_cast<float>(live));
     }
     float Score(std::uint32_t position, std::uint32_t live) const {
         return live == 0 ? 0.0f : cache[position] + valence[std::min(live, kMaxValence)];
@@ -56,28 +64,33 @@ public:
 
     bool Allocate() {
         return firstFace_.Allocate(vertexCount_ + 1) && live_.Allocate(vertexCount_) &&
-               faces_.Allocate(3 * faceCount_) && vertexScore_.Allocate(vertexCount_) && faceScore_.Allocate(faceCount_);
+               faces_.Allocate(3 * faceCount_) && vertexScore_.Allocate(vertexCount_) &&
+               faceScore_.Allocate(faceCount_);
     }
 
-    void Run(std::uint32_t* faceOrder) {
-        BuildVertexFaceLists();
+    // False when the candidate list cannot be allocated.
+    bool Run(std::uint32_t* faceOrder) {
+        const std::size_t mostFaces = BuildVertexFaceLists();
+        if (!candidates_.Allocate(std::min(3 * faceCount_, kCacheSize * mostFaces))) return false;
         std::uint32_t next = InitialScores();
         for (std::size_t emitted = 0; emitted < faceCount_; ++emitted) {
             faceOrder[emitted] = next;
-            Emit(next);
-            next = BestFaceInCache();
+            next = Emit(next);
             if (next == kNone) next = DeadEndRestart();
         }
+        return true;
     }
 
 private:
-    void BuildVertexFaceLists() {
+    // Returns the largest number of faces at one vertex.
+    std::size_t BuildVertexFaceLists() {
         std::fill_n(live_.get(), vertexCount_, 0u);
         for (std::size_t i = 0; i < 3 * faceCount_; ++i) ++live_[corners_[i]];
-        std::uint32_t sum = 0;
+        std::uint32_t sum = 0, most = 0;
         for (std::size_t v = 0; v < vertexCount_; ++v) {
             firstFace_[v] = sum;
             sum += live_[v];
+            most = std::max(most, live_[v]);
         }
         firstFace_[vertexCount_] = sum;
         // Fill from the back of each list, so the counts run down to 0 and back up again.
@@ -87,6 +100,7 @@ private:
                 const std::uint32_t v = corners_[3 * f + k];
                 faces_[firstFace_[v] + live_[v]++] = static_cast<std::uint32_t>(f);
             }
+        return most;
     }
 
     // Scores with an empty cache; the best-scoring face starts the order.
@@ -106,7 +120,8 @@ private:
         return best;
     }
 
-    void Emit(std::uint32_t face) {
+    // Emits `face` and returns the best next face touching the cache, kNone when none does.
+    std::uint32_t Emit(std::uint32_t face) {
         faceScore_[face] = kEmitted;
         const std::uint32_t* c = corners_ + 3 * face;
         for (int k = 0; k < 3; ++k) {
@@ -119,46 +134,47 @@ private:
             list[last] = face;
             deadEnds_[deadEndCount_++ % kDeadEndRing] = v;
         }
-        UpdateCache(c);
+        return UpdateCacheAndPickNext(c);
     }
 
     // Moves the face's corners to the front of the cache; the vertices pushed past its end
     // leave it. Every vertex whose position or live count changed gets its new score, and
-    // the difference is added to its live faces.
-    void UpdateCache(const std::uint32_t* c) {
+    // the difference is added to its live faces, which are gathered as the candidates for
+    // the next face: the best of them is returned, kNone when there is none.
+    std::uint32_t UpdateCacheAndPickNext(const std::uint32_t* c) {
         std::uint32_t fresh[kCacheSize + 3];
         std::uint32_t size = 0;
-        for (int k = 0; k < 3; ++k)
-            if (std::find(fresh, fresh + size, c[k]) == fresh + size) fresh[size++] = c[k];
+        fresh[size++] = c[0];
+        if (c[1] != c[0]) fresh[size++] = c[1];
+        if (c[2] != c[0] && c[2] != c[1]) fresh[size++] = c[2];
         for (std::uint32_t i = 0; i < cacheCount_; ++i) {
             const std::uint32_t v = cache_[i];
             if (v != c[0] && v != c[1] && v != c[2]) fresh[size++] = v;
         }
+        std::uint32_t candidateCount = 0;
         for (std::uint32_t i = 0; i < size; ++i) {
             const std::uint32_t v = fresh[i];
-            const float score = tables_.Score(i < kCacheSize ? i : kNotCached, live_[v]);
+            const std::uint32_t live = live_[v];
+            const float score = tables_.Score(i < kCacheSize ? i : kNotCached, live);
             const float delta = score - vertexScore_[v];
-            if (delta == 0.0f) continue;
             vertexScore_[v] = score;
             const std::uint32_t* list = faces_.get() + firstFace_[v];
-            for (std::uint32_t j = 0, n = live_[v]; j < n; ++j) faceScore_[list[j]] += delta;
+            const bool cached = i < kCacheSize;
+            for (std::uint32_t j = 0; j < live; ++j) {
+                faceScore_[list[j]] += delta;
+                if (cached) candidates_[candidateCount++] = list[j];
+            }
         }
         cacheCount_ = std::min(size, kCacheSize);
         std::copy_n(fresh, cacheCount_, cache_);
-    }
 
-    std::uint32_t BestFaceInCache() const {
         std::uint32_t best = kNone;
         float bestScore = 0.0f;
-        for (std::uint32_t i = 0; i < cacheCount_; ++i) {
-            const std::uint32_t v = cache_[i];
-            const std::uint32_t* list = faces_.get() + firstFace_[v];
-            for (std::uint32_t j = 0, n = live_[v]; j < n; ++j) {
-                const float score = faceScore_[list[j]];
-                if (score > bestScore) {
-                    bestScore = score;
-                    best = list[j];
-                }
+        for (std::uint32_t i = 0; i < candidateCount; ++i) {
+            const float score = faceScore_[candidates_[i]];
+            if (score > bestScore) {
+                bestScore = score;
+                best = candidates_[i];
             }
         }
         return best;
@@ -189,6 +205,7 @@ private:
     WorkArray<std::uint32_t> faces_;      // the lists, live faces first
     WorkArray<float> vertexScore_;
     WorkArray<float> faceScore_;          // kEmitted once emitted
+    WorkArray<std::uint32_t> candidates_;  // live faces of the cached vertices
     std::uint32_t cache_[kCacheSize] = {};
     std::uint32_t cacheCount_ = 0;
     std::uint32_t deadEnds_[kDeadEndRing] = {};
@@ -203,9 +220,7 @@ bool OrderFacesForVertexCache(const std::uint32_t* corners, std::size_t faceCoun
                               std::uint32_t* faceOrder) {
     if (faceCount == 0) return true;
     CacheOrderer orderer(corners, faceCount, vertexCount);
-    if (!orderer.Allocate()) return false;
-    orderer.Run(faceOrder);
-    return true;
+    return orderer.Allocate() && orderer.Run(faceOrder);
 }
 
 }  // namespace facet
