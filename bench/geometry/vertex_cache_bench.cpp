@@ -14,9 +14,12 @@
 //   FacetOptimizeSelf    Mesh::OptimizeSelf with every step on a 32-bit mesh of position and
 //                        normal, including its locks and copies (a fresh copy per iteration,
 //                        made untimed)
+//   FacetCleanMesh       CleanMesh (weld at epsilon 0, degenerate and duplicate faces,
+//                        unused vertices, winding) on the same kind of copy
 //
 // Run: build/bench/bench_geometry --benchmark_filter='Vertex(Cache|Fetch)|OptimizeSelf'
 #include "facet/mesh.h"
+#include "facet/mesh_cleaning.h"
 #include "facet/mesh_file.h"
 #include "geometry/cache_miss_ratio.h"
 #include "geometry/vertex_cache_order.h"
@@ -175,36 +178,56 @@ void BM_MeshoptVertexFetch(benchmark::State& state) {
     SetFaces(state, c->mesh.FaceCount());
 }
 
-void BM_FacetOptimizeSelf(benchmark::State& state) {
-    const Case* c = Prepare(state);
-    if (c == nullptr) return;
-    facet::Mesh* source = nullptr;
-    if (facet::CreateMeshFromFormat(static_cast<DWORD>(c->mesh.FaceCount()), static_cast<DWORD>(c->mesh.VertexCount()),
+// A 32-bit mesh of position and normal holding the case's mesh; the caller releases it.
+facet::Mesh* FacetMesh(const MeshData& data) {
+    facet::Mesh* mesh = nullptr;
+    if (facet::CreateMeshFromFormat(static_cast<DWORD>(data.FaceCount()), static_cast<DWORD>(data.VertexCount()),
                                     facet::MeshOptions::Managed | facet::MeshOptions::Indices32Bit,
-                                    D3DFVF_XYZ | D3DFVF_NORMAL, Device(), &source) != D3D_OK)
+                                    D3DFVF_XYZ | D3DFVF_NORMAL, Device(), &mesh) != D3D_OK)
         std::abort();
     void* bytes = nullptr;
-    source->LockIndices(0, &bytes);
-    std::memcpy(bytes, c->mesh.corners.data(), c->mesh.corners.size() * 4);
-    source->UnlockIndices();
-    source->LockVertices(0, &bytes);
-    for (std::size_t v = 0; v < c->mesh.VertexCount(); ++v)
-        std::memcpy(static_cast<float*>(bytes) + 6 * v, &c->mesh.positions[3 * v], 12);
-    source->UnlockVertices();
+    mesh->LockIndices(0, &bytes);
+    std::memcpy(bytes, data.corners.data(), data.corners.size() * 4);
+    mesh->UnlockIndices();
+    mesh->LockVertices(0, &bytes);
+    for (std::size_t v = 0; v < data.VertexCount(); ++v)
+        std::memcpy(static_cast<float*>(bytes) + 6 * v, &data.positions[3 * v], 12);
+    mesh->UnlockVertices();
+    return mesh;
+}
+
+// Times `work` on a fresh copy of the case's mesh per iteration, the copy made untimed.
+template <typename Work>
+void TimeOnCopies(benchmark::State& state, Work&& work) {
+    const Case* c = Prepare(state);
+    if (c == nullptr) return;
+    facet::Mesh* source = FacetMesh(c->mesh);
     for (auto _ : state) {
         state.PauseTiming();
         facet::Mesh* mesh = nullptr;
         if (source->CloneWithFormat(source->Options(), source->VertexFormat(), Device(), &mesh) != D3D_OK)
             std::abort();
         state.ResumeTiming();
-        if (mesh->OptimizeSelf(facet::OptimizeFlags::All, nullptr, nullptr, nullptr, nullptr) != D3D_OK)
-            state.SkipWithError("failed");
+        if (work(mesh) != D3D_OK) state.SkipWithError("failed");
         state.PauseTiming();
         mesh->Release();
         state.ResumeTiming();
     }
     source->Release();
     SetFaces(state, c->mesh.FaceCount());
+}
+
+void BM_FacetOptimizeSelf(benchmark::State& state) {
+    TimeOnCopies(state, [](facet::Mesh* mesh) {
+        return mesh->OptimizeSelf(facet::OptimizeFlags::All, nullptr, nullptr, nullptr, nullptr);
+    });
+}
+
+void BM_FacetCleanMesh(benchmark::State& state) {
+    TimeOnCopies(state, [](facet::Mesh* mesh) {
+        facet::MeshCleaningReport report;
+        return facet::CleanMesh(mesh, 0.0f, &report);
+    });
 }
 
 void Cases(benchmark::internal::Benchmark* b) {
@@ -216,5 +239,6 @@ BENCHMARK(BM_MeshoptVertexCache)->Apply(Cases);
 BENCHMARK(BM_FacetVertexFetch)->Apply(Cases);
 BENCHMARK(BM_MeshoptVertexFetch)->Apply(Cases);
 BENCHMARK(BM_FacetOptimizeSelf)->Apply(Cases);
+BENCHMARK(BM_FacetCleanMesh)->Apply(Cases);
 
 }  // namespace

@@ -27,12 +27,14 @@ constexpr std::uint32_t kDeadEndRing = 128;  // recently emitted corners remembe
 // of fanning around one face; then a falling curve) and was tuned by a random search for
 // the lowest miss ratio on FIFO caches of 16 and 32 entries over a set of scanned and
 // modelled meshes and a regular grid.
-constexpr float kCacheScores[kCacheSize] = {0.484f, 0.500f, 0.500f, 1.000f, 0.503f, 0.846f, 0.769f, 0.692f, 0.615f, 0.691f, 0.775f, 0.575f, 0.291f, 0.000f, 0.295f, 0.000f};
+constexpr float kCacheScores[kCacheSize] = {0.484f, 0.500f, 0.500f, 1.000f, 0.503f, 0.846f, 0.769f, 0.692f,
+                                            0.615f, 0.691f, 0.775f, 0.575f, 0.291f, 0.000f, 0.295f, 0.000f};
 // The score of a vertex by its number of faces not yet emitted: vertices with few left
 // are finished first, so they leave the cache for good. Beyond the table it falls as
 // one over the square root.
 constexpr std::uint32_t kValenceTable = 8;
-constexpr float kValenceScores[kValenceTable] = {3.279f, 2.061f, 1.742f, 1.460f, 1.305f, 1.179f, 1.194f, 1.053f};
+constexpr float kValenceScores[kValenceTable] = {3.279f, 2.061f, 1.742f, 1.460f,
+                                                 1.305f, 1.179f, 1.194f, 1.053f};
 
 struct ScoreTables {
     float cache[kCacheSize + 1];     // by cache position; kNotCached scores 0
