@@ -1,9 +1,11 @@
 // The vertex cache ordering: per vertex, the list of its faces not yet emitted (swap-removal
-// keeps the live ones at the front); per vertex a score from its cache position and live
-// face count, per face the sum of its corners' scores. After each emitted face the cache
-// is updated, the changed vertex scores are pushed into their faces' scores, and the best
-// face touching the cache is next. When none is left there, the next face comes from the
-// corners of recently emitted faces, and failing that from a cursor over the input order.
+// keeps the live ones at the front) and a score from its cache position and live face
+// count; a face scores the sum of its corners' scores. After each emitted face the cache
+// and the scores of the vertices in it (and of those just pushed out) are updated, and the
+// best-scoring live face of a cached vertex is next. Only cached and just-evicted vertices
+// change score, so nothing else needs updating. When no live face touches the cache, the
+// next face comes from the corners of recently emitted faces, and failing that from a
+// cursor over the input order.
 #include "geometry/vertex_cache_order.h"
 
 #include "geometry/work_array.h"
@@ -19,7 +21,6 @@ constexpr std::uint32_t kCacheSize = 16;   // the cache the scores are tuned for
 constexpr std::uint32_t kMaxValence = 32;  // live counts above this score as this
 constexpr std::uint32_t kNotCached = kCacheSize;
 constexpr std::uint32_t kNone = 0xFFFFFFFF;
-constexpr float kEmitted = -1.0f;
 constexpr std::uint32_t kDeadEndRing = 128;  // recently emitted corners remembered
 
 // The score of a vertex by its cache position. The shape started as the usual one (the
@@ -49,8 +50,9 @@ struct ScoreTables {
                                                         std::sqrt(static_cast<float>(kValenceTable) /
                                                                   static_cast<float>(live));
     }
+    // A vertex without live faces scores too, but no candidate face has such a corner.
     float Score(std::uint32_t position, std::uint32_t live) const {
-        return live == 0 ? 0.0f : cache[position] + valence[std::min(live, kMaxValence)];
+        return cache[position] + valence[std::min(live, kMaxValence)];
     }
 };
 
@@ -67,32 +69,27 @@ public:
     bool Allocate() {
         return firstFace_.Allocate(vertexCount_ + 1) && live_.Allocate(vertexCount_) &&
                faces_.Allocate(3 * faceCount_) && vertexScore_.Allocate(vertexCount_) &&
-               faceScore_.Allocate(faceCount_);
+               emitted_.Allocate(faceCount_);
     }
 
-    // False when the candidate list cannot be allocated.
-    bool Run(std::uint32_t* faceOrder) {
-        const std::size_t mostFaces = BuildVertexFaceLists();
-        if (!candidates_.Allocate(std::min(3 * faceCount_, kCacheSize * mostFaces))) return false;
+    void Run(std::uint32_t* faceOrder) {
+        BuildVertexFaceLists();
         std::uint32_t next = InitialScores();
         for (std::size_t emitted = 0; emitted < faceCount_; ++emitted) {
             faceOrder[emitted] = next;
             next = Emit(next);
             if (next == kNone) next = DeadEndRestart();
         }
-        return true;
     }
 
 private:
-    // Returns the largest number of faces at one vertex.
-    std::size_t BuildVertexFaceLists() {
+    void BuildVertexFaceLists() {
         std::fill_n(live_.get(), vertexCount_, 0u);
         for (std::size_t i = 0; i < 3 * faceCount_; ++i) ++live_[corners_[i]];
-        std::uint32_t sum = 0, most = 0;
+        std::uint32_t sum = 0;
         for (std::size_t v = 0; v < vertexCount_; ++v) {
             firstFace_[v] = sum;
             sum += live_[v];
-            most = std::max(most, live_[v]);
         }
         firstFace_[vertexCount_] = sum;
         // Fill from the back of each list, so the counts run down to 0 and back up again.
@@ -102,18 +99,17 @@ private:
                 const std::uint32_t v = corners_[3 * f + k];
                 faces_[firstFace_[v] + live_[v]++] = static_cast<std::uint32_t>(f);
             }
-        return most;
     }
 
     // Scores with an empty cache; the best-scoring face starts the order.
     std::uint32_t InitialScores() {
         for (std::size_t v = 0; v < vertexCount_; ++v) vertexScore_[v] = tables_.Score(kNotCached, live_[v]);
+        std::fill_n(emitted_.get(), faceCount_, std::uint8_t{0});
         std::uint32_t best = 0;
         float bestScore = -1.0f;
         for (std::size_t f = 0; f < faceCount_; ++f) {
             const std::uint32_t* c = corners_ + 3 * f;
             const float score = vertexScore_[c[0]] + vertexScore_[c[1]] + vertexScore_[c[2]];
-            faceScore_[f] = score;
             if (score > bestScore) {
                 bestScore = score;
                 best = static_cast<std::uint32_t>(f);
@@ -124,7 +120,7 @@ private:
 
     // Emits `face` and returns the best next face touching the cache, kNone when none does.
     std::uint32_t Emit(std::uint32_t face) {
-        faceScore_[face] = kEmitted;
+        emitted_[face] = 1;
         const std::uint32_t* c = corners_ + 3 * face;
         for (int k = 0; k < 3; ++k) {
             const std::uint32_t v = c[k];
@@ -140,9 +136,8 @@ private:
     }
 
     // Moves the face's corners to the front of the cache; the vertices pushed past its end
-    // leave it. Every vertex whose position or live count changed gets its new score, and
-    // the difference is added to its live faces, which are gathered as the candidates for
-    // the next face: the best of them is returned, kNone when there is none.
+    // leave it. The vertices in the cache and those leaving it get their new scores, and
+    // the best-scoring live face of a cached vertex is returned, kNone when there is none.
     std::uint32_t UpdateCacheAndPickNext(const std::uint32_t* c) {
         std::uint32_t fresh[kCacheSize + 3];
         std::uint32_t size = 0;
@@ -153,30 +148,23 @@ private:
             const std::uint32_t v = cache_[i];
             if (v != c[0] && v != c[1] && v != c[2]) fresh[size++] = v;
         }
-        std::uint32_t candidateCount = 0;
-        for (std::uint32_t i = 0; i < size; ++i) {
-            const std::uint32_t v = fresh[i];
-            const std::uint32_t live = live_[v];
-            const float score = tables_.Score(i < kCacheSize ? i : kNotCached, live);
-            const float delta = score - vertexScore_[v];
-            vertexScore_[v] = score;
-            const std::uint32_t* list = faces_.get() + firstFace_[v];
-            const bool cached = i < kCacheSize;
-            for (std::uint32_t j = 0; j < live; ++j) {
-                faceScore_[list[j]] += delta;
-                if (cached) candidates_[candidateCount++] = list[j];
-            }
-        }
+        for (std::uint32_t i = 0; i < size; ++i)
+            vertexScore_[fresh[i]] = tables_.Score(i < kCacheSize ? i : kNotCached, live_[fresh[i]]);
         cacheCount_ = std::min(size, kCacheSize);
         std::copy_n(fresh, cacheCount_, cache_);
 
         std::uint32_t best = kNone;
         float bestScore = 0.0f;
-        for (std::uint32_t i = 0; i < candidateCount; ++i) {
-            const float score = faceScore_[candidates_[i]];
-            if (score > bestScore) {
-                bestScore = score;
-                best = candidates_[i];
+        for (std::uint32_t i = 0; i < cacheCount_; ++i) {
+            const std::uint32_t v = cache_[i];
+            const std::uint32_t* list = faces_.get() + firstFace_[v];
+            for (std::uint32_t j = 0, n = live_[v]; j < n; ++j) {
+                const std::uint32_t* f = corners_ + 3 * std::size_t{list[j]};
+                const float score = vertexScore_[f[0]] + vertexScore_[f[1]] + vertexScore_[f[2]];
+                if (score > bestScore) {
+                    bestScore = score;
+                    best = list[j];
+                }
             }
         }
         return best;
@@ -194,7 +182,7 @@ private:
         }
         deadEndsSeen_ = 0;
         deadEndCount_ = 0;
-        while (cursor_ < faceCount_ && faceScore_[cursor_] == kEmitted) ++cursor_;
+        while (cursor_ < faceCount_ && emitted_[cursor_] != 0) ++cursor_;
         return cursor_ < faceCount_ ? static_cast<std::uint32_t>(cursor_) : kNone;
     }
 
@@ -206,8 +194,7 @@ private:
     WorkArray<std::uint32_t> live_;       // faces of the vertex not yet emitted
     WorkArray<std::uint32_t> faces_;      // the lists, live faces first
     WorkArray<float> vertexScore_;
-    WorkArray<float> faceScore_;          // kEmitted once emitted
-    WorkArray<std::uint32_t> candidates_;  // live faces of the cached vertices
+    WorkArray<std::uint8_t> emitted_;     // 1 once the face is in the order
     std::uint32_t cache_[kCacheSize] = {};
     std::uint32_t cacheCount_ = 0;
     std::uint32_t deadEnds_[kDeadEndRing] = {};
@@ -222,7 +209,9 @@ bool OrderFacesForVertexCache(const std::uint32_t* corners, std::size_t faceCoun
                               std::uint32_t* faceOrder) {
     if (faceCount == 0) return true;
     CacheOrderer orderer(corners, faceCount, vertexCount);
-    return orderer.Allocate() && orderer.Run(faceOrder);
+    if (!orderer.Allocate()) return false;
+    orderer.Run(faceOrder);
+    return true;
 }
 
 }  // namespace facet

@@ -12,7 +12,7 @@ namespace facet {
 // Writes to `faceOrder` (faceCount entries) every face of `corners` (three vertex indices
 // per face, each below vertexCount) exactly once, in the order to draw them. Faces with
 // repeated corners are accepted. False, with `faceOrder` unset, when the working storage
-// (about 16 bytes per face and 12 per vertex, and 4 per face at a vertex of the largest valence times 16) cannot be allocated.
+// (about 13 bytes per face and 12 per vertex) cannot be allocated.
 bool OrderFacesForVertexCache(const std::uint32_t* corners, std::size_t faceCount, std::size_t vertexCount,
                               std::uint32_t* faceOrder);
 
