@@ -1,5 +1,5 @@
 // The mesh object: construction, reference counting, interface queries, accessors, the
-// buffer and attribute locks and the group table.
+// buffer and attribute locks, the group table and the vertex cache re-probe.
 #include "geometry/mesh_object.h"
 
 #include "facet/vertex_declaration.h"

@@ -13,7 +13,7 @@ namespace packaged_meshes {
 
 inline constexpr const char* kTarball = "/usr/share/doc/libcgal-dev/data.tar.gz";
 
-// Six meshes of 17 Ki to 89 Ki faces: two range scans, sculpted and CAD-like models.
+// Six meshes of 19 Ki to 89 Ki faces: range scans, sculpted and CAD-like models.
 inline const std::vector<std::string>& Names() {
     static const std::vector<std::string> names = {"bunny00",  "refined_elephant", "armadillo",
                                                    "fandisk_large", "man", "camel"};
