@@ -2,10 +2,8 @@
 // buffer laid out by a vertex declaration, an index buffer of 16-bit or 32-bit indices
 // (three per face), one 32-bit attribute id per face and an optional group table.
 //
-// The operations come in the order of the object's operation table. Operations of the
-// mesh-processing library that Facet does not provide (cloning, declaration replacement,
-// tolerance-based adjacency, optimisation) exist and return E_NOTIMPL without touching
-// anything.
+// The operations come in the order of the object's operation table. Every operation that
+// refuses its arguments writes nothing: no output and no change to the mesh.
 #pragma once
 
 #include "d3d9/d3d9.h"
@@ -53,6 +51,28 @@ static_assert(sizeof(GroupEntry) == 20, "a group entry is five 32-bit fields");
 // The value of an adjacency entry with no neighbour.
 constexpr DWORD NoNeighbour = 0xFFFFFFFF;
 
+// Steps of Mesh::OptimizeSelf and Mesh::OptimizeInto, applied in this order. Each face
+// keeps its corners in their order, so the set of triangles is unchanged but for the
+// faces compacting removes.
+namespace OptimizeFlags {
+// Removes the faces that are not triangles (unused faces and faces with two equal corner
+// indices; faces of zero area with three different indices stay), then the vertices no
+// remaining face uses.
+constexpr DWORD Compact = 0x1;
+// Orders the faces by attribute id, ascending, keeping the order of faces with one id,
+// and builds the group table (one entry per id: its faces and the range of vertex indices
+// they use), which DrawGroup then uses.
+constexpr DWORD AttributeSort = 0x2;
+// Reorders the triangles of each run of faces with one attribute id for a post-transform
+// vertex cache (a 16 to 32 entry cache is assumed); faces that are not triangles follow
+// their run's triangles. Expected time linear in the face count.
+constexpr DWORD VertexCache = 0x4;
+// Renumbers the vertices in the order the faces first use them, so drawing reads the
+// vertex buffer front to back; unused vertices follow (or go, with Compact).
+constexpr DWORD VertexFetch = 0x8;
+constexpr DWORD All = Compact | AttributeSort | VertexCache | VertexFetch;
+}  // namespace OptimizeFlags
+
 class Mesh : public IUnknown {
 public:
     // Draws the faces carrying `attributeId` as indexed triangle lists. 0 when nothing is
@@ -70,6 +90,19 @@ public:
     virtual HRESULT Device(IDirect3DDevice9** device) = 0;
     // Converts `fvf` (its failure is returned) and continues as CloneWithDeclaration.
     virtual HRESULT CloneWithFormat(DWORD options, DWORD fvf, IDirect3DDevice9* device, Mesh** cloneOut) = 0;
+    // A new mesh on `device` with `options` and `declaration`, holding this mesh's faces
+    // (in the index width the options choose; an unused face stays unused), attribute ids
+    // and group table (valid for drawing when it is here), stored in `*cloneOut` with a
+    // count of 1. Each element of the new declaration is filled from this mesh's element
+    // of the same usage and usage index, converted between any two element types through
+    // four floats (components a type lacks read as 0, 0, 0, 1; values beyond the target
+    // type's range are clamped; 16-bit floats round to nearest even); an element without
+    // such a counterpart is zero-filled. Elements of one type are copied bit for bit.
+    // D3DERR_INVALIDCALL, with `*cloneOut` not written: a null `cloneOut`, write-only index
+    // or vertex data in this mesh, a used face of this mesh naming a vertex at or past its
+    // vertex count, arguments CreateMeshFromDeclaration refuses, and with 16-bit indices
+    // more than 65534 faces or vertices. Failures of the new mesh's creation
+    // and of the locks are returned, with nothing left alive.
     virtual HRESULT CloneWithDeclaration(DWORD options, const D3DVERTEXELEMENT9* declaration,
                                          IDirect3DDevice9* device, Mesh** cloneOut) = 0;
     // Store the buffer with a new reference. D3DERR_INVALIDCALL for a null out-pointer.
@@ -88,20 +121,51 @@ public:
     virtual HRESULT AdjacencyFromPointReps(const DWORD* pointReps, DWORD* adjacency) = 0;
     // Fills `pointReps` (one per vertex) by walking around each vertex through `adjacency`.
     virtual HRESULT PointRepsFromAdjacency(const DWORD* adjacency, DWORD* pointReps) = 0;
+    // Fills `adjacency` (3 entries per face) treating vertices whose positions differ by at
+    // most `epsilon` in each component as one point: PointRepsFromPositions (facet/weld.h),
+    // then AdjacencyFromPointReps with those representatives. D3DERR_INVALIDCALL, nothing
+    // written, for a null `adjacency`, a negative or NaN epsilon, write-only index or
+    // vertex data, or a layout without a three-float POSITION 0; E_OUTOFMEMORY when the
+    // representatives cannot be allocated; otherwise the result of those two steps.
     virtual HRESULT BuildAdjacency(float epsilon, DWORD* adjacency) = 0;
+    // Makes `declaration` the layout of the vertex data as it stands (nothing is converted:
+    // it reinterprets the bytes, for example to rename a texture coordinate set). It must be
+    // valid for a mesh and have the current stride; anything else, null included, is
+    // D3DERR_INVALIDCALL with nothing changed. The vertex format and the declaration object
+    // follow the new declaration (a device that refuses the layout leaves the mesh without
+    // a declaration object, as at creation).
     virtual HRESULT ReplaceDeclaration(const D3DVERTEXELEMENT9* declaration) = 0;
     // Hands out the attribute ids (one per face). Unless `flags` has D3DLOCK_READONLY the
     // group table is discarded first, since the ids may change.
     virtual HRESULT LockAttributes(DWORD flags, DWORD** attributeIds) = 0;
     virtual HRESULT UnlockAttributes() = 0;
+    // As OptimizeSelf, on a new mesh with this mesh's options, declaration and device,
+    // stored in `*optimizedOut` with a count of 1; this mesh is not changed. Refusals are
+    // OptimizeSelf's and a null `optimizedOut`; `*optimizedOut` is written only on success.
     virtual HRESULT OptimizeInto(DWORD flags, const DWORD* adjacencyIn, DWORD* adjacencyOut, DWORD* faceRemap,
                                  ResultBuffer** vertexRemap, Mesh** optimizedOut) = 0;
+    // Applies the OptimizeFlags steps in `flags` to the mesh; F and V are the face and
+    // vertex counts before, F' and V' after (smaller only with Compact). Outputs, each
+    // optional (null):
+    //   adjacencyOut  3·F entries: the adjacency in the new face numbering (3·F' used, the
+    //                 rest NoNeighbour). It is `adjacencyIn` (3·F entries, each a face below
+    //                 F or NoNeighbour) carried over, neighbours removed by compacting
+    //                 becoming NoNeighbour; without adjacencyIn it is computed from shared
+    //                 indices as AdjacencyFromPointReps(null) does. It may be adjacencyIn.
+    //   faceRemap     F entries: new face i was old face faceRemap[i] (0xFFFFFFFF past F').
+    //   vertexRemap   a new result buffer of V DWORDs: new vertex i was old vertex [i]
+    //                 (0xFFFFFFFF past V').
+    // Without AttributeSort a group table is kept only when no face moved. D3DERR_INVALIDCALL,
+    // nothing written: flags outside OptimizeFlags::All, write-only index or vertex data, a
+    // used face naming a vertex at or past V, or an adjacencyIn entry naming no face.
+    // E_OUTOFMEMORY when the working storage cannot be allocated; a failed lock's code.
     virtual HRESULT OptimizeSelf(DWORD flags, const DWORD* adjacencyIn, DWORD* adjacencyOut, DWORD* faceRemap,
                                  ResultBuffer** vertexRemap) = 0;
     // Replaces the group table with `count` entries (count 0 with null entries empties it).
     // The table is used for drawing only once attribute sorting has validated it.
     virtual HRESULT SetGroupTable(const GroupEntry* entries, DWORD count) = 0;
-    // A step reserved for the mesh-processing library.
+    // Asks the device for its vertex cache description again (the mesh records it when it
+    // is created or resized); a failing device call's code is returned.
     virtual HRESULT InternalStep() = 0;
 
 protected:

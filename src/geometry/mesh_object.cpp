@@ -1,5 +1,5 @@
 // The mesh object: construction, reference counting, interface queries, accessors, the
-// buffer and attribute locks and the group table.
+// buffer and attribute locks, the group table and the vertex cache re-probe.
 #include "geometry/mesh_object.h"
 
 #include "facet/vertex_declaration.h"
@@ -210,37 +210,9 @@ HRESULT MeshObject<Index>::CloneWithFormat(DWORD options, DWORD fvf, IDirect3DDe
     return CloneWithDeclaration(options, declaration, device, cloneOut);
 }
 
-// The operations below belong to the mesh-processing library, which Facet does not
-// provide; they exist so that the operation table keeps its shape.
-
-template <typename Index>
-HRESULT MeshObject<Index>::CloneWithDeclaration(DWORD, const D3DVERTEXELEMENT9*, IDirect3DDevice9*, Mesh**) {
-    return E_NOTIMPL;
-}
-
-template <typename Index>
-HRESULT MeshObject<Index>::BuildAdjacency(float, DWORD*) {
-    return E_NOTIMPL;
-}
-
-template <typename Index>
-HRESULT MeshObject<Index>::ReplaceDeclaration(const D3DVERTEXELEMENT9*) {
-    return E_NOTIMPL;
-}
-
-template <typename Index>
-HRESULT MeshObject<Index>::OptimizeInto(DWORD, const DWORD*, DWORD*, DWORD*, ResultBuffer**, Mesh**) {
-    return E_NOTIMPL;
-}
-
-template <typename Index>
-HRESULT MeshObject<Index>::OptimizeSelf(DWORD, const DWORD*, DWORD*, DWORD*, ResultBuffer**) {
-    return E_NOTIMPL;
-}
-
 template <typename Index>
 HRESULT MeshObject<Index>::InternalStep() {
-    return E_NOTIMPL;
+    return RecordVertexCache();
 }
 
 // The members defined in this file, for both index widths; the others are instantiated

@@ -77,7 +77,8 @@ public:
 private:
     ~MeshObject();
 
-    // Steps of Resize (mesh_resize.cpp).
+    // Steps of Resize (mesh_resize.cpp); declaration replacement and InternalStep reuse the
+    // first and the last.
     void CreateDeclarationObject();
     HRESULT GrowIndexBuffer(DWORD faces);
     HRESULT GrowAttributeIds(DWORD faces);

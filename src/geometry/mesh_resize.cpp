@@ -138,5 +138,9 @@ HRESULT MeshObject<Index>::RecordVertexCache() {
 
 template HRESULT MeshObject<WORD>::Resize(DWORD, DWORD);
 template HRESULT MeshObject<DWORD>::Resize(DWORD, DWORD);
+template void MeshObject<WORD>::CreateDeclarationObject();
+template void MeshObject<DWORD>::CreateDeclarationObject();
+template HRESULT MeshObject<WORD>::RecordVertexCache();
+template HRESULT MeshObject<DWORD>::RecordVertexCache();
 
 }  // namespace facet

@@ -129,20 +129,6 @@ TEST_F(MeshObjectTest, InterfaceQueriesAndReferences) {
     ExpectNoLeak();
 }
 
-TEST_F(MeshObjectTest, OperationsOfTheProcessingLibraryAreNotImplemented) {
-    MeshPtr mesh = MakeMesh({0, 1, 2}, kThreeVertices, 0x12);
-    d3d9sw::ClearCallLog();
-    Mesh* clone = reinterpret_cast<Mesh*>(0x1);
-    // Cloning converts the FVF first, so a bad code is refused as such.
-    EXPECT_EQ(mesh->CloneWithFormat(0, 0x2001, device(), &clone), D3DERR_INVALIDCALL);
-    EXPECT_EQ(mesh->CloneWithFormat(0, 0x12, device(), &clone), E_NOTIMPL);
-    DWORD adjacency[3] = {7, 7, 7};
-    EXPECT_EQ(mesh->OptimizeInto(0, nullptr, adjacency, nullptr, nullptr, &clone), E_NOTIMPL);
-    EXPECT_EQ(clone, reinterpret_cast<Mesh*>(0x1));
-    EXPECT_EQ(adjacency[0], 7u);
-    EXPECT_TRUE(d3d9sw::CallLog().empty());
-}
-
 TEST_F(MeshObjectTest, LocksAlwaysAddNoSysLock) {
     MeshPtr mesh = MakeMesh({0, 1, 2}, kThreeVertices, 0x12);
     d3d9sw::ClearCallLog();
