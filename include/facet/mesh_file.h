@@ -9,8 +9,9 @@
 // normal) becomes the fan (c0, c1, c2), (c0, c2, c3), …; any other (concave, with
 // collinear corners, or folded out of its plane so that its projection is not convex) is
 // triangulated by ear clipping in that plane, so that its triangles cover exactly the
-// polygon, keep its winding and make no sliver at a straight corner. A polygon of more
-// than 4096 corners, or one whose corners are all on one line, stays the fan. Only positions and faces are read; other
+// polygon, keep its winding and make no sliver at a straight corner. A polygon that
+// crosses itself (no triangles cover it exactly), one of more than 4096 corners, or one
+// whose corners are all on one line stays the fan. Only positions and faces are read; other
 // vertex data, texture coordinates, normals, materials, groups, points and lines are
 // skipped.
 //

@@ -7,6 +7,7 @@
 // they always have.
 #include "geometry/mesh_file_contents.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <vector>
@@ -88,34 +89,36 @@ bool SamePoint(const PlanePoint& a, const PlanePoint& b) { return a.u == b.u && 
 
 // Ear clipping over a ring of the remaining corners: a corner is an ear when it turns
 // left and no other remaining corner that could cut the triangle (one that does not turn
-// left) lies in it or on it. When a whole round finds no ear (a polygon that crosses
-// itself), the corner at hand is clipped anyway, so the clipping always ends with
-// count − 2 triangles.
-void ClipEars(const std::vector<DWORD>& polygon, const std::vector<PlanePoint>& points, DWORD* triangles) {
+// left) lies in it or on it. When a whole round finds no ear, the corner at hand is
+// clipped anyway, so the clipping always ends with count − 2 triangles. False when a
+// triangle does not turn left: the polygon crosses itself, no triangles cover it
+// exactly, and it keeps its fan.
+bool ClipEars(const std::vector<DWORD>& polygon, const std::vector<PlanePoint>& points, std::vector<DWORD>* triangles) {
     const std::size_t count = polygon.size();
     std::vector<std::size_t> previous(count), next(count);
     for (std::size_t i = 0; i < count; ++i) {
         previous[i] = (i + count - 1) % count;
         next[i] = (i + 1) % count;
     }
-    const auto isReflex = [&](std::size_t i) { return Turn(points[previous[i]], points[i], points[next[i]]) <= 0.0; };
+    const auto turn = [&](std::size_t i) { return Turn(points[previous[i]], points[i], points[next[i]]); };
     const auto isEar = [&](std::size_t i) {
         const std::size_t a = previous[i], c = next[i];
-        if (isReflex(i)) return false;
+        if (turn(i) <= 0.0) return false;
         for (std::size_t j = next[c]; j != a; j = next[j]) {
-            if (!isReflex(j)) continue;
+            if (turn(j) > 0.0) continue;
             const PlanePoint& p = points[j];
             if (SamePoint(p, points[a]) || SamePoint(p, points[i]) || SamePoint(p, points[c])) continue;
             if (IsInsideOrOn(p, points[a], points[i], points[c])) return false;
         }
         return true;
     };
-    std::size_t corner = 1 % count, left = count, tried = 0;
-    while (left > 3) {
-        if (isEar(corner) || tried >= left) {
-            *triangles++ = polygon[previous[corner]];
-            *triangles++ = polygon[corner];
-            *triangles++ = polygon[next[corner]];
+    triangles->clear();
+    std::size_t corner = 1, left = count, tried = 0;
+    while (true) {
+        if (left == 3 || isEar(corner) || tried >= left) {
+            if (turn(corner) <= 0.0) return false;
+            triangles->insert(triangles->end(), {polygon[previous[corner]], polygon[corner], polygon[next[corner]]});
+            if (left == 3) return true;
             next[previous[corner]] = next[corner];
             previous[next[corner]] = previous[corner];
             corner = previous[corner];
@@ -126,9 +129,6 @@ void ClipEars(const std::vector<DWORD>& polygon, const std::vector<PlanePoint>& 
             ++tried;
         }
     }
-    *triangles++ = polygon[previous[corner]];
-    *triangles++ = polygon[corner];
-    *triangles++ = polygon[next[corner]];
 }
 
 }  // namespace
@@ -146,7 +146,7 @@ bool AppendPolygon(const DWORD* polygon, std::size_t count, MeshFileContents* co
 }
 
 void TriangulateSplitPolygons(MeshFileContents* contents) {
-    std::vector<DWORD> polygon;
+    std::vector<DWORD> polygon, clipped;
     std::vector<PlanePoint> points;
     for (const SplitPolygon& split : contents->splitPolygons) {
         // The fan (c0, c1, c2), (c0, c2, c3), … gives the corners back.
@@ -155,7 +155,8 @@ void TriangulateSplitPolygons(MeshFileContents* contents) {
         for (DWORD t = 0; t + 2 < split.cornerCount; ++t) polygon.push_back(fan[3 * t + 2]);
         if (!ProjectIntoOwnPlane(polygon, contents->positions, &points) || IsStrictlyConvex(points)) continue;
         ++contents->summary.nonConvexPolygons;
-        if (polygon.size() <= kMaxClippedCorners) ClipEars(polygon, points, fan);
+        if (polygon.size() <= kMaxClippedCorners && ClipEars(polygon, points, &clipped))
+            std::copy(clipped.begin(), clipped.end(), fan);
     }
     contents->splitPolygons.clear();
     contents->splitPolygons.shrink_to_fit();
