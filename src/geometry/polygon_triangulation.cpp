@@ -91,8 +91,9 @@ bool SamePoint(const PlanePoint& a, const PlanePoint& b) { return a.u == b.u && 
 // left and no other remaining corner that could cut the triangle (one that does not turn
 // left) lies in it or on it. When a whole round finds no ear, the corner at hand is
 // clipped anyway, so the clipping always ends with count − 2 triangles. False when a
-// triangle does not turn left: the polygon crosses itself, no triangles cover it
-// exactly, and it keeps its fan.
+// triangle does not turn left, or when the triangles' areas do not add up to the
+// polygon's: the polygon crosses itself or goes round more than once, no triangles
+// cover it exactly, and it keeps its fan.
 bool ClipEars(const std::vector<DWORD>& polygon, const std::vector<PlanePoint>& points, std::vector<DWORD>* triangles) {
     const std::size_t count = polygon.size();
     std::vector<std::size_t> previous(count), next(count);
@@ -112,13 +113,18 @@ bool ClipEars(const std::vector<DWORD>& polygon, const std::vector<PlanePoint>& 
         }
         return true;
     };
+    double polygonArea = 0.0;  // twice, by the shoelace formula
+    for (std::size_t i = 0; i < count; ++i) polygonArea += Turn(points[0], points[i], points[next[i]]);
+    double trianglesArea = 0.0;
     triangles->clear();
     std::size_t corner = 1, left = count, tried = 0;
     while (true) {
         if (left == 3 || isEar(corner) || tried >= left) {
-            if (turn(corner) <= 0.0) return false;
+            const double area = turn(corner);
+            if (area <= 0.0) return false;
+            trianglesArea += area;
             triangles->insert(triangles->end(), {polygon[previous[corner]], polygon[corner], polygon[next[corner]]});
-            if (left == 3) return true;
+            if (left == 3) return std::fabs(trianglesArea - polygonArea) <= 1e-9 * trianglesArea;
             next[previous[corner]] = next[corner];
             previous[next[corner]] = previous[corner];
             corner = previous[corner];
