@@ -4,8 +4,14 @@
 // and 32-bit indices otherwise.
 //
 // The mesh keeps the file's numbering: vertex i is the file's vertex i (OBJ's i+1), and
-// faces come in file order, a polygon with n > 3 corners becoming the n − 2 consecutive
-// fan triangles (c0, c1, c2), (c0, c2, c3), … Only positions and faces are read; other
+// faces come in file order, a polygon with n > 3 corners becoming n − 2 consecutive
+// triangles. A polygon that is strictly convex in its own plane (the plane of its Newell
+// normal) becomes the fan (c0, c1, c2), (c0, c2, c3), …; any other (concave, with
+// collinear corners, or folded out of its plane so that its projection is not convex) is
+// triangulated by ear clipping in that plane, so that its triangles cover exactly the
+// polygon, keep its winding and make no sliver at a straight corner. A polygon that
+// crosses itself (no triangles cover it exactly), one of more than 4096 corners, or one
+// whose corners are all on one line stays the fan. Only positions and faces are read; other
 // vertex data, texture coordinates, normals, materials, groups, points and lines are
 // skipped.
 //
@@ -13,7 +19,8 @@
 // and where the fault lies ("FILE: line N: why" for text, "FILE: byte N: why" for binary
 // data): empty or truncated input, bytes that do not parse, a NaN or infinite
 // coordinate, a corner index out of range, a face with fewer than three corners, a count
-// in a header that the rest of the file cannot hold, or no faces at all. Nothing is ever
+// in a header that the rest of the file cannot hold, or, unless the options allow it, no
+// faces at all. Nothing is ever
 // allocated from a count that has not been checked against the bytes that follow it.
 //
 // Text is ASCII or UTF-8; a UTF-8 byte-order mark is passed over. An input's first bytes
@@ -41,6 +48,12 @@ struct MeshFileSummary {
     MeshFileEncoding encoding = MeshFileEncoding::Text;
     DWORD polygons = 0;       // faces as the file lists them
     DWORD splitPolygons = 0;  // of those, the ones with more than three corners
+    // Of the split ones, those not strictly convex in their own plane: triangulated by
+    // ear clipping instead of as a fan when they have at most 4096 corners.
+    DWORD nonConvexPolygons = 0;
+    DWORD vertices = 0;  // vertices the file defines, with or without faces
+    float minimum[3] = {0.0f, 0.0f, 0.0f};  // the vertices' bounding box (zeros when there are none)
+    float maximum[3] = {0.0f, 0.0f, 0.0f};
 };
 
 // Called now and then while reading with the bytes handled so far and the input's size.
@@ -57,6 +70,10 @@ struct MeshReadOptions {
     // A longer input is refused ("FILE: byte N: the input goes on past N bytes, ...")
     // without reading beyond that many bytes.
     std::uint64_t maxInputBytes = kMaxMeshInputBytes;
+    // A file with no faces (a point cloud, or only lines) is refused ("the file holds no
+    // faces") unless this is set; then it is read: 0 with `*meshOut` set to null (a mesh
+    // has at least one face) and the summary counting and bounding its vertices.
+    bool allowNoFaces = false;
 };
 
 // The format named by the path's extension (.obj, .ply, .off in any case); false for others.

@@ -1,5 +1,6 @@
 // What the mesh file readers hand to the mesh builder: positions and triangle corners in
-// the file's numbering, plus the refusal text of a file that cannot be read. Each reader
+// the file's numbering, the polygons split into triangles, plus the refusal text of a
+// file that cannot be read. Each reader
 // fills one of these from a block of bytes.
 #pragma once
 
@@ -16,9 +17,17 @@ namespace facet {
 constexpr std::uint64_t kMaxFileVertices = 0xFFFFFFFEull;
 constexpr std::uint64_t kMaxFileTriangles = 0xFFFFFFFFull / 3;
 
+// A polygon of more than three corners, kept as its fan triangles until every position
+// is known (a PLY file may list its faces before its vertices).
+struct SplitPolygon {
+    DWORD firstTriangle;
+    DWORD cornerCount;
+};
+
 struct MeshFileContents {
     std::vector<float> positions;  // three per vertex
     std::vector<DWORD> corners;    // three per triangle
+    std::vector<SplitPolygon> splitPolygons;
     MeshFileSummary summary;
 
     DWORD VertexCount() const { return static_cast<DWORD>(positions.size() / 3); }
@@ -42,9 +51,15 @@ private:
     std::uint64_t next_;
 };
 
-// Appends the fan triangles of a polygon whose `count` corners are `polygon` (count >= 3).
-// False when the mesh would exceed the triangle limit.
+// Appends the fan triangles of a polygon whose `count` corners are `polygon` (count >= 3),
+// noting a polygon of more than three corners for TriangulateSplitPolygons. False when
+// the mesh would exceed the triangle limit.
 bool AppendPolygon(const DWORD* polygon, std::size_t count, MeshFileContents* contents);
+
+// Once every position is read: replaces the fan of each noted polygon that is not
+// strictly convex in its own plane by its ear-clipping triangles, in the same places, and
+// counts those polygons in the summary.
+void TriangulateSplitPolygons(MeshFileContents* contents);
 
 // Each reader returns false with `*error` set ("NAME: line N: why" or "NAME: byte N: why").
 bool ReadObjContents(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,

@@ -1,6 +1,7 @@
 // ReadMeshFile, ReadMeshDescriptor and ReadMeshBytes: judge the input's first bytes, pick
-// the reader, let it fill the file's contents, then build the mesh from them in the
-// narrowest index width that holds it. Running out of memory anywhere on the way is
+// the reader, let it fill the file's contents, triangulate the polygons that are not
+// convex, measure the vertices, then build the mesh from them in the narrowest index
+// width that holds it. Running out of memory anywhere on the way is
 // E_OUTOFMEMORY, never an exception.
 #include "facet/mesh_file.h"
 
@@ -58,6 +59,17 @@ HRESULT BuildMesh(IDirect3DDevice9* device, const MeshFileContents& contents, Me
     return D3D_OK;
 }
 
+void MeasureVertices(MeshFileContents* contents) {
+    MeshFileSummary& summary = contents->summary;
+    summary.vertices = contents->VertexCount();
+    for (DWORD v = 0; v < summary.vertices; ++v)
+        for (int axis = 0; axis < 3; ++axis) {
+            const float value = contents->positions[3 * std::size_t{v} + axis];
+            if (v == 0 || value < summary.minimum[axis]) summary.minimum[axis] = value;
+            if (v == 0 || value > summary.maximum[axis]) summary.maximum[axis] = value;
+        }
+}
+
 bool EndsWith(std::string_view text, std::string_view suffix) {
     if (text.size() < suffix.size()) return false;
     for (std::size_t i = 0; i < suffix.size(); ++i) {
@@ -68,15 +80,6 @@ bool EndsWith(std::string_view text, std::string_view suffix) {
 }
 
 }  // namespace
-
-bool AppendPolygon(const DWORD* polygon, std::size_t count, MeshFileContents* contents) {
-    if (contents->corners.size() / 3 + (count - 2) > kMaxFileTriangles) return false;
-    for (std::size_t k = 1; k + 1 < count; ++k)
-        contents->corners.insert(contents->corners.end(), {polygon[0], polygon[k], polygon[k + 1]});
-    ++contents->summary.polygons;
-    if (count > 3) ++contents->summary.splitPolygons;
-    return true;
-}
 
 bool MeshFileFormatOfPath(const char* path, MeshFileFormat* format) {
     if (path == nullptr || format == nullptr) return false;
@@ -107,6 +110,15 @@ HRESULT ReadJudgedBytes(IDirect3DDevice9* device, const char* name, MeshFileForm
         read = ReadOffContents(name, text, size, options, &contents, error);
     }
     if (!read) return D3DERR_INVALIDCALL;
+    TriangulateSplitPolygons(&contents);
+    MeasureVertices(&contents);
+    if (contents.corners.empty()) {
+        // Only a caller that allowed a file without faces gets here (the readers refuse
+        // one otherwise), and a mesh cannot be built without faces.
+        *meshOut = nullptr;
+        *summary = contents.summary;
+        return D3D_OK;
+    }
     const HRESULT result = BuildMesh(device, contents, meshOut);
     if (SUCCEEDED(result)) *summary = contents.summary;
     return result;

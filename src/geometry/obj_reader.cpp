@@ -70,7 +70,7 @@ bool ReadObjContents(const char* name, const char* bytes, std::size_t size, cons
             if (!ReadFace(scanner, &polygon, contents, error)) return false;
         }
     }
-    if (contents->corners.empty()) return scanner.Fail(error, "the file holds no faces");
+    if (contents->corners.empty() && !options.allowNoFaces) return scanner.Fail(error, "the file holds no faces");
     return true;
 }
 

@@ -19,7 +19,8 @@ bool NextFilledLine(TextScanner& scanner, std::string_view* word) {
     return false;
 }
 
-bool ReadCounts(TextScanner& scanner, std::uint64_t* vertices, std::uint64_t* faces, std::string* error) {
+bool ReadCounts(TextScanner& scanner, const MeshReadOptions& options, std::uint64_t* vertices,
+                std::uint64_t* faces, std::string* error) {
     std::string_view word;
     if (!NextFilledLine(scanner, &word)) return scanner.Fail(error, "the file is empty");
     if (word.size() < 3 || word.substr(word.size() - 3) != "OFF")
@@ -42,7 +43,7 @@ bool ReadCounts(TextScanner& scanner, std::uint64_t* vertices, std::uint64_t* fa
         return scanner.Fail(error, "the counts " + std::to_string(*vertices) + " vertices and " +
                                        std::to_string(*faces) + " faces need more than the " +
                                        std::to_string(left - 1) + " bytes that follow");
-    if (*faces == 0) return scanner.Fail(error, "the file holds no faces");
+    if (*faces == 0 && !options.allowNoFaces) return scanner.Fail(error, "the file holds no faces");
     return true;
 }
 
@@ -87,7 +88,7 @@ bool ReadOffContents(const char* name, const char* bytes, std::size_t size, cons
                      MeshFileContents* contents, std::string* error) {
     TextScanner scanner(name, bytes, size);
     std::uint64_t vertices = 0, faces = 0;
-    if (!ReadCounts(scanner, &vertices, &faces, error)) return false;
+    if (!ReadCounts(scanner, options, &vertices, &faces, error)) return false;
     contents->positions.reserve(3 * vertices);
     ProgressTicker progress(options, size);
     for (std::uint64_t v = 0; v < vertices; ++v) {

@@ -174,7 +174,7 @@ std::uint64_t SmallestRecord(const Element& element, MeshFileEncoding encoding) 
     return bytes;
 }
 
-bool CheckHeader(TextScanner& scanner, Header* header, std::string* error) {
+bool CheckHeader(TextScanner& scanner, const MeshReadOptions& options, Header* header, std::string* error) {
     const std::uint64_t body = scanner.Size() - header->bodyStart;
     std::uint64_t needed = 0;
     bool hasFaces = false;
@@ -208,7 +208,7 @@ bool CheckHeader(TextScanner& scanner, Header* header, std::string* error) {
             hasFaces = element.count > 0;
         }
     }
-    if (!hasFaces) {
+    if (!hasFaces && !options.allowNoFaces) {
         *error = "line " + std::to_string(scanner.LineNumber()) + ": the file holds no faces";
         return false;
     }
@@ -386,7 +386,7 @@ bool ReadPlyContents(const char* name, const char* bytes, std::size_t size, cons
     }
     header.bodyStart = scanner.Offset();
     header.headerLines = scanner.LineNumber();
-    if (!CheckHeader(scanner, &header, error)) {
+    if (!CheckHeader(scanner, options, &header, error)) {
         *error = std::string(name) + ": " + *error;
         return false;
     }

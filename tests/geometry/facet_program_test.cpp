@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -63,6 +64,57 @@ TEST_F(FacetProgram, InfoCountsTheTorusTheOpenBoxAndThreeTrianglesOnOneEdge) {
     EXPECT_EQ(Field(odd.out, "degenerate_faces"), "3");  // 1 1 2, 1 2 5 and the fan's 1 3 3
     EXPECT_EQ(Field(odd.out, "split_polygons"), "1");
     EXPECT_EQ(Field(odd.out, "components"), "1");
+}
+
+TEST_F(FacetProgram, InfoReportsPointCloudsAndTheCountsPeopleCompare) {
+    // A point cloud and a file of lines are read with no faces, and nothing is closed.
+    Write("cloud.ply", "ply\nformat ascii 1.0\nelement vertex 2\nproperty float x\nproperty float y\n"
+                       "property float z\nend_header\n1 2 3\n-1 0 5\n");
+    Write("lines.obj", "v 0 0 0\nv 1 0 0\nl 1 2\n");
+    for (const char* name : {"cloud.ply", "lines.obj"}) {
+        const Outcome run = Facet(std::string("info ") + name + " --json");
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(Field(run.out, "faces"), "0") << name;
+        EXPECT_EQ(Field(run.out, "closed"), "false") << name;
+        EXPECT_EQ(Field(run.out, "volume"), "null") << name;
+        EXPECT_EQ(Field(run.out, "unreferenced_vertices"), "2") << name;
+    }
+    // The other commands need faces and say so.
+    ExpectRefused("adjacency cloud.ply", "cloud.ply: line 7: the file holds no faces");
+    ExpectRefused("normals lines.obj -o n.ply", "lines.obj: line 3: the file holds no faces");
+
+    // The split cube welded, with a quad that is not convex beside it.
+    Write("cube.obj", generated_meshes::ToObj(generated_meshes::SplitCube()) +
+                          "v 5 0 0\nv 9 0 0\nv 9 4 0\nv 7 1 0\nv 5 4 0\nf 25 26 27 28 29\n");
+    const Outcome cube = Facet("info cube.obj --json");
+    ASSERT_EQ(cube.status, 0) << cube.err;
+    EXPECT_EQ(Field(cube.out, "welded_points"), "16");
+    EXPECT_EQ(Field(cube.out, "non_convex_polygons"), "1");
+    EXPECT_EQ(Field(cube.out, "components"), "2");
+    EXPECT_EQ(Field(cube.out, "edge_components"), "2");
+    EXPECT_EQ(Field(cube.out, "area"), "16");  // 6 for the cube, 10 for the arrow head
+    EXPECT_EQ(Field(cube.out, "volume"), "null");  // the arrow head's boundary
+    Write("closed.off", generated_meshes::ToOff(generated_meshes::SplitCube()));
+    const Outcome text = Facet("info closed.off");
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(text.out.find("\nvolume                1\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("\nedge components       1\n"), std::string::npos) << text.out;
+}
+
+// The counts agree with tests/tools/mesh_counts.py, which computes them on its own, on
+// files of every format; skipped where Python has no numpy.
+TEST_F(FacetProgram, InfoAgreesWithTheIndependentCount) {
+    const char* source = std::getenv("SPRINGDROP_SOURCE_DIR");
+    if (source == nullptr) GTEST_SKIP() << "SPRINGDROP_SOURCE_DIR names the source tree (ctest sets it)";
+    const std::string script = std::string(source) + "/tests/tools/mesh_counts.py";
+    if (Shell("/usr/bin/python3 -c 'import numpy'").status != 0) GTEST_SKIP() << "python3 with numpy is not installed";
+    const generated_meshes::MeshData torus = generated_meshes::Shuffled(generated_meshes::Torus(16, 9, 4), 5);
+    Write("torus.ply", generated_meshes::ToPly(torus, generated_meshes::PlyEncoding::BigEndian));
+    Write("fin.off", generated_meshes::ToOff(generated_meshes::ThreeOnOneEdge()));
+    Write("mixed.obj", generated_meshes::ToObj(generated_meshes::OpenBox()) +
+                           "v 5 0 0\nv 9 0 0\nv 9 4 0\nv 7 1 0\nv 5 4 0\nf 9 10 11 12 13\nf 1 1 2\n");
+    const Outcome run = Shell("/usr/bin/python3 " + script + " --compare " + Binary() + " torus.ply fin.off mixed.obj");
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
 }
 
 TEST_F(FacetProgram, AdjacencyAndNormalsFollowTheFileNumberingAcrossSplitSeams) {

@@ -42,8 +42,9 @@ public:
     CommandMesh& operator=(const CommandMesh&) = delete;
 
     // Creates the device and reads `path`, showing the progress bar. 0, or the exit code
-    // after one line on standard error ("facet COMMAND: <the reader's line>").
-    int Load(const char* path);
+    // after one line on standard error ("facet COMMAND: <the reader's line>"). With
+    // `allowNoFaces` a file without faces is read too, and mesh() is then null.
+    int Load(const char* path, bool allowNoFaces = false);
     facet::Mesh* mesh() const { return mesh_; }
     // Lets the mesh go once the command needs it no more.
     void Release();

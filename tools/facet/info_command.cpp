@@ -1,12 +1,13 @@
-// facet info: reads a mesh file and reports its counts, as text or as one JSON object.
+// facet info: reads a mesh file (or a file of points without faces) and reports its counts,
+// as text or as one JSON object.
 #include "command_line.h"
 #include "command_support.h"
 #include "commands.h"
-#include "mesh_statistics.h"
 #include "standard_output.h"
 #include "text_escapes.h"
 
 #include "facet/weld.h"
+#include "geometry/mesh_statistics.h"
 
 #include <cstdio>
 #include <string>
@@ -17,11 +18,30 @@ namespace {
 void PrintUsage(std::FILE* to) {
     std::fputs(
         "usage: facet info FILE [--weld EPS] [--json]\n"
-        "Reads an OBJ, PLY or OFF mesh and reports its vertices, faces (and how many of the\n"
-        "file's polygons were split into triangles), index width, degenerate faces,\n"
-        "unreferenced vertices, boundary edges, non-manifold edges (three faces or more),\n"
-        "connected components, whether it is closed, and its bounding box. Vertices at one\n"
-        "position count as one point. FILE - reads standard input.\n"
+        "Reads an OBJ, PLY or OFF mesh, or a file of points or lines without faces, and\n"
+        "reports what it holds. Vertices at one position (or within EPS) count as one point.\n"
+        "  vertices, faces        faces are triangles; polygons, split_polygons and\n"
+        "                         non_convex_polygons count the file's polygons, those of more\n"
+        "                         than three corners, and those of them not convex in their own\n"
+        "                         plane (split by ear clipping rather than as a fan)\n"
+        "  index_bits             16 or 32 (null without faces)\n"
+        "  degenerate_faces       faces with two corners at one point\n"
+        "  zero_area_faces        other faces whose corners' cross product is exactly zero\n"
+        "  unreferenced_vertices  vertices no face uses\n"
+        "  welded_points          vertices joined into another point (null without faces)\n"
+        "  boundary_edges         edges of one face; edges are those of non-degenerate faces\n"
+        "  non_manifold_edges     edges of three faces or more\n"
+        "  misoriented_edges      edges of two faces that run through them the same way\n"
+        "  components             groups of faces joined through shared points\n"
+        "  edge_components        groups of non-degenerate faces joined through shared edges\n"
+        "  closed                 a face with area, no boundary and no non-manifold edge (a\n"
+        "                         fan of zero-area faces is not closed; false without faces)\n"
+        "  area                   the sum of the triangles' areas, in double\n"
+        "  volume                 for a closed mesh without misoriented edges, its signed volume\n"
+        "                         (positive when the faces wind outwards), in double; null\n"
+        "                         otherwise\n"
+        "  bounding_box           of all vertices\n"
+        "FILE - reads standard input.\n"
         "  --weld EPS     join vertices within EPS in each coordinate (default 0: equal positions)\n"
         "  --json         print one JSON object instead of text (bytes of the file name that\n"
         "                 are not UTF-8 appear as U+FFFD)\n"
@@ -47,34 +67,77 @@ const char* EncodingName(facet::MeshFileEncoding encoding) {
     return "";
 }
 
-void PrintText(std::FILE* out, const char* path, const facet::MeshFileSummary& file, const MeshStatistics& s) {
+// A double as JSON and text print it: enough digits to read back the same value.
+std::string Decimal(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
+void PrintText(std::FILE* out, const char* path, const facet::MeshFileSummary& file,
+               const facet::MeshStatistics& s) {
+    const bool hasFaces = s.faces > 0;
     std::fprintf(out, "file                  %s (%s, %s)\n", PrintableText(path).c_str(), FormatName(file.format),
                  EncodingName(file.encoding));
     std::fprintf(out, "vertices              %u\n", s.vertices);
-    std::fprintf(out, "faces                 %u (from %u polygons, %u of them split into triangles)\n", s.faces,
-                 file.polygons, file.splitPolygons);
-    std::fprintf(out, "index width           %s\n", s.indices32 ? "32-bit" : "16-bit");
+    std::fprintf(out, "faces                 %u (from %u polygons, %u of them split into triangles, %u not convex)\n",
+                 s.faces, file.polygons, file.splitPolygons, file.nonConvexPolygons);
+    std::fprintf(out, "index width           %s\n", !hasFaces ? "none" : s.indices32 ? "32-bit" : "16-bit");
     std::fprintf(out, "degenerate faces      %u\n", s.degenerateFaces);
+    std::fprintf(out, "zero-area faces       %u\n", s.zeroAreaFaces);
     std::fprintf(out, "unreferenced vertices %u\n", s.unreferencedVertices);
+    if (hasFaces)
+        std::fprintf(out, "welded points         %u\n", s.weldedPoints);
+    else
+        std::fprintf(out, "welded points         none (no faces)\n");
     std::fprintf(out, "boundary edges        %llu\n", static_cast<unsigned long long>(s.boundaryEdges));
     std::fprintf(out, "non-manifold edges    %llu\n", static_cast<unsigned long long>(s.nonManifoldEdges));
+    std::fprintf(out, "misoriented edges     %llu\n", static_cast<unsigned long long>(s.misorientedEdges));
     std::fprintf(out, "components            %u\n", s.components);
+    std::fprintf(out, "edge components       %u\n", s.edgeComponents);
     std::fprintf(out, "closed                %s\n", s.closed ? "yes" : "no");
-    std::fprintf(out, "bounding box          %.9g %.9g %.9g to %.9g %.9g %.9g\n", s.minimum[0], s.minimum[1],
-                 s.minimum[2], s.maximum[0], s.maximum[1], s.maximum[2]);
+    std::fprintf(out, "area                  %s\n", Decimal(s.area).c_str());
+    std::fprintf(out, "volume                %s\n", s.hasVolume ? Decimal(s.volume).c_str() : "none (not closed)");
+    std::fprintf(out, "bounding box          %.9g %.9g %.9g to %.9g %.9g %.9g\n", file.minimum[0], file.minimum[1],
+                 file.minimum[2], file.maximum[0], file.maximum[1], file.maximum[2]);
 }
 
-void PrintJson(std::FILE* out, const char* path, const facet::MeshFileSummary& file, const MeshStatistics& s) {
+void PrintJson(std::FILE* out, const char* path, const facet::MeshFileSummary& file,
+               const facet::MeshStatistics& s) {
+    const bool hasFaces = s.faces > 0;
     std::fprintf(out, "{\"file\": %s, \"format\": \"%s\", \"encoding\": \"%s\", \"vertices\": %u, \"faces\": %u, "
-                 "\"polygons\": %u, \"split_polygons\": %u, \"index_bits\": %d, \"degenerate_faces\": %u, "
-                 "\"unreferenced_vertices\": %u, \"boundary_edges\": %llu, \"non_manifold_edges\": %llu, "
-                 "\"components\": %u, \"closed\": %s, \"bounding_box\": {\"min\": [%.9g, %.9g, %.9g], "
+                 "\"polygons\": %u, \"split_polygons\": %u, \"non_convex_polygons\": %u, \"index_bits\": %s, "
+                 "\"degenerate_faces\": %u, \"zero_area_faces\": %u, \"unreferenced_vertices\": %u, "
+                 "\"welded_points\": %s, \"boundary_edges\": %llu, \"non_manifold_edges\": %llu, "
+                 "\"misoriented_edges\": %llu, \"components\": %u, \"edge_components\": %u, \"closed\": %s, "
+                 "\"area\": %s, \"volume\": %s, \"bounding_box\": {\"min\": [%.9g, %.9g, %.9g], "
                  "\"max\": [%.9g, %.9g, %.9g]}}\n",
                  JsonString(path).c_str(), FormatName(file.format), EncodingName(file.encoding), s.vertices, s.faces,
-                 file.polygons, file.splitPolygons, s.indices32 ? 32 : 16, s.degenerateFaces, s.unreferencedVertices,
+                 file.polygons, file.splitPolygons, file.nonConvexPolygons,
+                 !hasFaces ? "null" : s.indices32 ? "32" : "16", s.degenerateFaces, s.zeroAreaFaces,
+                 s.unreferencedVertices, hasFaces ? std::to_string(s.weldedPoints).c_str() : "null",
                  static_cast<unsigned long long>(s.boundaryEdges), static_cast<unsigned long long>(s.nonManifoldEdges),
-                 s.components, s.closed ? "true" : "false", s.minimum[0], s.minimum[1], s.minimum[2], s.maximum[0],
-                 s.maximum[1], s.maximum[2]);
+                 static_cast<unsigned long long>(s.misorientedEdges), s.components, s.edgeComponents,
+                 s.closed ? "true" : "false", Decimal(s.area).c_str(),
+                 s.hasVolume ? Decimal(s.volume).c_str() : "null", file.minimum[0], file.minimum[1], file.minimum[2],
+                 file.maximum[0], file.maximum[1], file.maximum[2]);
+}
+
+// Counts the read mesh, its vertices welded within `epsilon`; a file without faces has
+// only its vertices, all of them unreferenced.
+HRESULT CountMesh(CommandMesh& input, float epsilon, facet::MeshStatistics* statistics) {
+    if (input.mesh() == nullptr) {
+        *statistics = facet::MeshStatistics{};
+        statistics->vertices = input.summary.vertices;
+        statistics->unreferencedVertices = input.summary.vertices;
+        return D3D_OK;
+    }
+    input.progress.Step("welding");
+    std::vector<DWORD> reps(input.mesh()->VertexCount());
+    HRESULT result = facet::PointRepsFromPositions(input.mesh(), epsilon, reps.data());
+    input.progress.Step("counting");
+    if (SUCCEEDED(result)) result = facet::ComputeMeshStatistics(input.mesh(), reps.data(), statistics);
+    return result;
 }
 
 }  // namespace
@@ -89,13 +152,9 @@ int RunInfoCommand(int argc, char** argv) {
     const char* path = parsed.positionals[0].c_str();
 
     CommandMesh input("info");
-    if (const int loadExit = input.Load(path); loadExit != 0) return loadExit;
-    input.progress.Step("welding");
-    std::vector<DWORD> reps(input.mesh()->VertexCount());
-    HRESULT result = facet::PointRepsFromPositions(input.mesh(), epsilon, reps.data());
-    input.progress.Step("counting");
-    MeshStatistics statistics;
-    if (SUCCEEDED(result)) result = ComputeMeshStatistics(input.mesh(), reps.data(), &statistics);
+    if (const int loadExit = input.Load(path, true); loadExit != 0) return loadExit;
+    facet::MeshStatistics statistics;
+    const HRESULT result = CountMesh(input, epsilon, &statistics);
     input.Release();
     input.progress.Finish();
     if (FAILED(result)) return ReportFailure("info", "counting", result);
