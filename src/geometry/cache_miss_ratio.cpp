@@ -1,5 +1,5 @@
 // The FIFO simulation: each vertex remembers the miss count at which it entered the cache;
-// it is still there while fewer than cacheSize misses have happened since.
+// it is still there while at most cacheSize - 1 other misses have happened since.
 #include "geometry/cache_miss_ratio.h"
 
 #include "geometry/work_array.h"
@@ -20,7 +20,7 @@ VertexCacheStatistics SimulateVertexCache(const std::uint32_t* corners, std::siz
     for (std::size_t i = 0; i < 3 * faceCount; ++i) {
         const std::uint32_t v = corners[i];
         if (entered[v] == kNever) ++used;
-        if (entered[v] == kNever || misses - entered[v] >= cacheSize) entered[v] = misses++;
+        if (entered[v] == kNever || misses - entered[v] > cacheSize) entered[v] = misses++;
     }
     statistics.transforms = misses;
     statistics.missesPerFace = static_cast<double>(misses) / static_cast<double>(faceCount);

@@ -5,8 +5,10 @@
 #pragma once
 
 int RunAdjacencyCommand(int argc, char** argv);
+int RunCleanCommand(int argc, char** argv);
 int RunConvertCommand(int argc, char** argv);
 int RunCpuCommand(int argc, char** argv);
 int RunInfoCommand(int argc, char** argv);
 int RunNormalsCommand(int argc, char** argv);
+int RunOptimizeCommand(int argc, char** argv);
 int RunSphereCommand(int argc, char** argv);

@@ -30,6 +30,12 @@ void PrintUsage(std::FILE* to) {
         "             example: facet normals scan.off -o scan.ply\n"
         "  convert    between OBJ, PLY and OFF (facet convert --help)\n"
         "             example: facet convert scan.off scan.ply --binary\n"
+        "  optimize   write a mesh file ordered for drawing (vertex cache, then vertex\n"
+        "             fetch) and print the cache figures before and after (facet optimize --help)\n"
+        "             example: facet optimize scan.ply -o scan-drawn.ply\n"
+        "  clean      weld, remove degenerate and duplicate faces and unused vertices, make\n"
+        "             the winding consistent; or only check (facet clean --help)\n"
+        "             example: facet clean scan.off -o scan-clean.ply\n"
         "  cpu        show the math dispatch level, the processor flags and the routine\n"
         "             installed in every slot (facet cpu --help)\n"
         "             example: DisablePSGP=1 facet cpu\n"
@@ -44,7 +50,7 @@ void PrintUsage(std::FILE* to) {
         "\n"
         "Outputs are checked before any work and are complete or absent; exit status 0 on\n"
         "success, 1 when the work fails (out of memory included), 2 for refused arguments,\n"
-        "input or outputs.\n",
+        "input or outputs; facet clean --check exits 3 when the mesh needs cleaning.\n",
         to);
 }
 
@@ -56,6 +62,8 @@ int RunCommand(const char* command, int argc, char** argv) {
     if (std::strcmp(command, "adjacency") == 0) return RunAdjacencyCommand(argc, argv);
     if (std::strcmp(command, "normals") == 0) return RunNormalsCommand(argc, argv);
     if (std::strcmp(command, "convert") == 0) return RunConvertCommand(argc, argv);
+    if (std::strcmp(command, "optimize") == 0) return RunOptimizeCommand(argc, argv);
+    if (std::strcmp(command, "clean") == 0) return RunCleanCommand(argc, argv);
     return -1;
 }
 
