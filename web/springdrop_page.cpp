@@ -9,7 +9,7 @@
 #include "app/launcher_options.h"
 #include "app/launcher_trace.h"
 #include "app/lifecycle.h"
-#include "win32/shell.h"
+#include "springdrop/shell/shell.h"
 
 #include <emscripten.h>
 #include <sys/stat.h>

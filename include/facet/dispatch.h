@@ -18,7 +18,7 @@
 #include <cstdint>
 
 #include "facet/math.h"
-#include "win32/types.h"
+#include "springdrop/system/types.h"
 
 namespace facet {
 

@@ -8,7 +8,7 @@
 // anything.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 #include "facet/result_buffer.h"
 
 namespace facet {

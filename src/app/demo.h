@@ -9,7 +9,7 @@
 #include "render/device_setup.h"
 #include "render/frame.h"
 #include "sim/scene.h"
-#include "win32/win32.h"
+#include "springdrop/shell/win32.h"
 
 #include <functional>
 

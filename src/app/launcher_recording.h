@@ -8,8 +8,8 @@
 // ffmpeg exited cleanly, printed no error and ffprobe reads the finished file.
 #pragma once
 
-#include "file/output_file.h"
-#include "win32/shell.h"
+#include "springdrop/file/output_file.h"
+#include "springdrop/shell/shell.h"
 
 #include <cstdio>
 #include <string>

@@ -4,7 +4,7 @@
 // file and the line.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 
 #include <cstddef>
 #include <cstdint>

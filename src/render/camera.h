@@ -2,7 +2,7 @@
 // degrees) and the view and projection built from it.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 #include "facet/types.h"
 
 namespace render {

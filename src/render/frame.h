@@ -2,7 +2,7 @@
 // rate and the drop height, drawn with GDI on the window's device context.
 #pragma once
 
-#include "win32/win32.h"
+#include "springdrop/shell/win32.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // shut-down. No frame draws it.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 
 namespace facet {
 class Mesh;

@@ -3,7 +3,7 @@
 // defers, compared with the same clears made eagerly (as rectangles).
 #include "d3d9_fixture.h"
 
-#include "d3d9/headless_device.h"
+#include "springdrop/d3d9/headless_device.h"
 
 #include <algorithm>
 #include <array>

@@ -2,8 +2,8 @@
 // back buffer and no window, helpers to fill vertex buffers and to read pixels back.
 #pragma once
 
-#include "d3d9/d3d9.h"
-#include "d3d9/instrumentation.h"
+#include "springdrop/d3d9/d3d9.h"
+#include "springdrop/d3d9/instrumentation.h"
 
 #include <gtest/gtest.h>
 

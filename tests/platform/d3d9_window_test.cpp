@@ -3,8 +3,8 @@
 // do, and Present hands the frame to the window.
 #include "d3d9_fixture.h"
 
-#include "win32/shell.h"
-#include "win32/win32.h"
+#include "springdrop/shell/shell.h"
+#include "springdrop/shell/win32.h"
 
 namespace d3d9test {
 namespace {

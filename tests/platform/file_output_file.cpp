@@ -1,7 +1,7 @@
 // Output files: what each kind of path gets (a temporary renamed over a file, a followed
 // link, a device or FIFO written in place), what is refused, and that nothing partial is
 // left after a failure, a discard or a full disk.
-#include "file/output_file.h"
+#include "springdrop/file/output_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // PNG encoding: a written stream reads back with libpng pixel for pixel, and an image
 // whose pixels do not match its size is refused before anything is written.
-#include "image/png_file.h"
+#include "springdrop/image/png_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The performance counter: its frequency, the monotonic clock, and the fixed-rate clock
 // that makes a once-per-frame reader measure exactly the chosen rate.
-#include "win32/shell.h"
+#include "springdrop/shell/shell.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Input as the window procedure sees it: lParam packing of mouse positions and key
 // messages, the SDL key translation, and injected input landing in the queue.
-#include "win32/shell_state.h"
-#include "win32/virtual_keys.h"
+#include "springdrop/shell/shell_state.h"
+#include "springdrop/shell/sdl/virtual_keys.h"
 #include "win32_test_window.h"
 
 #include <gtest/gtest.h>

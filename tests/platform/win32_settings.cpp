@@ -1,6 +1,6 @@
 // The settings source behind the registry calls: the one key, values from environment
 // variables typed by how their text parses, size queries and too-small buffers.
-#include "win32/win32.h"
+#include "springdrop/shell/win32.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Processor features, modules and exports, and debugger output.
-#include "win32/shell.h"
+#include "springdrop/shell/shell.h"
 
 #include <gtest/gtest.h>
 

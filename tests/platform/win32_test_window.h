@@ -2,8 +2,8 @@
 // every message it receives, and a headless window whose client area has a chosen size.
 #pragma once
 
-#include "win32/shell.h"
-#include "win32/win32.h"
+#include "springdrop/shell/shell.h"
+#include "springdrop/shell/win32.h"
 
 #include <vector>
 

@@ -4,8 +4,8 @@
 // when Xvfb is not installed.
 #include "support/path_lookup.h"
 #include "support/x_server.h"
-#include "win32/sdl_backend.h"
-#include "win32/shell_state.h"
+#include "springdrop/shell/sdl/sdl_backend.h"
+#include "springdrop/shell/shell_state.h"
 #include "win32_test_window.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // WriteOutputFile: see output_files.h.
 #include "output_files.h"
 
-#include "file/output_file.h"
+#include "springdrop/file/output_file.h"
 
 #include <string>
 

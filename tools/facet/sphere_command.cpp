@@ -7,9 +7,9 @@
 #include "mesh_export.h"
 #include "output_files.h"
 
-#include "file/output_file.h"
+#include "springdrop/file/output_file.h"
 
-#include "d3d9/instrumentation.h"
+#include "springdrop/d3d9/instrumentation.h"
 #include "facet/normals.h"
 #include "facet/sphere.h"
 

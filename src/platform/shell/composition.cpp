@@ -1,7 +1,7 @@
-#include "win32/composition.h"
+#include "springdrop/shell/composition.h"
 
-#include "win32/display_backend.h"
-#include "win32/text_renderer.h"
+#include "springdrop/shell/display_backend.h"
+#include "springdrop/shell/text_renderer.h"
 
 #include <cstring>
 #include <utility>

@@ -2,7 +2,7 @@
 // text run drawn over it, and keeping a real window's display up to date with it.
 #pragma once
 
-#include "win32/shell_state.h"
+#include "springdrop/shell/shell_state.h"
 
 namespace platform::detail {
 

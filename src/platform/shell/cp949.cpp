@@ -1,4 +1,4 @@
-#include "win32/cp949.h"
+#include "springdrop/shell/cp949.h"
 
 #include <cerrno>
 #include <iconv.h>

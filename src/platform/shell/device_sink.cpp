@@ -1,7 +1,7 @@
 // The window shell as the software device's window sink: the device learns of windows and
 // hands over presented frames only through this, so it needs no window system itself.
-#include "d3d9/window_sink.h"
-#include "win32/shell_state.h"
+#include "springdrop/d3d9/window_sink.h"
+#include "springdrop/shell/shell_state.h"
 
 namespace platform::detail {
 

@@ -4,7 +4,7 @@
 // window at all.
 #pragma once
 
-#include "win32/shell_state.h"
+#include "springdrop/shell/shell_state.h"
 
 #include <cstdint>
 

@@ -2,9 +2,9 @@
 // window has one device context with fixed defaults (black text on an opaque white
 // background); TextOutA records a text run that the window's composition draws over
 // the presented frame.
-#include "win32/composition.h"
-#include "win32/cp949.h"
-#include "win32/shell_state.h"
+#include "springdrop/shell/composition.h"
+#include "springdrop/shell/cp949.h"
+#include "springdrop/shell/shell_state.h"
 
 namespace {
 

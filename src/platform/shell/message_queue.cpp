@@ -6,8 +6,8 @@
 // events into it, then call the idle hook, then look again. GetMessageA keeps doing so
 // until a message arrives, waiting on display events (or sleeping a millisecond per
 // round when it cannot wait on them) so an idle process does not spin.
-#include "win32/display_backend.h"
-#include "win32/shell_state.h"
+#include "springdrop/shell/display_backend.h"
+#include "springdrop/shell/shell_state.h"
 
 #include <chrono>
 #include <thread>

@@ -5,8 +5,8 @@
 // code above the platform never does.
 #pragma once
 
-#include "d3d9/window_sink.h"
-#include "win32/win32.h"
+#include "springdrop/d3d9/window_sink.h"
+#include "springdrop/shell/win32.h"
 
 #include <cstdint>
 #include <functional>

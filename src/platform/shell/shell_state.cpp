@@ -1,4 +1,4 @@
-#include "win32/shell_state.h"
+#include "springdrop/shell/shell_state.h"
 
 namespace platform::detail {
 

@@ -7,8 +7,8 @@
 // handle is derived from its window handle, so each window has exactly one.
 #pragma once
 
-#include "win32/names.h"
-#include "win32/shell.h"
+#include "springdrop/system/names.h"
+#include "springdrop/shell/shell.h"
 
 #include <cstdint>
 #include <deque>

@@ -1,4 +1,4 @@
-#include "win32/text_renderer.h"
+#include "springdrop/shell/text_renderer.h"
 
 #include <algorithm>
 

@@ -7,8 +7,8 @@
 // rendered once and cached, so redrawing the same runs every frame costs only blending.
 #pragma once
 
-#include "win32/glyph_source.h"
-#include "win32/shell_state.h"
+#include "springdrop/shell/glyph_source.h"
+#include "springdrop/shell/shell_state.h"
 
 #include <memory>
 #include <string_view>

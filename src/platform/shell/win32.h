@@ -1,11 +1,11 @@
 // The small part of the Win32 interface that Springdrop calls, provided by our own
 // shell: a window and message queue over SDL2 (or a headless window when there is no
 // display) and GDI text through FreeType, on top of the window-free system functions of
-// win32/system.h.
+// springdrop/system/system.h.
 #pragma once
 
-#include "win32/system.h"
-#include "win32/types.h"
+#include "springdrop/system/system.h"
+#include "springdrop/system/types.h"
 
 // user32
 ATOM RegisterClassA(const WNDCLASSA* wndClass);

@@ -1,10 +1,10 @@
 // Window classes and windows: registration, creation with the creation message sent
 // inside the call, frame metrics, showing, destruction with its messages sent
 // synchronously, and the default window procedure.
-#include "win32/composition.h"
-#include "win32/cp949.h"
-#include "win32/display_backend.h"
-#include "win32/shell_state.h"
+#include "springdrop/shell/composition.h"
+#include "springdrop/shell/cp949.h"
+#include "springdrop/shell/display_backend.h"
+#include "springdrop/shell/shell_state.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,5 @@
 // Debugger output goes to standard error, byte for byte.
-#include "win32/system.h"
+#include "springdrop/system/system.h"
 
 #include <cstdio>
 

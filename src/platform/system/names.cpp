@@ -1,5 +1,5 @@
 // Case-insensitive ASCII comparison of Win32 names.
-#include "win32/names.h"
+#include "springdrop/system/names.h"
 
 #include <cctype>
 

@@ -1,6 +1,6 @@
 // Processor feature queries from CPUID. On x86-64 Linux the operating system saves the
 // SSE state whenever the processor reports SSE, so the CPUID bit alone decides.
-#include "win32/system.h"
+#include "springdrop/system/system.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>

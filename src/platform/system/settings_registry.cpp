@@ -3,8 +3,8 @@
 // Text that parses completely as an unsigned 32-bit decimal or 0x-hex number reads as a
 // REG_DWORD (4 bytes, little-endian); any other text as a REG_SZ with its terminating
 // NUL; an unset variable as a missing value.
-#include "win32/names.h"
-#include "win32/system.h"
+#include "springdrop/system/names.h"
+#include "springdrop/system/system.h"
 
 #include <algorithm>
 #include <cstdlib>

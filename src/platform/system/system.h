@@ -3,7 +3,7 @@
 // standing in for the registry. Facet's math and geometry call these.
 #pragma once
 
-#include "win32/types.h"
+#include "springdrop/system/types.h"
 
 // kernel32
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count);

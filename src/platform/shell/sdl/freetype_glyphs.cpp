@@ -1,6 +1,6 @@
-#include "win32/freetype_glyphs.h"
+#include "springdrop/shell/sdl/freetype_glyphs.h"
 
-#include "win32/text_renderer.h"
+#include "springdrop/shell/text_renderer.h"
 
 #include <algorithm>
 #include <cstdio>

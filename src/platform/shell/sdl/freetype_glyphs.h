@@ -2,7 +2,7 @@
 // kTextLineHeight pixels, and the font fontconfig matches for Korean text.
 #pragma once
 
-#include "win32/glyph_source.h"
+#include "springdrop/shell/glyph_source.h"
 
 #include <memory>
 #include <string>

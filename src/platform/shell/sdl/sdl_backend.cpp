@@ -1,7 +1,7 @@
-#include "win32/sdl_backend.h"
+#include "springdrop/shell/sdl/sdl_backend.h"
 
-#include "win32/composition.h"
-#include "win32/virtual_keys.h"
+#include "springdrop/shell/composition.h"
+#include "springdrop/shell/sdl/virtual_keys.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -5,7 +5,7 @@
 // Nothing here runs in headless mode: SDL video is initialised only by OpenDisplay.
 #pragma once
 
-#include "win32/display_backend.h"
+#include "springdrop/shell/display_backend.h"
 
 #include <SDL.h>
 

@@ -1,4 +1,4 @@
-#include "win32/virtual_keys.h"
+#include "springdrop/shell/sdl/virtual_keys.h"
 
 namespace platform {
 

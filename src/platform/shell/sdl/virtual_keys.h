@@ -3,7 +3,7 @@
 // A key without a virtual-key code maps to 0 and produces no message.
 #pragma once
 
-#include "win32/win32.h"
+#include "springdrop/shell/win32.h"
 
 #include <SDL.h>
 

@@ -1,4 +1,4 @@
-#include "web/glyph_atlas.h"
+#include "springdrop/shell/web/glyph_atlas.h"
 
 #include <algorithm>
 

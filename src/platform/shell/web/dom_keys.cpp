@@ -1,4 +1,4 @@
-#include "web/dom_keys.h"
+#include "springdrop/shell/web/dom_keys.h"
 
 #include <array>
 #include <utility>

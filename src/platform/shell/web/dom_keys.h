@@ -4,7 +4,7 @@
 // 0x70..0x7B. A key without a virtual-key code maps to 0 and produces no message.
 #pragma once
 
-#include "win32/win32.h"
+#include "springdrop/shell/win32.h"
 
 #include <string_view>
 

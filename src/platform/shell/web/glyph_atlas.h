@@ -3,7 +3,7 @@
 // its text matches the native text pixel for pixel.
 #pragma once
 
-#include "win32/glyph_source.h"
+#include "springdrop/shell/glyph_source.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,8 +2,8 @@
 // canvas (element id "canvas"), presented frames are put into it unscaled, and the
 // browser's key and mouse events on it are queued as the same window messages SDL
 // input makes on the desktop. The page drives frames itself, so nothing here waits.
-#include "web/dom_keys.h"
-#include "win32/display_backend.h"
+#include "springdrop/shell/web/dom_keys.h"
+#include "springdrop/shell/display_backend.h"
 
 #include <emscripten.h>
 #include <emscripten/html5.h>
