@@ -1,12 +1,14 @@
 // Controls of the window shell that Win32 itself does not have: choosing the backend,
 // hooking the idle moment of the message loop, injecting input as if it came from the
-// user, reading back the composed client image, choosing the counter's clock, and
-// handing presented frames to a window. Launchers and tests use these; the system's own
-// code above the platform never does.
+// user, reading back the composed client image and handing presented frames to a
+// window; the counter's clock and loaded modules are the system part's controls, which
+// this header includes. Launchers and tests use these; the system's own code above the
+// platform never does.
 #pragma once
 
 #include "springdrop/d3d9/window_sink.h"
 #include "springdrop/shell/win32.h"
+#include "springdrop/system/system_controls.h"
 
 #include <cstdint>
 #include <functional>
@@ -70,17 +72,5 @@ using SharedPixels = d3d9sw::SharedPixels;
 void PresentToWindow(HWND hwnd, SharedPixels rgba, int width, int height);
 // The same for pixels the caller keeps using: they are copied first.
 void PresentToWindow(HWND hwnd, const std::uint8_t* rgba, int width, int height);
-
-// The performance counter's clock. By default a monotonic clock. With a fixed rate,
-// every QueryPerformanceCounter call advances the count by frequency / framesPerSecond,
-// starting from a large base value, so a loop that reads it once per frame measures
-// exactly that rate.
-void UseMonotonicCounter();
-void UseFixedRateCounter(double framesPerSecond);
-
-// Makes `module` count as loaded (names compare case-insensitively) with the export
-// `exportName`; GetModuleHandleA and LoadLibraryA then return its handle and
-// GetProcAddress finds the export. No other module is ever loaded.
-void RegisterModuleExport(LPCSTR module, LPCSTR exportName, FARPROC function);
 
 }  // namespace platform

@@ -1,7 +1,8 @@
 // The performance counter: 10,000,000 counts per second, read from a monotonic clock,
 // or from a fixed-rate clock that advances one frame interval per read so a loop that
 // reads once per frame measures exactly its chosen rate.
-#include "springdrop/shell/shell.h"
+#include "springdrop/system/system.h"
+#include "springdrop/system/system_controls.h"
 
 #include <algorithm>
 #include <chrono>

@@ -2,7 +2,8 @@
 // every lookup of one finds nothing; tests and launchers make a module "loaded" by
 // registering an export for it. Module names compare case-insensitively, and a name
 // without an extension means the ".dll" file, as the loader reads it.
-#include "springdrop/shell/shell.h"
+#include "springdrop/system/system.h"
+#include "springdrop/system/system_controls.h"
 
 #include <cctype>
 #include <map>
