@@ -150,14 +150,14 @@ std::string StateJson() {
         json += "]";
     }
     json += "],\"camera\":{";
-    if (const render::Camera* camera = demo.camera) {
+    if (const render::Camera* camera = demo.camera.get()) {
         AppendFloat(json, "x", camera->x);
         json += ",";
         AppendFloat(json, "y", camera->y);
         json += ",";
         AppendFloat(json, "z", camera->z);
         json += ",";
-        AppendFloat(json, "yaw", camera->yaw);
+        AppendFloat(json, "yaw", camera->Yaw());
         json += ",";
         AppendFloat(json, "pitch", camera->pitch);
     }

@@ -9,10 +9,6 @@
 
 namespace render {
 
-// The fixed simulation step every rendered frame advances the body by, whatever the
-// frame rate.
-constexpr float kStepSeconds = 0.01f;
-
 // Measures the time between ticks with the performance counter. Only the low 32 bits of
 // the counts are used, so a wrap between two ticks still gives the right interval; the
 // first tick measures from 0 and so yields a tiny rate.

@@ -14,8 +14,4 @@ namespace render {
 // Builds the sphere on `device`; null when that fails.
 facet::Mesh* BuildStartupSphere(IDirect3DDevice9* device);
 
-// Releases `mesh` when there is one. The mesh holds its own device reference, so this
-// may run after the device has been released.
-void ReleaseStartupSphere(facet::Mesh* mesh);
-
 }  // namespace render
