@@ -2,7 +2,7 @@
 // messages, the SDL key translation, and injected input landing in the queue.
 #include "springdrop/shell/shell_state.h"
 #include "springdrop/shell/sdl/virtual_keys.h"
-#include "win32_test_window.h"
+#include "support/shell_test_window.h"
 
 #include <gtest/gtest.h>
 

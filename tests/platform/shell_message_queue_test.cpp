@@ -1,6 +1,6 @@
 // The thread's message queue: what peeking and getting see, when the quit message shows,
 // how the idle hook refills an empty queue, and dispatching.
-#include "win32_test_window.h"
+#include "support/shell_test_window.h"
 
 #include <gtest/gtest.h>
 

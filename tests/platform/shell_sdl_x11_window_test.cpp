@@ -6,7 +6,7 @@
 #include "support/x_server.h"
 #include "springdrop/shell/sdl/sdl_backend.h"
 #include "springdrop/shell/shell_state.h"
-#include "win32_test_window.h"
+#include "support/shell_test_window.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // GDI text over the presented frame: byte counts cut CP949 text exactly (a cut inside a
 // two-byte character draws nothing of it), the opaque white box behind black glyphs,
 // runs replaced at the same position, and the composition with presented frames.
-#include "win32_test_window.h"
+#include "support/shell_test_window.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Window classes, creation and destruction: the messages that arrive inside the calls,
 // in their order, and the frame arithmetic that makes the client area the asked size.
-#include "win32_test_window.h"
+#include "support/shell_test_window.h"
 
 #include <gtest/gtest.h>
 

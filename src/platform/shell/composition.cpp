@@ -1,3 +1,4 @@
+// Composing a window's client image from its last frame and its text runs.
 #include "springdrop/shell/composition.h"
 
 #include "springdrop/shell/display_backend.h"

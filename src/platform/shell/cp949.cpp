@@ -1,3 +1,4 @@
+// Korean ANSI code page (CP949) text conversion through iconv.
 #include "springdrop/shell/cp949.h"
 
 #include <cerrno>

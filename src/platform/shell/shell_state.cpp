@@ -1,3 +1,4 @@
+// The window shell's one state object.
 #include "springdrop/shell/shell_state.h"
 
 namespace platform::detail {

@@ -1,3 +1,4 @@
+// GDI text drawn from a glyph source onto a window's client image.
 #include "springdrop/shell/text_renderer.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The desktop glyph source: FreeType glyphs from the font fontconfig matches for Korean.
 #include "springdrop/shell/sdl/freetype_glyphs.h"
 
 #include "springdrop/shell/text_renderer.h"

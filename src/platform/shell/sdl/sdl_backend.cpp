@@ -1,3 +1,4 @@
+// The desktop display backend: SDL2 windows, their events and the scaled presentation.
 #include "springdrop/shell/sdl/sdl_backend.h"
 
 #include "springdrop/shell/composition.h"

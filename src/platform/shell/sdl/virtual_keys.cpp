@@ -1,3 +1,4 @@
+// The desktop keys: SDL key codes to virtual-key codes.
 #include "springdrop/shell/sdl/virtual_keys.h"
 
 namespace platform {

@@ -1,3 +1,4 @@
+// The page glyph source: glyphs from the atlas rendered at build time.
 #include "springdrop/shell/web/glyph_atlas.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The page keys: browser key codes to virtual-key codes.
 #include "springdrop/shell/web/dom_keys.h"
 
 #include <array>
