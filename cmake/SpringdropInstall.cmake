@@ -1,5 +1,5 @@
-# Install layout: the two programs in bin/, Facet's headers (with the platform interface
-# headers its calls take) in include/facet/, libfacet.a and libfacet.so in lib/, the CMake
+# Install layout: the two programs in bin/, Facet's headers in include/facet/ and the
+# platform interface headers its calls take in include/springdrop/, libfacet.a and libfacet.so in lib/, the CMake
 # package Facet and facet.pc for consumers, man pages, and the demo's desktop entry and icon.
 include(CMakePackageConfigHelpers)
 
@@ -17,11 +17,12 @@ install(TARGETS facet springdrop_device springdrop_system EXPORT FacetStaticTarg
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/facet
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
 # Only the interfaces a caller hands to Facet; the rest of the platform layer stays private.
-install(FILES ${PROJECT_SOURCE_DIR}/src/platform/win32/types.h
-  DESTINATION ${FACET_INSTALL_PLATFORM_INCLUDEDIR}/win32)
+# They keep the namespaced paths they have in the tree (springdrop/<folder>/<header>).
+install(FILES ${PROJECT_SOURCE_DIR}/src/platform/system/types.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/springdrop/system)
 install(FILES ${PROJECT_SOURCE_DIR}/src/platform/d3d9/d3d9.h
               ${PROJECT_SOURCE_DIR}/src/platform/d3d9/headless_device.h
-  DESTINATION ${FACET_INSTALL_PLATFORM_INCLUDEDIR}/d3d9)
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/springdrop/d3d9)
 
 install(EXPORT FacetTargets NAMESPACE Facet:: DESTINATION ${FACET_INSTALL_CMAKEDIR})
 install(EXPORT FacetStaticTargets NAMESPACE Facet:: DESTINATION ${FACET_INSTALL_CMAKEDIR})

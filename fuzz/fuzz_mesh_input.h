@@ -4,7 +4,7 @@
 #pragma once
 
 #include "../tools/facet/headless_device.h"
-#include "d3d9/instrumentation.h"
+#include "springdrop/d3d9/instrumentation.h"
 #include "facet/mesh.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

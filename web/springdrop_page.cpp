@@ -10,7 +10,7 @@
 #include "app/launcher_page_options.h"
 #include "app/launcher_trace.h"
 #include "app/lifecycle.h"
-#include "win32/shell.h"
+#include "springdrop/shell/shell.h"
 
 #include <emscripten.h>
 #include <sys/stat.h>
@@ -143,14 +143,14 @@ std::string StateJson() {
         json += "]";
     }
     json += "],\"camera\":{";
-    if (const render::Camera* camera = demo.camera) {
+    if (const render::Camera* camera = demo.camera.get()) {
         AppendFloat(json, "x", camera->x);
         json += ",";
         AppendFloat(json, "y", camera->y);
         json += ",";
         AppendFloat(json, "z", camera->z);
         json += ",";
-        AppendFloat(json, "yaw", camera->yaw);
+        AppendFloat(json, "yaw", camera->Yaw());
         json += ",";
         AppendFloat(json, "pitch", camera->pitch);
     }

@@ -7,9 +7,9 @@
 #include "app/frame_sequence.h"
 #include "app/launcher_session.h"
 #include "app/lifecycle.h"
-#include "d3d9/instrumentation.h"
+#include "springdrop/d3d9/instrumentation.h"
 #include "sim/scene.h"
-#include "win32/shell.h"
+#include "springdrop/shell/shell.h"
 
 #include <benchmark/benchmark.h>
 

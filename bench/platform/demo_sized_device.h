@@ -3,9 +3,9 @@
 // log off as a long run uses it. Shared by the device and window-path benches.
 #pragma once
 
-#include "d3d9/d3d9.h"
-#include "d3d9/headless_device.h"
-#include "d3d9/instrumentation.h"
+#include "springdrop/d3d9/d3d9.h"
+#include "springdrop/d3d9/headless_device.h"
+#include "springdrop/d3d9/instrumentation.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 // window shell's benches. Null when it cannot be created.
 #pragma once
 
-#include "win32/shell.h"
+#include "springdrop/shell/shell.h"
 
 namespace bench_support {
 

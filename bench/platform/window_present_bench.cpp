@@ -5,7 +5,7 @@
 #include "demo_sized_window.h"
 #include "support/path_lookup.h"
 #include "support/x_server.h"
-#include "win32/shell.h"
+#include "springdrop/shell/shell.h"
 
 #include <benchmark/benchmark.h>
 

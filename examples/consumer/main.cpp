@@ -4,7 +4,7 @@
 //
 // With pkg-config instead of CMake:
 //   c++ -std=c++20 main.cpp $(pkg-config --cflags --libs facet) -o facet_consumer
-#include "d3d9/headless_device.h"
+#include "springdrop/d3d9/headless_device.h"
 #include "facet/normals.h"
 #include "facet/sphere.h"
 

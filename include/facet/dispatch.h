@@ -18,7 +18,7 @@
 #include <cstdint>
 
 #include "facet/math.h"
-#include "win32/types.h"
+#include "springdrop/system/types.h"
 
 namespace facet {
 
@@ -126,25 +126,5 @@ using AnyRoutine = void (*)();
 AnyRoutine SlotRoutine(const RoutineTable& table, int slot);
 const char* SlotName(int slot);
 const char* FamilyName(RoutineFamily family);
-
-// What the processor and the operating system report. Production answers from the CPUID
-// instruction and the platform's IsProcessorFeaturePresent; tests present fake processors.
-struct CpuidResult {
-    std::uint32_t eax, ebx, ecx, edx;
-};
-class ProcessorReport {
-public:
-    virtual ~ProcessorReport() = default;
-    // Executes CPUID with `leaf`; false when the processor faults (it has no CPUID).
-    virtual bool Cpuid(std::uint32_t leaf, CpuidResult* result) = 0;
-    virtual BOOL IsFeaturePresent(DWORD feature) = 0;
-};
-// The report in use; by default the real processor.
-ProcessorReport& CurrentProcessorReport();
-// Installs `report` (null restores the real processor). Not owned.
-void SetProcessorReport(ProcessorReport* report);
-// For tests: restores the first-call stubs, DispatchLevel 0xFFFF and the allocator-check
-// flag, so that initialisation runs again from a clean table.
-void ResetDispatchForTesting();
 
 }  // namespace facet

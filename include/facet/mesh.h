@@ -6,7 +6,7 @@
 // refuses its arguments writes nothing: no output and no change to the mesh.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 #include "facet/result_buffer.h"
 
 namespace facet {

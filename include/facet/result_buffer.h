@@ -4,7 +4,7 @@
 // the caller reads it and calls Release, which frees the block with the object.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 
 namespace facet {
 

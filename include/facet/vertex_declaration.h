@@ -6,7 +6,7 @@
 // element: a declaration without an end marker within that length is refused.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 
 namespace facet {
 

@@ -4,14 +4,17 @@
 // `camera`, `device`, ...).
 #pragma once
 
+#include "facet/mesh.h"
 #include "render/body_lines.h"
 #include "render/camera.h"
 #include "render/device_setup.h"
 #include "render/frame.h"
 #include "sim/scene.h"
-#include "win32/win32.h"
+#include "springdrop/d3d9/com_ptr.h"
+#include "springdrop/shell/win32.h"
 
 #include <functional>
+#include <memory>
 
 namespace app {
 
@@ -39,20 +42,20 @@ struct Demo {
 
     // The device set-up's objects (device null when it could not be created) and the
     // vertex buffer the body is drawn from.
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
-    facet::Mesh* sphereMesh = nullptr;
+    d3d9sw::ComPtr<IDirect3D9> d3d;
+    d3d9sw::ComPtr<IDirect3DDevice9> device;
+    d3d9sw::ComPtr<facet::Mesh> sphereMesh;
     render::BodyLines bodyLines;
 
     // The viewer and the frame clock. Camera and transform set are allocated, so a failed
     // allocation can be reported before the window opens.
-    render::Camera* camera = nullptr;
-    render::TransformSet* transforms = nullptr;
+    std::unique_ptr<render::Camera> camera;
+    std::unique_ptr<render::TransformSet> transforms;
     render::FrameTimer timer;
     float maxFps = 0.0f;
 
     // The body, its drop height and where the heights come from.
-    sim::SpringBody* body = nullptr;
+    std::unique_ptr<sim::SpringBody> body;
     float dropHeight = 0.0f;
     sim::DropHeightSequence heights;
 

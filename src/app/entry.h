@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/demo.h"
-#include "win32/win32.h"
+#include "springdrop/shell/win32.h"
 
 namespace app {
 

@@ -19,7 +19,7 @@ void RenderFrame(Demo& demo) {
         device->BeginScene();
         stepped = BodyIsStepped(demo);
         if (stepped) {
-            demo.body->Step(render::kStepSeconds);
+            demo.body->Step(sim::kStepSeconds);
             render::DrawBody(device, demo.bodyLines, *demo.body);
         }
         device->EndScene();

@@ -1,7 +1,7 @@
 // Parsing and injection of the --input script.
 #include "app/launcher_input_script.h"
 
-#include "win32/shell.h"
+#include "springdrop/shell/shell.h"
 
 #include <algorithm>
 #include <cctype>

@@ -7,7 +7,7 @@
 // at client X, Y) and drag:DX:DY (a right-button drag from the client centre by DX, DY).
 #pragma once
 
-#include "win32/win32.h"
+#include "springdrop/shell/win32.h"
 
 #include <cstdint>
 #include <string>

@@ -10,8 +10,8 @@
 // stops the run (see launcher_signals.h), and Finish reports what ffmpeg said.
 #pragma once
 
-#include "file/output_file.h"
-#include "win32/shell.h"
+#include "springdrop/file/output_file.h"
+#include "springdrop/shell/shell.h"
 
 #include <cstdio>
 #include <string>

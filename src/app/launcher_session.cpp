@@ -2,7 +2,7 @@
 #include "app/launcher_session.h"
 
 #include "app/launcher_signals.h"
-#include "image/png_file.h"
+#include "springdrop/image/png_file.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -11,8 +11,8 @@
 #include "app/launcher_recording.h"
 #include "app/launcher_run_stats.h"
 #include "app/launcher_trace.h"
-#include "file/output_file.h"
-#include "win32/shell.h"
+#include "springdrop/file/output_file.h"
+#include "springdrop/shell/shell.h"
 
 #include <cstddef>
 #include <cstdint>

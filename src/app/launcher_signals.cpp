@@ -1,7 +1,7 @@
 // The launcher's stop-signal handlers.
 #include "app/launcher_signals.h"
 
-#include "file/output_file.h"
+#include "springdrop/file/output_file.h"
 
 #include <atomic>
 

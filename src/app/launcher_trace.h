@@ -4,7 +4,7 @@
 // every value reads back bit for bit.
 #pragma once
 
-#include "file/output_file.h"
+#include "springdrop/file/output_file.h"
 #include "sim/spring_body.h"
 
 #include <cstdint>

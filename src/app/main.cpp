@@ -5,7 +5,7 @@
 #include "app/launcher_options.h"
 #include "app/launcher_session.h"
 #include "app/launcher_signals.h"
-#include "win32/shell.h"
+#include "springdrop/shell/shell.h"
 
 #include <cerrno>
 #include <csignal>

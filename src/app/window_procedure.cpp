@@ -21,8 +21,8 @@ constexpr UINT kKeyW = 0x57;
 // 2 cos(pitch), height unchanged.
 void Walk(render::Camera& camera, float sign) {
     const float c = render::CosDegrees(camera.pitch);
-    camera.x += sign * (kWalkStep * camera.sinYaw * c);
-    camera.z += sign * (kWalkStep * camera.cosYaw * c);
+    camera.x += sign * (kWalkStep * camera.SinYaw() * c);
+    camera.z += sign * (kWalkStep * camera.CosYaw() * c);
 }
 
 void OnKeyDown(Demo& demo, WPARAM key) {
@@ -50,7 +50,7 @@ void OnKeyDown(Demo& demo, WPARAM key) {
         default:
             return;
     }
-    render::SetupViewProjection(camera, demo.transforms, demo.device);
+    render::SetupViewProjection(camera, demo.transforms.get(), demo.device);
 }
 
 int MouseX(LPARAM lParam) { return LOWORD(static_cast<std::uintptr_t>(lParam)); }
@@ -66,10 +66,9 @@ void OnDragMove(Demo& demo, LPARAM lParam) {
     demo.lastMouseY = MouseY(lParam);
     const int dx = demo.lastMouseX - oldX;
     const int dy = demo.lastMouseY - oldY;
-    camera.yaw = static_cast<float>(camera.yaw - dx * kDragDegreesPerPixel);
-    camera.SetYaw(camera.yaw);
+    camera.SetYaw(static_cast<float>(camera.Yaw() - dx * kDragDegreesPerPixel));
     camera.pitch = static_cast<float>(camera.pitch + dy * kDragDegreesPerPixel);
-    render::SetupViewProjection(camera, demo.transforms, demo.device);
+    render::SetupViewProjection(camera, demo.transforms.get(), demo.device);
 }
 
 // The demo this window belongs to; the creation message brings it.

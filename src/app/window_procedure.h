@@ -8,7 +8,7 @@
 // default handling.
 #pragma once
 
-#include "win32/win32.h"
+#include "springdrop/shell/win32.h"
 
 namespace app {
 

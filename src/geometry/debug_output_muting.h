@@ -2,7 +2,7 @@
 // tolerates (creating a declaration object), so that an expected failure prints nothing.
 #pragma once
 
-#include "win32/system.h"
+#include "springdrop/system/system.h"
 
 namespace facet {
 

@@ -6,7 +6,7 @@
 // of the wrong kind is read through before it is refused.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 
 #include <cstddef>
 #include <cstdint>

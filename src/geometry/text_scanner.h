@@ -4,7 +4,7 @@
 // file and the line. A UTF-8 byte-order mark at the start of the input is passed over.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The vertex cache description of a device, which mesh optimisation tunes itself to.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 
 namespace facet {
 

@@ -2,7 +2,7 @@
 // cloning can move an element between types.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 
 namespace facet {
 

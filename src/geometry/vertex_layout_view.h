@@ -2,7 +2,7 @@
 // read, found by usage, usage index and type, and the vertex stride.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 
 namespace facet {
 

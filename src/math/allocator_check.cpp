@@ -5,7 +5,7 @@
 #include <new>
 
 #include "facet/dispatch.h"
-#include "win32/system.h"
+#include "springdrop/system/system.h"
 #include "math/routine_install.h"
 
 namespace facet {

@@ -1,6 +1,6 @@
 // Reading one value of the Direct3D settings key through the platform's registry calls.
 #include "facet/dispatch.h"
-#include "win32/system.h"
+#include "springdrop/system/system.h"
 
 namespace facet {
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "facet/dispatch.h"
+#include "math/dispatch_testing.h"
 #include "math/routine_install.h"
 
 namespace facet {

@@ -1,7 +1,7 @@
 // What the processor offers: the CPUID feature flag word, the SSE word, and the report
 // (real or, in tests, presented) they are read from.
-#include "facet/dispatch.h"
-#include "win32/system.h"
+#include "math/dispatch_testing.h"
+#include "springdrop/system/system.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>

@@ -4,7 +4,7 @@
 // the body goes.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 #include "sim/spring_body.h"
 
 namespace render {

@@ -18,11 +18,12 @@ float CosDegrees(float degrees) {
     return static_cast<float>(std::cos(static_cast<double>(radians)));
 }
 
-Camera::Camera() { SetYaw(yaw); }
+Camera::Camera() { SetYaw(yaw_); }
 
 void Camera::SetYaw(float degrees) {
-    sinYaw = SinDegrees(degrees);
-    cosYaw = CosDegrees(degrees);
+    yaw_ = degrees;
+    sinYaw_ = SinDegrees(degrees);
+    cosYaw_ = CosDegrees(degrees);
 }
 
 ViewVectors ComputeViewVectors(const Camera& camera) {
@@ -30,9 +31,9 @@ ViewVectors ComputeViewVectors(const Camera& camera) {
     const float cosPitch = CosDegrees(camera.pitch);
     ViewVectors vectors;
     vectors.eye = {camera.x, camera.y, camera.z};
-    vectors.dir = {cosPitch * camera.sinYaw, -sinPitch, cosPitch * camera.cosYaw};
+    vectors.dir = {cosPitch * camera.SinYaw(), -sinPitch, cosPitch * camera.CosYaw()};
     vectors.at = vectors.eye + vectors.dir;
-    vectors.up = {sinPitch * camera.sinYaw, cosPitch, sinPitch * camera.cosYaw};
+    vectors.up = {sinPitch * camera.SinYaw(), cosPitch, sinPitch * camera.CosYaw()};
     return vectors;
 }
 

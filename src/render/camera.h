@@ -2,7 +2,7 @@
 // degrees) and the view and projection built from it.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 #include "facet/types.h"
 
 namespace render {
@@ -15,18 +15,26 @@ constexpr float kDegreesToRadians = 0.017453292f;
 float SinDegrees(float degrees);
 float CosDegrees(float degrees);
 
-struct Camera {
-    float yaw = 45.0f;
-    float sinYaw;
-    float cosYaw;
+// The heading and its cached sine and cosine change together, through SetYaw only, so
+// they always agree; pitch and position are plain values.
+class Camera {
+public:
     float pitch = 10.0f;
     float x = -150.0f;
     float y = 80.0f;
     float z = -150.0f;
 
     Camera();
-    // Sets sinYaw and cosYaw from `degrees`; the caller stores `yaw` itself.
+    // Turns the camera to `degrees` and recomputes the heading's sine and cosine.
     void SetYaw(float degrees);
+    float Yaw() const { return yaw_; }
+    float SinYaw() const { return sinYaw_; }
+    float CosYaw() const { return cosYaw_; }
+
+private:
+    float yaw_ = 45.0f;
+    float sinYaw_;
+    float cosYaw_;
 };
 
 // World, view and projection; left unset until SetupViewProjection writes view and

@@ -1,7 +1,7 @@
 // Device creation and the fixed render state.
 #include "render/device_setup.h"
 
-#include "d3d9/headless_device.h"
+#include "springdrop/d3d9/headless_device.h"
 #include "render/startup_sphere.h"
 
 namespace render {

@@ -3,7 +3,7 @@
 // triangles culled, an immediate presentation interval, and a white material.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 
 namespace facet {
 class Mesh;

@@ -2,16 +2,12 @@
 // rate and the drop height, drawn with GDI on the window's device context.
 #pragma once
 
-#include "win32/win32.h"
+#include "springdrop/shell/win32.h"
 
 #include <cstddef>
 #include <cstdint>
 
 namespace render {
-
-// The fixed simulation step every rendered frame advances the body by, whatever the
-// frame rate.
-constexpr float kStepSeconds = 0.01f;
 
 // Measures the time between ticks with the performance counter. Only the low 32 bits of
 // the counts are used, so a wrap between two ticks still gives the right interval; the

@@ -22,8 +22,4 @@ facet::Mesh* BuildStartupSphere(IDirect3DDevice9* device) {
     return mesh;
 }
 
-void ReleaseStartupSphere(facet::Mesh* mesh) {
-    if (mesh != nullptr) mesh->Release();
-}
-
 }  // namespace render

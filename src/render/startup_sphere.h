@@ -3,7 +3,7 @@
 // shut-down. No frame draws it.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 
 namespace facet {
 class Mesh;
@@ -13,9 +13,5 @@ namespace render {
 
 // Builds the sphere on `device`; null when that fails.
 facet::Mesh* BuildStartupSphere(IDirect3DDevice9* device);
-
-// Releases `mesh` when there is one. The mesh holds its own device reference, so this
-// may run after the device has been released.
-void ReleaseStartupSphere(facet::Mesh* mesh);
 
 }  // namespace render

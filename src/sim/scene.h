@@ -12,6 +12,10 @@ namespace sim {
 constexpr std::int32_t kSceneMassCount = 4;
 constexpr std::int32_t kSceneSpringCount = 6;
 
+// The fixed simulation step every rendered frame advances the body by, whatever the
+// frame rate.
+constexpr float kStepSeconds = 0.01f;
+
 // The pseudo-random generator behind the drop heights: state 1 at start-up, never
 // reseeded.
 struct DropHeightSequence {

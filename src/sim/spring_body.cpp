@@ -5,11 +5,8 @@
 
 namespace sim {
 
-MassPoint::~MassPoint() { delete[] links; }
-
 void MassPoint::AllocateLinks(std::int32_t count) {
-    delete[] links;
-    links = count > 0 ? new (std::nothrow) MassLink[count] : nullptr;
+    links.reset(count > 0 ? new (std::nothrow) MassLink[count] : nullptr);
     linkCount = links != nullptr ? count : 0;
 }
 
@@ -19,15 +16,10 @@ void MassPoint::SetLink(std::int32_t slot, std::int32_t springIndex, std::int32_
     links[slot].otherMass = otherMass;
 }
 
-SpringBody::~SpringBody() {
-    delete[] masses;
-    delete[] springs;
-}
-
 void SpringBody::Create(std::int32_t newMassCount, std::int32_t newSpringCount) {
-    masses = newMassCount > 0 ? new (std::nothrow) MassPoint[newMassCount] : nullptr;
+    masses.reset(newMassCount > 0 ? new (std::nothrow) MassPoint[newMassCount] : nullptr);
     massCount = masses != nullptr ? newMassCount : 0;
-    springs = newSpringCount > 0 ? new (std::nothrow) Spring[newSpringCount] : nullptr;
+    springs.reset(newSpringCount > 0 ? new (std::nothrow) Spring[newSpringCount] : nullptr);
     springCount = springs != nullptr ? newSpringCount : 0;
 }
 

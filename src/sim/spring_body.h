@@ -9,11 +9,13 @@
 //
 // A failed allocation leaves the affected array empty (count 0, no storage), so a
 // damaged body is simply not stepped instead of being touched through a null pointer.
+// The arrays are allocated without exceptions (new (std::nothrow)) for that reason.
 #pragma once
 
 #include "facet/types.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace sim {
@@ -33,12 +35,7 @@ struct MassPoint {
     Vector3 velocity{0.0f, 0.0f, 0.0f};
     Vector3 force{0.0f, -9.8f, 0.0f};  // constant external force, applied by the gravity pass
     std::int32_t linkCount = 0;
-    MassLink* links = nullptr;
-
-    MassPoint() = default;
-    ~MassPoint();
-    MassPoint(const MassPoint&) = delete;
-    MassPoint& operator=(const MassPoint&) = delete;
+    std::unique_ptr<MassLink[]> links;
 
     // Replaces the link list by `count` unset entries; an allocation failure leaves an
     // empty list.
@@ -64,17 +61,12 @@ class SpringBody {
 public:
     std::int32_t massCount = 0;
     std::int32_t springCount = 0;
-    MassPoint* masses = nullptr;
-    Spring* springs = nullptr;
+    std::unique_ptr<MassPoint[]> masses;
+    std::unique_ptr<Spring[]> springs;
     // The energy budget: the mechanical energy the body was built with (none: no budget),
     // and how many steps have had to scale its velocities back down to it.
     std::optional<double> startEnergy;
     std::int64_t energyBudgetActivations = 0;
-
-    SpringBody() = default;
-    ~SpringBody();
-    SpringBody(const SpringBody&) = delete;
-    SpringBody& operator=(const SpringBody&) = delete;
 
     // Allocates the masses and springs with their defaults.
     void Create(std::int32_t massCount, std::int32_t springCount);

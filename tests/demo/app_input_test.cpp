@@ -65,14 +65,14 @@ TEST(Input, RightDragTurnsByAFifthOfADegreePerPixel) {
     EXPECT_EQ(Mouse(hwnd, WM_RBUTTONDOWN, 100, 100), 0);
     EXPECT_EQ(demo.rightDrag, 1);
     Mouse(hwnd, WM_MOUSEMOVE, 110, 100);  // right: the view turns left
-    EXPECT_FLOAT_EQ(demo.camera->yaw, 43.0f);
-    EXPECT_FLOAT_EQ(demo.camera->sinYaw, render::SinDegrees(43.0f));
+    EXPECT_FLOAT_EQ(demo.camera->Yaw(), 43.0f);
+    EXPECT_FLOAT_EQ(demo.camera->SinYaw(), render::SinDegrees(43.0f));
     Mouse(hwnd, WM_MOUSEMOVE, 110, 110);  // down: tilts further down
     EXPECT_FLOAT_EQ(demo.camera->pitch, 12.0f);
     EXPECT_EQ(Mouse(hwnd, WM_RBUTTONUP, 110, 110), 0);
     EXPECT_EQ(demo.rightDrag, 0);
     Mouse(hwnd, WM_MOUSEMOVE, 300, 300);  // no drag: nothing turns
-    EXPECT_FLOAT_EQ(demo.camera->yaw, 43.0f);
+    EXPECT_FLOAT_EQ(demo.camera->Yaw(), 43.0f);
 }
 
 TEST(Input, PressAndReleaseWithoutMovingChangesNothing) {
@@ -81,7 +81,7 @@ TEST(Input, PressAndReleaseWithoutMovingChangesNothing) {
     const render::Camera before = *demo.camera;
     Mouse(hwnd, WM_RBUTTONDOWN, 50, 60);
     Mouse(hwnd, WM_RBUTTONUP, 50, 60);
-    EXPECT_EQ(std::memcmp(&before, demo.camera, sizeof(render::Camera)), 0);
+    EXPECT_EQ(std::memcmp(&before, demo.camera.get(), sizeof(render::Camera)), 0);
 }
 
 TEST(Input, ReleaseOutsideTheWindowLeavesTheDragOnForTheWholeDistance) {
@@ -91,7 +91,7 @@ TEST(Input, ReleaseOutsideTheWindowLeavesTheDragOnForTheWholeDistance) {
     // The release happened outside and never arrived; the next move inside turns the
     // camera by the whole distance from the last recorded point.
     Mouse(hwnd, WM_MOUSEMOVE, 60, 10);
-    EXPECT_FLOAT_EQ(demo.camera->yaw, 35.0f);
+    EXPECT_FLOAT_EQ(demo.camera->Yaw(), 35.0f);
     EXPECT_EQ(demo.rightDrag, 1);
 }
 
@@ -101,7 +101,7 @@ TEST(Input, OtherKeysAndResizeAreSwallowed) {
     const render::Camera before = *demo.camera;
     for (UINT key : {VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT, VK_F2, UINT{'Q'}}) EXPECT_EQ(Key(hwnd, key), 0);
     EXPECT_EQ(app::WndProc(hwnd, WM_SIZE, 0, MAKELPARAM(320, 240)), 0);
-    EXPECT_EQ(std::memcmp(&before, demo.camera, sizeof(render::Camera)), 0);
+    EXPECT_EQ(std::memcmp(&before, demo.camera.get(), sizeof(render::Camera)), 0);
     d3d9sw::BackBufferImage image;
     d3d9sw::ReadBackBuffer(demo.device, &image);
     EXPECT_EQ(image.width, 640);
@@ -115,7 +115,7 @@ TEST(Input, CameraKeysWithoutADeviceStillMoveTheCamera) {
     Mouse(hwnd, WM_RBUTTONDOWN, 0, 0);
     Mouse(hwnd, WM_MOUSEMOVE, 5, 0);
     EXPECT_EQ(demo.camera->y, 85.0f);
-    EXPECT_FLOAT_EQ(demo.camera->yaw, 44.0f);
+    EXPECT_FLOAT_EQ(demo.camera->Yaw(), 44.0f);
 }
 
 }  // namespace

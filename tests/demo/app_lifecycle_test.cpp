@@ -160,8 +160,7 @@ TEST(F1, WithoutABodyFramesSkipSteppingAndDrawing) {
     app::Demo demo;
     HWND hwnd = demo_test::StartHeadless(demo);
     demo.bodyLines.Release();
-    delete demo.body;
-    demo.body = nullptr;  // as after a failed allocation on F1
+    demo.body.reset();  // as after a failed allocation on F1
     d3d9sw::ClearCallLog();
     app::RenderFrame(demo);
     EXPECT_EQ(IndexOf(demo_test::LoggedMethods(), "VertexBuffer::Lock"), -1);

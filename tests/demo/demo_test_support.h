@@ -5,8 +5,8 @@
 #include "app/demo.h"
 #include "app/entry.h"
 #include "app/lifecycle.h"
-#include "d3d9/instrumentation.h"
-#include "win32/shell.h"
+#include "springdrop/d3d9/instrumentation.h"
+#include "springdrop/shell/shell.h"
 
 #include <functional>
 #include <string>

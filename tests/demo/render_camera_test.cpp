@@ -13,8 +13,8 @@ namespace {
 
 TEST(Camera, StartsAtItsEyePointLookingTenDegreesDownTowardTheOrigin) {
     render::Camera camera;
-    EXPECT_EQ(camera.sinYaw, 0.70710677f);
-    EXPECT_EQ(camera.cosYaw, 0.70710677f);
+    EXPECT_EQ(camera.SinYaw(), 0.70710677f);
+    EXPECT_EQ(camera.CosYaw(), 0.70710677f);
     const render::ViewVectors v = render::ComputeViewVectors(camera);
     EXPECT_FLOAT_EQ(v.dir.x, 0.69636422f);
     EXPECT_FLOAT_EQ(v.dir.y, -0.17364818f);
@@ -32,7 +32,7 @@ TEST(Camera, AtNinetyDegreesPitchUpIsTheHeading) {
     const render::ViewVectors v = render::ComputeViewVectors(camera);
     EXPECT_NEAR(v.dir.x, 0.0f, 1e-7f);
     EXPECT_EQ(v.dir.y, -1.0f);
-    EXPECT_FLOAT_EQ(v.up.x, camera.sinYaw);
+    EXPECT_FLOAT_EQ(v.up.x, camera.SinYaw());
     EXPECT_NEAR(v.up.y, 0.0f, 1e-7f);
 }
 

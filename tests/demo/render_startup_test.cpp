@@ -88,8 +88,8 @@ TEST(Startup, FailedDeviceKeepsTheDirect3DObjectAndSkipsTheScene) {
     demo_test::StartHeadless(demo);
     EXPECT_NE(demo.d3d, nullptr);
     EXPECT_EQ(demo.device, nullptr);
-    demo.d3d->Release();  // the second InitDevice below makes a new Direct3D object
-    EXPECT_EQ(render::InitDevice(nullptr, &demo.d3d, &demo.device, &demo.sphereMesh), E_FAIL);
+    demo.d3d.Reset();  // the second InitDevice below makes a new Direct3D object
+    EXPECT_EQ(render::InitDevice(nullptr, demo.d3d.Put(), demo.device.Put(), demo.sphereMesh.Put()), E_FAIL);
     EXPECT_EQ(IndexOf(demo_test::LoggedMethods(), "Device::SetMaterial"), -1);
     EXPECT_EQ(demo.dropHeight, 0.0f);
 }

@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr float kStepSeconds = 0.01f;
 constexpr float kFloor = -1.0f;
 constexpr float kHeadroomAboveDrop = 40.0f;
 
@@ -65,7 +64,7 @@ TEST(Soak, TenMillionStepsWithARebuildEveryFiftyThousandStayFiniteAndBounded) {
     int rebuilds = 0;
     bool bodyBounded = true;
     for (long step = 1; step <= kSteps; ++step) {
-        demo.body->Step(kStepSeconds);
+        demo.body->Step(sim::kStepSeconds);
         if (bodyBounded && !RecordBody(*demo.body, demo.dropHeight, &bodyExtremes)) {
             bodyBounded = false;
             divergedHeights.insert(demo.dropHeight);
@@ -153,7 +152,7 @@ TEST(Soak, HundredThousandHeadlessFramesOfRandomInputEndCleanly) {
             const render::Camera& camera = *demo.camera;
             cameraAtEnd = camera;
             finiteAtEnd = std::isfinite(camera.x) && std::isfinite(camera.y) && std::isfinite(camera.z) &&
-                          std::isfinite(camera.yaw) && std::isfinite(camera.pitch) && demo.body != nullptr &&
+                          std::isfinite(camera.Yaw()) && std::isfinite(camera.pitch) && demo.body != nullptr &&
                           RecordBody(*demo.body, demo.dropHeight, &extremes);
             PostMessageA(demo.hwnd, WM_CLOSE, 0, 0);
         }
@@ -164,7 +163,7 @@ TEST(Soak, HundredThousandHeadlessFramesOfRandomInputEndCleanly) {
     EXPECT_EQ(d3d9sw::LiveObjectCount(), 0);
     std::printf("soak: %d frames, %zu inputs; final body lowest y %.6g; camera at (%.6g, %.6g, %.6g), yaw %.6g, "
                 "pitch %.6g\n",
-                kFrames, inputs.size(), extremes.lowestY, cameraAtEnd.x, cameraAtEnd.y, cameraAtEnd.z, cameraAtEnd.yaw,
+                kFrames, inputs.size(), extremes.lowestY, cameraAtEnd.x, cameraAtEnd.y, cameraAtEnd.z, cameraAtEnd.Yaw(),
                 cameraAtEnd.pitch);
 }
 

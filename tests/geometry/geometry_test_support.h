@@ -3,7 +3,7 @@
 #pragma once
 
 #include "headless_device.h"
-#include "d3d9/instrumentation.h"
+#include "springdrop/d3d9/instrumentation.h"
 #include "facet/mesh.h"
 #include "facet/vertex_declaration.h"
 

@@ -4,7 +4,7 @@
 #include "geometry/mesh_object.h"
 #include "geometry/vertex_cache_probe.h"
 #include "geometry_test_support.h"
-#include "win32/shell.h"
+#include "springdrop/system/system_controls.h"
 
 #include <cstdlib>
 

@@ -6,7 +6,7 @@
 #include <new>
 #include <string>
 
-#include "facet/dispatch.h"
+#include "math/dispatch_testing.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "facet/dispatch.h"
+#include "math/dispatch_testing.h"
 
 namespace facet::testing {
 

@@ -1,9 +1,9 @@
 // Clear on buffers larger than the device's fill block: the colour of every pixel against a
 // plain per-pixel reference, and whole-buffer depth and stencil clears, which the device
 // defers, compared with the same clears made eagerly (as rectangles).
-#include "d3d9_fixture.h"
+#include "support/d3d9_fixture.h"
 
-#include "d3d9/headless_device.h"
+#include "springdrop/d3d9/headless_device.h"
 
 #include <algorithm>
 #include <array>

@@ -1,8 +1,8 @@
 // CreateHeadlessDevice: the size reaches the back buffer, the device draws without a
 // window (and refuses to present to none), bad arguments and creation failures leave
 // nothing alive, and releasing the device frees its Direct3D object too.
-#include "d3d9/headless_device.h"
-#include "d3d9/instrumentation.h"
+#include "springdrop/d3d9/headless_device.h"
+#include "springdrop/d3d9/instrumentation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The call log (order, method names, argument text, results) and every fault-injection
 // path: by method with skip and count, by call index, Direct3D creation, and the rule
 // that a failing creation call nulls its out-pointer and changes nothing.
-#include "d3d9_fixture.h"
+#include "support/d3d9_fixture.h"
 
 #include <string>
 

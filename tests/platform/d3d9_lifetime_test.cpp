@@ -1,6 +1,6 @@
 // Reference counting and object lifetimes of the software device: who holds whom, what
 // the last Release destroys, QueryInterface answers, and bindings of dying resources.
-#include "d3d9_fixture.h"
+#include "support/d3d9_fixture.h"
 
 namespace d3d9test {
 namespace {

@@ -1,6 +1,6 @@
 // Rasterizer goldens: exact pixel sets of lines and triangles under the rule written in
 // rasterizer.h, clipping at the near plane, culling, depth test, colours and Clear.
-#include "d3d9_fixture.h"
+#include "support/d3d9_fixture.h"
 
 #include <cmath>
 

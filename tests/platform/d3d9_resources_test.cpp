@@ -1,7 +1,7 @@
 // Buffers (creation rules, lock ranges, descriptions), vertex declarations, queries and
 // the validation of state calls and draws: bad calls return D3DERR_INVALIDCALL and change
 // nothing.
-#include "d3d9_fixture.h"
+#include "support/d3d9_fixture.h"
 
 #include <cstdint>
 

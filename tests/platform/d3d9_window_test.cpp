@@ -1,10 +1,10 @@
 // Device creation against real shell windows (headless backend): the back buffer takes
 // the client size when asked for size 0, creation refuses what the software device cannot
 // do, and Present hands the frame to the window.
-#include "d3d9_fixture.h"
+#include "support/d3d9_fixture.h"
 
-#include "win32/shell.h"
-#include "win32/win32.h"
+#include "springdrop/shell/shell.h"
+#include "springdrop/shell/win32.h"
 
 namespace d3d9test {
 namespace {

@@ -1,6 +1,6 @@
 // Browser key codes to virtual-key codes: the demo's keys, the families that map by rule
 // (letters, digits, F1..F12) with their near misses, and keys without a code.
-#include "web/dom_keys.h"
+#include "springdrop/shell/web/dom_keys.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The glyph atlas the web build draws its overlay from, against the FreeType path it was
 // rendered by: every glyph and the ascent identical, a character outside the atlas
 // missing (drawn as the box), and whole overlay lines drawn identically by both.
-#include "web/glyph_atlas.h"
-#include "win32/freetype_glyphs.h"
-#include "win32/text_renderer.h"
+#include "springdrop/shell/web/glyph_atlas.h"
+#include "springdrop/shell/sdl/freetype_glyphs.h"
+#include "springdrop/shell/text_renderer.h"
 
 #include <gtest/gtest.h>
 

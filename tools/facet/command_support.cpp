@@ -1,9 +1,9 @@
 // The facet commands' shared steps; see command_support.h.
 #include "command_support.h"
 
-#include "d3d9/instrumentation.h"
+#include "springdrop/d3d9/instrumentation.h"
 #include "facet/weld.h"
-#include "file/output_file.h"
+#include "springdrop/file/output_file.h"
 #include "text_escapes.h"
 
 #include <cerrno>

@@ -3,8 +3,8 @@
 // ever presents a frame.
 #pragma once
 
-#include "d3d9/headless_device.h"
-#include "d3d9/instrumentation.h"
+#include "springdrop/d3d9/headless_device.h"
+#include "springdrop/d3d9/instrumentation.h"
 
 #include <cstdlib>
 

@@ -11,7 +11,7 @@
 
 #include "standard_output.h"
 
-#include "file/output_file.h"
+#include "springdrop/file/output_file.h"
 
 class CommandOutput {
 public:

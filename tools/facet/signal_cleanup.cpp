@@ -1,7 +1,7 @@
 // RemovePartialOutputsOnSignals: see signal_cleanup.h.
 #include "signal_cleanup.h"
 
-#include "file/output_file.h"
+#include "springdrop/file/output_file.h"
 
 #include <csignal>
 

@@ -9,9 +9,9 @@
 #include "standard_output.h"
 #include "text_escapes.h"
 
-#include "file/output_file.h"
+#include "springdrop/file/output_file.h"
 
-#include "d3d9/instrumentation.h"
+#include "springdrop/d3d9/instrumentation.h"
 #include "facet/normals.h"
 #include "facet/sphere.h"
 

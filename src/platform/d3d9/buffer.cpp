@@ -1,5 +1,5 @@
-#include "d3d9/device.h"
-#include "d3d9/resources.h"
+#include "springdrop/d3d9/device.h"
+#include "springdrop/d3d9/resources.h"
 
 #include <algorithm>
 #include <array>

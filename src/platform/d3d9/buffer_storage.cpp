@@ -1,4 +1,4 @@
-#include "d3d9/buffer_storage.h"
+#include "springdrop/d3d9/buffer_storage.h"
 
 #include <new>
 

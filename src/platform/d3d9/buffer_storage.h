@@ -4,7 +4,7 @@
 // every Lock needs its own Unlock.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 
 #include <cstdint>
 #include <memory>

@@ -6,7 +6,7 @@
 // branches, so long runs stay cheap.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "d3d9/clipping.h"
+#include "springdrop/d3d9/clipping.h"
 
 #include <array>
 

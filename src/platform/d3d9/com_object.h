@@ -3,7 +3,7 @@
 // its device, a device holding its Direct3D object) uses Retain and Drop, which are not.
 #pragma once
 
-#include "d3d9/call_recorder.h"
+#include "springdrop/d3d9/call_recorder.h"
 
 namespace d3d9sw::internal {
 

@@ -8,7 +8,7 @@
 // reference to its device, so the device dies with the last of them.
 #pragma once
 
-#include "win32/types.h"
+#include "springdrop/system/types.h"
 
 #include <cstdint>
 

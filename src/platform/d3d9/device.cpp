@@ -1,9 +1,9 @@
 // Device construction, reference counting and the fixed-function state: render, sampler
 // and transform state, viewport and material.
-#include "d3d9/device.h"
+#include "springdrop/d3d9/device.h"
 
-#include "d3d9/direct3d.h"
-#include "d3d9/resources.h"
+#include "springdrop/d3d9/direct3d.h"
+#include "springdrop/d3d9/resources.h"
 
 
 namespace d3d9sw {

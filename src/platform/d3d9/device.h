@@ -23,12 +23,12 @@
 // its buffers, unbalanced scene) returns D3DERR_INVALIDCALL and changes nothing.
 #pragma once
 
-#include "d3d9/com_object.h"
-#include "d3d9/d3d9.h"
-#include "d3d9/instrumentation.h"
-#include "d3d9/pipeline.h"
-#include "d3d9/resources.h"
-#include "d3d9/vertex_layout.h"
+#include "springdrop/d3d9/com_object.h"
+#include "springdrop/d3d9/d3d9.h"
+#include "springdrop/d3d9/instrumentation.h"
+#include "springdrop/d3d9/pipeline.h"
+#include "springdrop/d3d9/resources.h"
+#include "springdrop/d3d9/vertex_layout.h"
 
 #include <array>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // The two draw calls: validation of the scene, the primitive type and count, the vertex
 // layout, the bound streams and indices, and every vertex the draw will read; then the
 // fixed-function pipeline.
-#include "d3d9/device.h"
+#include "springdrop/d3d9/device.h"
 
-#include "d3d9/resources.h"
+#include "springdrop/d3d9/resources.h"
 
 #include <algorithm>
 #include <cstdint>

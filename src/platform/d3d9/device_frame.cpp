@@ -1,9 +1,9 @@
 // The frame around the draws: scenes, Clear, Present and the read-back of the back buffer
 // and the depth-stencil buffer.
-#include "d3d9/device.h"
+#include "springdrop/d3d9/device.h"
 
-#include "d3d9/rasterizer.h"
-#include "d3d9/window_sink.h"
+#include "springdrop/d3d9/rasterizer.h"
+#include "springdrop/d3d9/window_sink.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 // Resource creation and binding: buffers, declarations, queries, stream sources, indices
 // and the vertex layout source (the later of SetFVF and SetVertexDeclaration wins).
-#include "d3d9/device.h"
+#include "springdrop/d3d9/device.h"
 
-#include "d3d9/resources.h"
+#include "springdrop/d3d9/resources.h"
 
 #include <memory>
 #include <new>

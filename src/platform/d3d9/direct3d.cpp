@@ -1,10 +1,10 @@
 // The Direct3D object and Direct3DCreate9. Device creation validates the presentation
 // parameters, resolves a back-buffer size of 0 from the window's client area and writes
 // the resolved values back into the caller's record.
-#include "d3d9/direct3d.h"
+#include "springdrop/d3d9/direct3d.h"
 
-#include "d3d9/device.h"
-#include "d3d9/window_sink.h"
+#include "springdrop/d3d9/device.h"
+#include "springdrop/d3d9/window_sink.h"
 
 #include <cstring>
 #include <new>

@@ -2,8 +2,8 @@
 // and capabilities, and device creation.
 #pragma once
 
-#include "d3d9/com_object.h"
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/com_object.h"
+#include "springdrop/d3d9/d3d9.h"
 
 namespace d3d9sw {
 

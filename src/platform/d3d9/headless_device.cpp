@@ -1,4 +1,4 @@
-#include "d3d9/headless_device.h"
+#include "springdrop/d3d9/headless_device.h"
 
 namespace d3d9sw {
 

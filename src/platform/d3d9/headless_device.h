@@ -4,7 +4,7 @@
 // to create meshes on).
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 
 namespace d3d9sw {
 

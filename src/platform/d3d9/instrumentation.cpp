@@ -3,10 +3,10 @@
 //
 // The log keeps at most kMaxRecords records; when a record would exceed that, the oldest
 // half is dropped first, so a long run with logging on keeps the most recent calls.
-#include "d3d9/instrumentation.h"
+#include "springdrop/d3d9/instrumentation.h"
 
-#include "d3d9/call_recorder.h"
-#include "d3d9/device.h"
+#include "springdrop/d3d9/call_recorder.h"
+#include "springdrop/d3d9/device.h"
 
 #include <algorithm>
 #include <cinttypes>

@@ -22,7 +22,7 @@
 // logging is off are not recorded but still count for InjectFaultAtCallIndex.
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "d3d9/pipeline.h"
+#include "springdrop/d3d9/pipeline.h"
 
-#include "d3d9/clipping.h"
+#include "springdrop/d3d9/clipping.h"
 
 #include <algorithm>
 #include <cstring>

@@ -10,9 +10,9 @@
 // The caller has checked every vertex the draw reads against its buffers.
 #pragma once
 
-#include "d3d9/d3d9.h"
-#include "d3d9/rasterizer.h"
-#include "d3d9/vertex_layout.h"
+#include "springdrop/d3d9/d3d9.h"
+#include "springdrop/d3d9/rasterizer.h"
+#include "springdrop/d3d9/vertex_layout.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "d3d9/rasterizer.h"
+#include "springdrop/d3d9/rasterizer.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,10 +3,10 @@
 // it dies, makes the device forget any binding of it before dropping that reference.
 #pragma once
 
-#include "d3d9/buffer_storage.h"
-#include "d3d9/com_object.h"
-#include "d3d9/d3d9.h"
-#include "d3d9/vertex_layout.h"
+#include "springdrop/d3d9/buffer_storage.h"
+#include "springdrop/d3d9/com_object.h"
+#include "springdrop/d3d9/d3d9.h"
+#include "springdrop/d3d9/vertex_layout.h"
 
 #include <vector>
 

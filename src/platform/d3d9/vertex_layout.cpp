@@ -1,4 +1,4 @@
-#include "d3d9/vertex_layout.h"
+#include "springdrop/d3d9/vertex_layout.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // stream one vertex occupies (used to check that a draw stays inside its buffers).
 #pragma once
 
-#include "d3d9/d3d9.h"
+#include "springdrop/d3d9/d3d9.h"
 
 #include <array>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // The registered window sink.
-#include "d3d9/window_sink.h"
+#include "springdrop/d3d9/window_sink.h"
 
 #include <utility>
 

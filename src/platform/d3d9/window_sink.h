@@ -5,7 +5,7 @@
 // size still draws, and Present answers D3DERR_INVALIDCALL.
 #pragma once
 
-#include "win32/types.h"
+#include "springdrop/system/types.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,8 +1,8 @@
 // Writing an output file: by temporary and rename, or in place for devices, FIFOs and
 // sockets.
-#include "file/output_file.h"
+#include "springdrop/file/output_file.h"
 
-#include "file/partial_files.h"
+#include "springdrop/file/partial_files.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,6 +1,6 @@
 // The table of partial files and their removal from a signal handler.
-#include "file/partial_files.h"
-#include "file/output_file.h"
+#include "springdrop/file/partial_files.h"
+#include "springdrop/file/output_file.h"
 
 #include <atomic>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "image/png_file.h"
+#include "springdrop/image/png_file.h"
 
 #include <cerrno>
 #include <csetjmp>

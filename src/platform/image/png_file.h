@@ -3,7 +3,7 @@
 // only kept once complete).
 #pragma once
 
-#include "win32/shell.h"
+#include "springdrop/shell/shell.h"
 
 #include <cstdio>
 #include <string>
