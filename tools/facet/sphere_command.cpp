@@ -4,7 +4,6 @@
 #include "command_support.h"
 #include "commands.h"
 #include "headless_device.h"
-#include "mesh_export.h"
 #include "output_files.h"
 #include "standard_output.h"
 #include "text_escapes.h"
@@ -12,6 +11,7 @@
 #include "file/output_file.h"
 
 #include "d3d9/instrumentation.h"
+#include "facet/mesh_file.h"
 #include "facet/normals.h"
 #include "facet/sphere.h"
 
@@ -145,7 +145,7 @@ bool ParseArguments(int argc, char** argv, SphereOptions* options, bool* help) {
     return true;
 }
 
-bool PrintMesh(std::FILE* out, const MeshExport& data, const std::vector<DWORD>& adjacency) {
+bool PrintMesh(std::FILE* out, const facet::MeshFileData& data, const std::vector<DWORD>& adjacency) {
     std::fprintf(out, "vertices %zu\nfaces %zu\n", data.VertexCount(), data.FaceCount());
     for (std::size_t v = 0; v < data.VertexCount(); ++v) {
         const float* p = &data.positions[3 * v];
@@ -178,7 +178,7 @@ bool PrintMesh(std::FILE* out, const MeshExport& data, const std::vector<DWORD>&
 struct SphereExport {
     const char* option;
     const char* path;
-    ExportFormat format;
+    facet::MeshFileFormat format;
     const char* extension;
     CommandOutput output{"sphere"};
 };
@@ -187,7 +187,10 @@ struct SphereExport {
 // after one line.
 bool OpenExport(SphereExport* exported) {
     if (!exported->output.Open(exported->path)) return false;
-    if (exported->output.InPlace() || PathNamesFormat(exported->path, exported->format)) return true;
+    facet::MeshFileFormat named = facet::MeshFileFormat::Obj;
+    if (exported->output.InPlace() ||
+        (facet::MeshFileFormatOfPath(exported->path, &named) && named == exported->format))
+        return true;
     return Refuse(std::string(exported->option) + " writes " + exported->extension +
                   " files, so its file name must end in " + exported->extension + ", not " +
                   QuotedArgument(exported->path));
@@ -204,8 +207,8 @@ int RunSphereCommand(int argc, char** argv) {
         return 0;
     }
     // The outputs are opened, and their names checked, before any work.
-    SphereExport exports[] = {{"--obj", options.objPath, ExportFormat::Obj, ".obj"},
-                              {"--ply", options.plyPath, ExportFormat::PlyText, ".ply"}};
+    SphereExport exports[] = {{"--obj", options.objPath, facet::MeshFileFormat::Obj, ".obj"},
+                              {"--ply", options.plyPath, facet::MeshFileFormat::Ply, ".ply"}};
     for (SphereExport& exported : exports)
         if (exported.path != nullptr && !OpenExport(&exported)) return kExitRefused;
 
@@ -230,8 +233,8 @@ int RunSphereCommand(int argc, char** argv) {
         adjacencyBuffer->Release();
     }
     if (options.normals) result = facet::ComputeVertexNormals(mesh, nullptr);
-    MeshExport data;
-    if (SUCCEEDED(result)) result = CopyMeshForExport(mesh, true, &data);
+    facet::MeshFileData data;
+    if (SUCCEEDED(result)) result = facet::CopyMeshFileData(mesh, true, &data);
     mesh->Release();
     if (FAILED(result))
         return ReportFailure("sphere", options.normals ? "computing the normals" : "copying the mesh", result);
@@ -239,7 +242,10 @@ int RunSphereCommand(int argc, char** argv) {
     for (SphereExport& exported : exports)
         if (exported.path != nullptr &&
             !exported.output.Write([&](std::FILE* file) {
-                return WriteMeshExport(file, data, exported.format, "sphere written by facet");
+                facet::MeshWriteOptions writing;
+                writing.format = exported.format;
+                writing.comment = "sphere written by facet";
+                return facet::WriteMeshData(file, data, writing);
             }))
             return kExitRefused;
     // Standard output is written and flushed before the files are kept, so a failure on
