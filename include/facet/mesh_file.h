@@ -32,6 +32,11 @@
 // data and NUL bytes are refused with a line naming what was found ("FILE: byte 0: the
 // file is UTF-16 (little-endian) text, ..."), as is a PLY file whose first line is not
 // "ply". Running out of memory anywhere in reading is E_OUTOFMEMORY.
+//
+// Meshes are written back in the same formats (OBJ, PLY as text or binary little-endian,
+// OFF, STL as text or binary) in the mesh's own vertex numbering and face order; a file
+// written and read again gives back the same positions and, for all but STL (whose
+// corners are joined again on reading), the same numbering.
 #pragma once
 
 #include "facet/mesh.h"
