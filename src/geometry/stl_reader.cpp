@@ -14,6 +14,7 @@
 // corners are joined into shared vertices (see CornerJoiner).
 #include "geometry/corner_joining.h"
 #include "geometry/mesh_file_contents.h"
+#include "geometry/mesh_input_start.h"
 #include "geometry/text_scanner.h"
 
 #include <algorithm>
@@ -96,78 +97,135 @@ bool SameWord(std::string_view word, std::string_view keyword) {
     return true;
 }
 
+// The words of a text, separated by spaces, tabs and line breaks (\n, \r\n or \r), each
+// with its line number, in one pass over the bytes. A control byte other than those
+// stops the reading. A UTF-8 byte-order mark at the start is passed over.
+class WordCursor {
+public:
+    enum class Step { Word, End, Foreign };
+
+    WordCursor(const char* bytes, std::size_t size) : bytes_(bytes), size_(size), at_(Utf8MarkLength(bytes, size)) {}
+
+    Step Next(std::string_view* word) {
+        while (at_ < size_) {
+            const auto byte = static_cast<unsigned char>(bytes_[at_]);
+            if (byte == ' ' || byte == '\t') {
+                ++at_;
+            } else if (byte == '\n' || byte == '\r') {
+                PassLineBreak();
+            } else if (byte < 0x20 || byte == 0x7F) {
+                return Foreign(byte);
+            } else {
+                const std::size_t start = at_;
+                while (at_ < size_ && static_cast<unsigned char>(bytes_[at_]) > 0x20 && bytes_[at_] != 0x7F) ++at_;
+                *word = std::string_view(bytes_ + start, at_ - start);
+                wordLine_ = line_;
+                return Step::Word;
+            }
+        }
+        return Step::End;
+    }
+
+    // Passes over the rest of the current line (a name after "solid" or "endsolid").
+    Step SkipLine() {
+        for (; at_ < size_ && bytes_[at_] != '\n' && bytes_[at_] != '\r'; ++at_) {
+            const auto byte = static_cast<unsigned char>(bytes_[at_]);
+            if ((byte < 0x20 && byte != '\t') || byte == 0x7F) return Foreign(byte);
+        }
+        return Step::End;
+    }
+
+    std::size_t Offset() const { return at_; }
+    // The line of the last word, or of the foreign byte after Step::Foreign.
+    std::uint64_t Line() const { return wordLine_; }
+    int ForeignByte() const { return foreign_; }
+
+private:
+    void PassLineBreak() {
+        if (bytes_[at_] == '\r' && at_ + 1 < size_ && bytes_[at_ + 1] == '\n') ++at_;
+        ++at_;
+        ++line_;
+    }
+
+    Step Foreign(unsigned char byte) {
+        foreign_ = byte;
+        wordLine_ = line_;
+        return Step::Foreign;
+    }
+
+    const char* bytes_;
+    std::size_t size_;
+    std::size_t at_;
+    std::uint64_t line_ = 1;
+    std::uint64_t wordLine_ = 1;
+    int foreign_ = -1;
+};
+
 // The ASCII form, read as a stream of words that may be broken across lines anywhere.
 class TextReader {
 public:
     TextReader(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
                MeshFileContents* contents, std::string* error)
-        : scanner_(name, bytes, size), progress_(options, size), contents_(contents), joiner_(contents, 0),
+        : name_(name), cursor_(bytes, size), progress_(options, size), contents_(contents), joiner_(contents, 0),
           error_(error) {}
 
     bool Read() {
         std::string_view word;
-        if (!Next(&word)) return !failed_ && scanner_.Fail(error_, "the file is empty");
-        if (!SameWord(word, "solid"))
-            return scanner_.Fail(error_, "a text STL file starts with 'solid', not " + Quoted(word));
+        if (!Next(&word)) return !failed_ && Fail("the file is empty");
+        if (!SameWord(word, "solid")) return Fail("a text STL file starts with 'solid', not " + Quoted(word));
         startsWithSolid_ = true;
         do {
             if (!ReadSolid()) return false;
             if (!Next(&word)) break;
             if (!SameWord(word, "solid"))
-                return scanner_.Fail(error_, "'solid' or the end of the file should follow 'endsolid', not " +
-                                                 Quoted(word));
+                return Fail("'solid' or the end of the file should follow 'endsolid', not " + Quoted(word));
         } while (true);
         if (failed_) return false;
-        if (contents_->corners.empty()) return scanner_.Fail(error_, "the file holds no faces");
+        if (contents_->corners.empty()) return Fail("the file holds no faces");
         return true;
     }
 
     bool StartsWithSolid() const { return startsWithSolid_; }
 
 private:
-    // The next word, on this line or a later one; false at the end or at a line no text
-    // file holds (then failed_ is set).
-    bool Next(std::string_view* word) {
-        while (!scanner_.NextWord(word)) {
-            if (!scanner_.NextLine()) return false;
-            progress_.At(scanner_.Offset());
-            if (const int foreign = scanner_.ForeignByte(); foreign >= 0) {
-                char text[64];
-                std::snprintf(text, sizeof text, "byte 0x%02X does not belong in a text file", foreign);
-                failed_ = true;
-                return scanner_.Fail(error_, text);
-            }
-        }
-        return true;
+    bool Fail(const std::string& why) {
+        *error_ = std::string(name_) + ": line " + std::to_string(cursor_.Line()) + ": " + why;
+        return false;
     }
 
-    void SkipRestOfLine() {
-        std::string_view word;
-        while (scanner_.NextWord(&word)) {
-        }
+    bool FailForeign() {
+        char text[64];
+        std::snprintf(text, sizeof text, "byte 0x%02X does not belong in a text file", cursor_.ForeignByte());
+        failed_ = true;
+        return Fail(text);
     }
+
+    // The next word; false at the end or at a byte no text holds (then failed_ is set).
+    bool Next(std::string_view* word) {
+        const WordCursor::Step step = cursor_.Next(word);
+        if (step == WordCursor::Step::Foreign) return FailForeign();
+        return step == WordCursor::Step::Word;
+    }
+
+    bool SkipLine() { return cursor_.SkipLine() != WordCursor::Step::Foreign || FailForeign(); }
 
     bool Expect(std::string_view keyword) {
         std::string_view word;
-        if (!Next(&word))
-            return !failed_ && scanner_.Fail(error_, "the file ends where '" + std::string(keyword) + "' should stand");
+        if (!Next(&word)) return !failed_ && Fail("the file ends where '" + std::string(keyword) + "' should stand");
         if (!SameWord(word, keyword))
-            return scanner_.Fail(error_, "'" + std::string(keyword) + "' should stand here, not " + Quoted(word));
+            return Fail("'" + std::string(keyword) + "' should stand here, not " + Quoted(word));
         return true;
     }
 
     // After "solid": its name, its facets and "endsolid".
     bool ReadSolid() {
-        SkipRestOfLine();
+        if (!SkipLine()) return false;
         std::string_view word;
         while (true) {
-            if (!Next(&word)) return !failed_ && scanner_.Fail(error_, "the file ends before 'endsolid'");
-            if (SameWord(word, "endsolid")) {
-                SkipRestOfLine();
-                return true;
-            }
-            if (!SameWord(word, "facet"))
-                return scanner_.Fail(error_, "'facet' or 'endsolid' should stand here, not " + Quoted(word));
+            if (!Next(&word)) return !failed_ && Fail("the file ends before 'endsolid'");
+            if (SameWord(word, "endsolid")) return SkipLine();
+            if (!SameWord(word, "facet")) return Fail("'facet' or 'endsolid' should stand here, not " + Quoted(word));
+            progress_.At(cursor_.Offset());
             if (!ReadFacet()) return false;
         }
     }
@@ -177,16 +235,16 @@ private:
         if (!Expect("normal")) return false;
         std::string_view word;
         for (int k = 0; k < 3; ++k)
-            if (!Next(&word)) return !failed_ && scanner_.Fail(error_, "the file ends inside a facet normal");
+            if (!Next(&word)) return !failed_ && Fail("the file ends inside a facet normal");
         if (!Expect("outer") || !Expect("loop")) return false;
-        if (contents_->corners.size() / 3 >= kMaxFileTriangles) return scanner_.Fail(error_, "too many faces");
+        if (contents_->corners.size() / 3 >= kMaxFileTriangles) return Fail("too many faces");
         for (int corner = 0; corner < 3; ++corner) {
             if (!Expect("vertex")) return false;
             float position[3];
             for (float& coordinate : position) {
-                if (!Next(&word)) return !failed_ && scanner_.Fail(error_, "a vertex needs three coordinates");
+                if (!Next(&word)) return !failed_ && Fail("a vertex needs three coordinates");
                 if (!TextScanner::ParseFloat(word, &coordinate))
-                    return scanner_.Fail(error_, "coordinate " + Quoted(word) + " is not a finite number");
+                    return Fail("coordinate " + Quoted(word) + " is not a finite number");
             }
             joiner_.Add(position);
         }
@@ -194,7 +252,8 @@ private:
         return Expect("endloop") && Expect("endfacet");
     }
 
-    TextScanner scanner_;
+    const char* name_;
+    WordCursor cursor_;
     ProgressTicker progress_;
     MeshFileContents* contents_;
     CornerJoiner joiner_;
