@@ -10,11 +10,20 @@ namespace facet {
 
 namespace {
 
-constexpr DWORD kEmpty = 0xFFFFFFFF;
+constexpr DWORD kEmptySlot = 0xFFFFFFFF;
 constexpr std::size_t kSmallestTable = 1024;
 
 // The bits of a coordinate with -0 taken as +0, so that equal values hash alike.
 std::uint64_t KeyBits(float value) { return value == 0.0f ? 0 : std::bit_cast<std::uint32_t>(value); }
+
+std::uint64_t HashOf(const float* position) {
+    std::uint64_t hash = KeyBits(position[0]) * 0x9E3779B97F4A7C15ull;
+    hash = (hash ^ KeyBits(position[1])) * 0xC2B2AE3D27D4EB4Full;
+    hash = (hash ^ KeyBits(position[2])) * 0x165667B19E3779F9ull;
+    return hash ^ (hash >> 29);
+}
+
+std::uint32_t TagOf(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
 
 bool SamePosition(const float* a, const float* b) { return a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; }
 
@@ -22,41 +31,41 @@ bool SamePosition(const float* a, const float* b) { return a[0] == b[0] && a[1] 
 
 CornerJoiner::CornerJoiner(MeshFileContents* contents, std::size_t expectedVertices) : contents_(contents) {
     const std::size_t slots = std::bit_ceil(std::max(kSmallestTable, 2 * expectedVertices));
-    slots_.assign(slots, kEmpty);
+    slots_.assign(slots, Slot{kEmptySlot, 0});
     mask_ = slots - 1;
 }
 
-std::size_t CornerJoiner::SlotOf(const float* position) const {
-    std::uint64_t hash = KeyBits(position[0]) * 0x9E3779B97F4A7C15ull;
-    hash = (hash ^ KeyBits(position[1])) * 0xC2B2AE3D27D4EB4Full;
-    hash = (hash ^ KeyBits(position[2])) * 0x165667B19E3779F9ull;
-    return static_cast<std::size_t>(hash ^ (hash >> 29)) & mask_;
+void CornerJoiner::Insert(std::uint64_t hash, DWORD vertex) {
+    std::size_t slot = static_cast<std::size_t>(hash) & mask_;
+    while (slots_[slot].vertex != kEmptySlot) slot = (slot + 1) & mask_;
+    slots_[slot] = Slot{vertex, TagOf(hash)};
 }
 
 void CornerJoiner::Grow() {
-    slots_.assign(2 * slots_.size(), kEmpty);
+    slots_.assign(2 * slots_.size(), Slot{kEmptySlot, 0});
     mask_ = slots_.size() - 1;
-    for (DWORD v = 0; v < contents_->VertexCount(); ++v) {
-        std::size_t slot = SlotOf(&contents_->positions[3 * std::size_t{v}]);
-        while (slots_[slot] != kEmpty) slot = (slot + 1) & mask_;
-        slots_[slot] = v;
-    }
+    for (DWORD v = 0; v < contents_->VertexCount(); ++v) Insert(HashOf(&contents_->positions[3 * std::size_t{v}]), v);
 }
 
 void CornerJoiner::Add(const float position[3]) {
-    std::size_t slot = SlotOf(position);
-    for (; slots_[slot] != kEmpty; slot = (slot + 1) & mask_) {
-        if (SamePosition(&contents_->positions[3 * std::size_t{slots_[slot]}], position)) {
-            contents_->corners.push_back(slots_[slot]);
+    const std::uint64_t hash = HashOf(position);
+    const std::uint32_t tag = TagOf(hash);
+    for (std::size_t slot = static_cast<std::size_t>(hash) & mask_; slots_[slot].vertex != kEmptySlot;
+         slot = (slot + 1) & mask_) {
+        const DWORD vertex = slots_[slot].vertex;
+        if (slots_[slot].tag == tag && SamePosition(&contents_->positions[3 * std::size_t{vertex}], position)) {
+            contents_->corners.push_back(vertex);
             ++contents_->summary.joinedCorners;
             return;
         }
     }
     const DWORD vertex = contents_->VertexCount();
-    slots_[slot] = vertex;
     contents_->positions.insert(contents_->positions.end(), position, position + 3);
     contents_->corners.push_back(vertex);
-    if (2 * (std::size_t{vertex} + 1) > slots_.size()) Grow();
+    if (2 * (std::size_t{vertex} + 1) > slots_.size())
+        Grow();
+    else
+        Insert(hash, vertex);
 }
 
 }  // namespace facet

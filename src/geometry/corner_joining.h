@@ -2,12 +2,15 @@
 // triangle's positions (STL) into shared vertices. Corners whose three coordinates are
 // equal become one vertex (-0 and +0 are equal; the vertex keeps its first corner's
 // bits); vertices are numbered in the order their first corners come. A hash table of
-// vertex numbers, grown as vertices are added, finds the earlier corner.
+// vertex numbers, grown as vertices are added, finds the earlier corner; each slot keeps
+// part of its position's hash, so most slots of other positions are passed over without
+// a look at the positions.
 #pragma once
 
 #include "geometry/mesh_file_contents.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace facet {
@@ -22,11 +25,16 @@ public:
     void Add(const float position[3]);
 
 private:
+    struct Slot {
+        DWORD vertex;  // kEmptySlot where none
+        std::uint32_t tag;  // the upper half of the position's hash
+    };
+
     void Grow();
-    std::size_t SlotOf(const float* position) const;
+    void Insert(std::uint64_t hash, DWORD vertex);
 
     MeshFileContents* contents_;
-    std::vector<DWORD> slots_;  // vertex numbers; kEmpty where none
+    std::vector<Slot> slots_;
     std::size_t mask_ = 0;
 };
 
