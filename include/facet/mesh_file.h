@@ -15,9 +15,10 @@
 // the order their first corners appear, and keeps the file's triangle order; the summary
 // says how many corners were joined. A file whose size is 84 + 50 × the triangle count at
 // byte 80 is binary, whatever its header says (a binary header may well start with
-// "solid"); any other is ASCII, one or more "solid … endsolid" blocks. Facet normals are
-// checked for syntax in ASCII and otherwise ignored, as are binary STL's two attribute
-// bytes: the mesh's normals are computed from its triangles when they are needed.
+// "solid"); any other is ASCII, one or more "solid … endsolid" blocks, keywords in any
+// case. Facet normals (three words in ASCII, not taken as numbers: some writers put "nan"
+// there) and binary STL's two attribute bytes are passed over: the mesh's normals are
+// computed from its triangles when they are needed.
 //
 // A file that cannot be read as a mesh is refused with one line of text naming the file
 // and where the fault lies ("FILE: line N: why" for text, "FILE: byte N: why" for binary
