@@ -185,7 +185,8 @@ TEST_F(StlFileTest, RefusalsNameTheByteOrLine) {
     }
     // Compressed data is refused on its first bytes, before the size is looked at.
     const Read zipped = ReadNamed(std::string("\x1F\x8B\x08\x00", 4) + std::string(200, 'x'), "mesh.stl");
-    EXPECT_EQ(zipped.error, "mesh.stl: byte 0: the file is gzip-compressed data, not a mesh file in UTF-8 or ASCII text");
+    EXPECT_EQ(zipped.error,
+              "mesh.stl: byte 0: the file is gzip-compressed data, not a mesh file in UTF-8 or ASCII text");
 }
 
 TEST_F(StlFileTest, RealFilesFromDebianPackages) {

@@ -31,7 +31,8 @@ void PrintUsage(std::FILE* to) {
 
 int RunNormalsCommand(int argc, char** argv) {
     ParsedCommandLine parsed;
-    const int parsedExit = ParseFileCommand("normals", argc, argv, {{"--weld", true}, {"-o", true}, {"--binary", false}}, 1,
+    const int parsedExit = ParseFileCommand("normals", argc, argv,
+                                            {{"--weld", true}, {"-o", true}, {"--binary", false}}, 1,
                                             "one mesh file", PrintUsage, &parsed);
     if (parsedExit >= 0) return parsedExit;
     const char* out = parsed.Value("-o");

@@ -31,7 +31,7 @@ bool ParseRadius(const char* text, float* value) {
     if (!(parsed > 0.0f)) return RefuseSphere("--radius must be positive, not " + quoted);
     if (parsed == kDefaultRadiusSelector)
         return RefuseSphere("--radius " + quoted +
-                      " is the value the library reads as its default; leave --radius out for radius 1");
+                            " is the value the library reads as its default; leave --radius out for radius 1");
     *value = parsed;
     return true;
 }
@@ -45,8 +45,8 @@ bool ParseDivisions(const char* name, const char* text, UINT* value) {
         return RefuseSphere(std::string(name) + " needs a whole number, 2 or more, not " + quoted);
     if (parsed < 2) return RefuseSphere(std::string(name) + " must be 2 or more, not " + quoted);
     if (parsed == kDefaultCountSelector)
-        return RefuseSphere(std::string(name) + " " + quoted + " is the value the library reads as its default; leave " +
-                      name + " out for 8");
+        return RefuseSphere(std::string(name) + " " + quoted +
+                            " is the value the library reads as its default; leave " + name + " out for 8");
     *value = static_cast<UINT>(parsed);
     return true;
 }
@@ -74,7 +74,7 @@ bool ParseSphereArguments(int argc, char** argv, SphereOptions* options, bool* h
     if (parsed.help) return true;
     if (!parsed.positionals.empty())
         return RefuseSphere("unexpected argument " + QuotedArgument(parsed.positionals[0].c_str()) +
-                      " (try facet sphere --help)");
+                            " (try facet sphere --help)");
     if (parsed.Has("--radius") && !ParseRadius(parsed.Value("--radius"), &options->radius)) return false;
     if (parsed.Has("--slices") && !ParseDivisions("--slices", parsed.Value("--slices"), &options->slices))
         return false;
@@ -93,8 +93,7 @@ bool ParseSphereArguments(int argc, char** argv, SphereOptions* options, bool* h
     const DWORD faces = 2 * slices * (stacks - 1);
     if (faces > kMaxFaces16 && !options->index32)
         return RefuseSphere(std::to_string(slices) + " slices by " + std::to_string(stacks) + " stacks make " +
-                      std::to_string(faces) + " faces, more than the 65534 a mesh with 16-bit indices holds; " +
-                      "try --index32");
+                            std::to_string(faces) + " faces, more than the 65534 a mesh with 16-bit indices holds; " +
+                            "try --index32");
     return true;
 }
-

@@ -90,8 +90,8 @@ bool OpenExport(SphereExport* exported) {
         (facet::MeshFileFormatOfPath(exported->path, &named) && named == exported->format))
         return true;
     return RefuseSphere(std::string(exported->option) + " writes " + exported->extension +
-                  " files, so its file name must end in " + exported->extension + ", not " +
-                  QuotedArgument(exported->path));
+                        " files, so its file name must end in " + exported->extension + ", not " +
+                        QuotedArgument(exported->path));
 }
 
 }  // namespace
