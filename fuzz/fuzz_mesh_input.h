@@ -3,7 +3,7 @@
 // out of range or mark unused faces, and an optional, possibly inconsistent group table.
 #pragma once
 
-#include "../tools/facet/headless_device.h"
+#include "headless_device.h"
 #include "springdrop/d3d9/instrumentation.h"
 #include "facet/mesh.h"
 

@@ -1,7 +1,7 @@
 // Whole files through the reading entry the facet program uses (ReadMeshDescriptor), so
 // that the file handling is fuzzed with the parsing: each input is put in an anonymous
 // in-memory file (mapped like a regular file on disk) and read under each of the names
-// .obj, .ply, .off and one without an extension (format told by the first bytes); it is
+// .obj, .ply, .off, .stl and one without an extension (format told by the first bytes); it is
 // also fed through a pipe (read in chunks like standard input), which must give the same
 // answer as the mapped file, and read with a size cap one byte short, which must refuse it.
 #include "mesh_file_reading.h"
@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    for (const char* name : {"input.obj", "input.ply", "input.off"}) ReadFromMemory(data, size, name, size);
+    for (const char* name : {"input.obj", "input.ply", "input.off", "input.stl"}) ReadFromMemory(data, size, name, size);
     const Outcome mapped = ReadFromMemory(data, size, "input", size);
     const Outcome piped = ReadFromPipe(data, size, "input");
     Check(mapped.result == piped.result && mapped.error == piped.error);

@@ -29,6 +29,9 @@ inline void CheckMesh(facet::Mesh* mesh, const facet::MeshFileSummary& summary) 
     Check(mesh->FaceCount() >= summary.polygons);
     const bool wide = (mesh->Options() & facet::MeshOptions::Indices32Bit) != 0;
     Check(wide == (mesh->FaceCount() > 0xFFFE || mesh->VertexCount() > 0xFFFE));
+    // STL's corners are each a vertex or joined to an earlier one.
+    if (summary.format == facet::MeshFileFormat::Stl)
+        Check(std::uint64_t{mesh->VertexCount()} + summary.joinedCorners == 3ull * mesh->FaceCount());
     if (wide)
         CheckCorners<DWORD>(mesh);
     else

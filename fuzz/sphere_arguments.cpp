@@ -1,8 +1,10 @@
 // The argument parsing of `facet sphere` on arbitrary argument vectors (the input split
 // at NUL bytes): no crash, and accepted options hold a finite positive radius other than
-// the library's default selector, and slice and stack counts of 2 or more. The parser is internal to the command, so its source is compiled in
-// here; its refusal lines go to standard error.
-#include "../tools/facet/sphere_command.cpp"
+// the library's default selector, and slice and stack counts of 2 or more. Its refusal
+// lines go to standard error.
+#include "sphere_arguments.h"
+
+#include <cmath>
 
 #include <cstdint>
 #include <string>
@@ -36,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     SphereOptions options;
     bool help = false;
-    if (ParseArguments(static_cast<int>(arguments.size()), argv.data(), &options, &help) && !help) {
+    if (ParseSphereArguments(static_cast<int>(arguments.size()), argv.data(), &options, &help) && !help) {
         Check(std::isfinite(options.radius) && options.radius > 0.0f);
         Check(options.slices >= 2 && options.stacks >= 2);
     }

@@ -2,7 +2,7 @@
 // the faces-per-second counters.
 #pragma once
 
-#include "../../tools/facet/headless_device.h"
+#include "headless_device.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,5 +1,5 @@
-// Mesh files: Wavefront OBJ, PLY (ASCII, binary little-endian and big-endian) and OFF read
-// into a Mesh of position and normal per vertex (FVF 0x12, normals zero), both buffers in
+// Mesh files: Wavefront OBJ, PLY (ASCII, binary little-endian and big-endian), OFF and STL
+// (ASCII and binary) read into a Mesh of position and normal per vertex (FVF 0x12, normals zero), both buffers in
 // the managed pool, with 16-bit indices when the mesh has at most 65534 vertices and faces
 // and 32-bit indices otherwise.
 //
@@ -15,6 +15,17 @@
 // vertex data, texture coordinates, normals, materials, groups, points and lines are
 // skipped.
 //
+// STL lists separate triangles, each with its own three corners. Reading joins corners at
+// equal positions into one vertex (exact equality of the three coordinates, where -0 and
+// +0 are equal; the vertex keeps the bits of its first corner), numbering the vertices in
+// the order their first corners appear, and keeps the file's triangle order; the summary
+// says how many corners were joined. A file whose size is 84 + 50 × the triangle count at
+// byte 80 is binary, whatever its header says (a binary header may well start with
+// "solid"); any other is ASCII, one or more "solid … endsolid" blocks, keywords in any
+// case. Facet normals (three words in ASCII, not taken as numbers: some writers put "nan"
+// there) and binary STL's two attribute bytes are passed over: the mesh's normals are
+// computed from its triangles when they are needed.
+//
 // A file that cannot be read as a mesh is refused with one line of text naming the file
 // and where the fault lies ("FILE: line N: why" for text, "FILE: byte N: why" for binary
 // data): empty or truncated input, bytes that do not parse, a NaN or infinite
@@ -29,17 +40,24 @@
 // data and NUL bytes are refused with a line naming what was found ("FILE: byte 0: the
 // file is UTF-16 (little-endian) text, ..."), as is a PLY file whose first line is not
 // "ply". Running out of memory anywhere in reading is E_OUTOFMEMORY.
+//
+// Meshes are written back in the same formats (OBJ, PLY as text or binary little-endian,
+// OFF, STL as text or binary) in the mesh's own vertex numbering and face order; a file
+// written and read again gives back the same positions and, for all but STL (whose
+// corners are joined again on reading), the same numbering.
 #pragma once
 
 #include "facet/mesh.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 namespace facet {
 
-enum class MeshFileFormat { Obj, Ply, Off };
+enum class MeshFileFormat { Obj, Ply, Off, Stl };
 enum class MeshFileEncoding { Text, BinaryLittleEndian, BinaryBigEndian };
 
 // What a read found besides the mesh itself.
@@ -54,6 +72,7 @@ struct MeshFileSummary {
     DWORD vertices = 0;  // vertices the file defines, with or without faces
     float minimum[3] = {0.0f, 0.0f, 0.0f};  // the vertices' bounding box (zeros when there are none)
     float maximum[3] = {0.0f, 0.0f, 0.0f};
+    DWORD joinedCorners = 0;  // STL: corners that became the vertex of an earlier corner at their position
 };
 
 // Called now and then while reading with the bytes handled so far and the input's size.
@@ -76,7 +95,7 @@ struct MeshReadOptions {
     bool allowNoFaces = false;
 };
 
-// The format named by the path's extension (.obj, .ply, .off in any case); false for others.
+// The format named by the path's extension (.obj, .ply, .off, .stl in any case); false for others.
 bool MeshFileFormatOfPath(const char* path, MeshFileFormat* format);
 
 // Reads `size` bytes of `format` as the file called `name` (used in the error text only).
@@ -89,7 +108,7 @@ HRESULT ReadMeshBytes(IDirect3DDevice9* device, const char* name, MeshFileFormat
                       std::string* error);
 
 // Reads the file at `path`, its format taken from the extension or, when that names none,
-// from the file's first bytes ("ply", an "OFF" line or an OBJ statement). As
+// from the file's first bytes ("ply", an "OFF" line, "solid" or an OBJ statement). As
 // ReadMeshBytes; E_FAIL with the error text ("FILE: cannot read: REASON") when the file
 // cannot be opened or read; D3DERR_INVALIDCALL also for an input longer than
 // `options.maxInputBytes`.
@@ -105,5 +124,46 @@ HRESULT ReadMeshFile(IDirect3DDevice9* device, const char* path, const MeshReadO
 HRESULT ReadMeshDescriptor(IDirect3DDevice9* device, int descriptor, const char* name,
                            const MeshReadOptions& options, Mesh** meshOut, MeshFileSummary* summary,
                            std::string* error);
+
+// A mesh's data as the writers take it, in the mesh's vertex and face numbering.
+struct MeshFileData {
+    std::vector<float> positions;  // three per vertex
+    std::vector<float> normals;    // three per vertex, or empty
+    std::vector<DWORD> corners;    // three per face
+
+    std::size_t VertexCount() const { return positions.size() / 3; }
+    std::size_t FaceCount() const { return corners.size() / 3; }
+};
+
+struct MeshWriteOptions {
+    MeshFileFormat format = MeshFileFormat::Obj;
+    // PLY and STL: binary little-endian instead of text (OBJ and OFF are text only).
+    bool binary = false;
+    // OBJ and PLY: each vertex's normal too (the mesh must have one). STL always holds
+    // each face's normal, computed from its triangle; OFF holds none.
+    bool normals = false;
+    // The header's comment (OBJ, PLY), the text after "solid" (ASCII STL) or the first of
+    // the 80 header bytes (binary STL, cut at 80; it must not start with "solid"). OFF has
+    // no place for one.
+    const char* comment = "written by facet";
+};
+
+// Copies the positions (FLOAT3 POSITION) of a mesh of either index width, and its
+// normals (FLOAT3 NORMAL) when `withNormals`. D3DERR_INVALIDCALL for null arguments or a
+// mesh without those elements; a failed lock's code.
+HRESULT CopyMeshFileData(Mesh* mesh, bool withNormals, MeshFileData* out);
+
+// Writes `data` to `file` in `options.format`, with the normals when `data` has them and
+// the format holds them. Floats are written with nine significant digits, enough for
+// every float to read back to the same value. False at the first failed write, errno
+// saying why; nothing is written when the options ask for what the format cannot be
+// (binary OBJ or OFF): then errno is EINVAL.
+bool WriteMeshData(std::FILE* file, const MeshFileData& data, const MeshWriteOptions& options);
+
+// Copies the mesh (its normals when `options.normals`) and writes it to the file at
+// `path`, which is replaced. 0; D3DERR_INVALIDCALL for null arguments, a mesh without
+// the elements asked for or options no format holds; E_FAIL with `*error` set
+// ("PATH: cannot write: REASON") when the file cannot be written; E_OUTOFMEMORY.
+HRESULT WriteMeshFile(Mesh* mesh, const char* path, const MeshWriteOptions& options, std::string* error);
 
 }  // namespace facet

@@ -68,5 +68,7 @@ bool ReadPlyContents(const char* name, const char* bytes, std::size_t size, cons
                      MeshFileContents* contents, std::string* error);
 bool ReadOffContents(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
                      MeshFileContents* contents, std::string* error);
+bool ReadStlContents(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
+                     MeshFileContents* contents, std::string* error);
 
 }  // namespace facet

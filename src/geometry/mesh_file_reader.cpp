@@ -87,6 +87,7 @@ bool MeshFileFormatOfPath(const char* path, MeshFileFormat* format) {
     if (EndsWith(text, ".obj")) *format = MeshFileFormat::Obj;
     else if (EndsWith(text, ".ply")) *format = MeshFileFormat::Ply;
     else if (EndsWith(text, ".off")) *format = MeshFileFormat::Off;
+    else if (EndsWith(text, ".stl")) *format = MeshFileFormat::Stl;
     else return false;
     return true;
 }
@@ -106,8 +107,10 @@ HRESULT ReadJudgedBytes(IDirect3DDevice9* device, const char* name, MeshFileForm
         read = ReadObjContents(name, text, size, options, &contents, error);
     } else if (format == MeshFileFormat::Ply) {
         read = ReadPlyContents(name, text, size, options, &contents, error);
-    } else {
+    } else if (format == MeshFileFormat::Off) {
         read = ReadOffContents(name, text, size, options, &contents, error);
+    } else {
+        read = ReadStlContents(name, text, size, options, &contents, error);
     }
     if (!read) return D3DERR_INVALIDCALL;
     TriangulateSplitPolygons(&contents);

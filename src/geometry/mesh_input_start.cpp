@@ -23,9 +23,9 @@ std::size_t LineOf(const char* bytes, std::size_t offset) {
 
 bool Starts(std::string_view bytes, std::string_view prefix) { return bytes.substr(0, prefix.size()) == prefix; }
 
-// The encoding named by a byte-order mark or by NUL bytes standing between ASCII
-// characters, or by the magic number of compressed or archived data; empty for text.
-std::string_view ForeignEncoding(std::string_view start) {
+// The encoding named by a byte-order mark or by the magic number of compressed or
+// archived data; empty for others.
+std::string_view MarkedEncoding(std::string_view start) {
     using namespace std::string_view_literals;
     // UTF-32's marks begin with UTF-16's, so they are looked for first.
     if (Starts(start, "\xFF\xFE\0\0"sv)) return "UTF-32 (little-endian) text";
@@ -37,6 +37,13 @@ std::string_view ForeignEncoding(std::string_view start) {
     if (Starts(start, "\xFD" "7zXZ\0"sv)) return "xz-compressed data";
     if (Starts(start, "\x28\xB5\x2F\xFD"sv)) return "zstd-compressed data";
     if (Starts(start, "PK\x03\x04"sv)) return "a zip archive";
+    return {};
+}
+
+// As MarkedEncoding, or the encoding told by NUL bytes standing between ASCII characters;
+// empty for text.
+std::string_view ForeignEncoding(std::string_view start) {
+    if (const std::string_view marked = MarkedEncoding(start); !marked.empty()) return marked;
     if (start.size() < 4) return {};
     const auto zero = [&](std::size_t i) { return start[i] == '\0'; };
     if (zero(0) && zero(1) && zero(2) && zero(3)) return "binary data (NUL bytes)";
@@ -85,6 +92,7 @@ bool FormatOfText(std::string_view text, MeshFileFormat* format) {
     std::size_t offset = 0;
     const std::string_view word = FirstWord(text, &offset);
     if (IsOffKeyword(word)) *format = MeshFileFormat::Off;
+    else if (word == "solid") *format = MeshFileFormat::Stl;
     else if (IsObjStatement(word)) *format = MeshFileFormat::Obj;
     else return false;
     return true;
@@ -100,7 +108,11 @@ bool JudgeMeshInputStart(const char* name, const char* bytes, std::size_t size, 
                          MeshFileFormat* format, std::string* error) {
     size = std::min(size, kJudgedStartBytes);
     const std::string_view start(bytes, size);
-    const std::string_view encoding = ForeignEncoding(start);
+    // Binary STL's header and counts may hold any bytes, so only marks and magic numbers
+    // are judged for STL (named so, or told by "solid"); its reader judges the rest once
+    // it has the size, which tells binary from text.
+    const bool stl = formatKnown && *format == MeshFileFormat::Stl;
+    const std::string_view encoding = stl ? MarkedEncoding(start) : ForeignEncoding(start);
     if (!encoding.empty()) {
         *error = ByteRefusal(name, 0, "the file is " + std::string(encoding) +
                                           ", not a mesh file in UTF-8 or ASCII text");
@@ -110,9 +122,11 @@ bool JudgeMeshInputStart(const char* name, const char* bytes, std::size_t size, 
     const std::size_t mark = Utf8MarkLength(bytes, size);
     const std::string_view text = start.substr(mark);
     if (!formatKnown && !FormatOfText(text, format)) {
-        *error = std::string(name) + ": line 1: not an OBJ, PLY or OFF file (name it .obj, .ply or .off)";
+        *error = std::string(name) + ": line 1: not an OBJ, PLY, OFF or text STL file (name it .obj, .ply, .off or "
+                                     ".stl)";
         return false;
     }
+    if (*format == MeshFileFormat::Stl) return true;
     if (*format == MeshFileFormat::Ply) {
         if (text.substr(0, 4) != "ply\n" && text.substr(0, 4) != "ply\r" && text != "ply") {
             *error = std::string(name) + ": line 1: a PLY file starts with the line 'ply'";

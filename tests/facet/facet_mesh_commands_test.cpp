@@ -205,7 +205,7 @@ TEST_F(FacetProgram, OptimizeAndCleanRefuseWithOneLineAndLeaveNoOutput) {
     ExpectRefused("optimize cube.obj -o out.ply --weld -1", "--weld needs a finite number");
     ExpectRefused("optimize cube.obj -o ./cube.obj", "is the input file");
     ExpectRefused("optimize missing.obj -o out.ply", "missing.obj: cannot read");
-    ExpectRefused("clean cube.obj", "give the output as -o OUT.obj, -o OUT.ply or -o OUT.off, or --check");
+    ExpectRefused("clean cube.obj", "give the output as -o OUT.obj, OUT.ply, OUT.off or OUT.stl, or --check");
     ExpectRefused("clean cube.obj --check -o out.ply", "--check writes nothing");
     ExpectRefused("clean cube.obj --check --check", "--check is given more than once");
     ExpectRefused("clean flat.obj -o out.ply", "every face of 'flat.obj' is degenerate");

@@ -170,9 +170,9 @@ TEST_F(FacetProgram, BadInputAndOptionsAreRefusedWithOneLineAndNoOutput) {
     Write("cube.off", generated_meshes::ToOff(generated_meshes::SplitCube()));
     ExpectRefused("convert cube.off ./cube.off", "is the input file");
     ExpectRefused("adjacency cube.off -o cube.off", "is the input file");
-    ExpectRefused("convert cube.off cube.stl", "must end in .obj, .ply or .off");
-    ExpectRefused("convert cube.off cube.obj --binary", "--binary applies to PLY output only");
-    ExpectRefused("normals cube.off -o n.off", "-o OUT.ply or -o OUT.obj");
+    ExpectRefused("convert cube.off cube.dae", "must end in .obj, .ply, .off or .stl");
+    ExpectRefused("convert cube.off cube.obj --binary", "--binary applies to PLY and STL output only");
+    ExpectRefused("normals cube.off -o n.off", "-o OUT.ply, -o OUT.obj or -o OUT.stl");
     ExpectRefused("info cube.off --weld -1", "--weld needs a finite number");
     ExpectRefused("info cube.off --json --json", "--json is given more than once");
     ExpectRefused("sphere --obj a.obj --obj b.obj", "--obj is given more than once");

@@ -222,7 +222,7 @@ TEST_F(MeshInputTest, EndlessAndHugeInputsAreRefusedFromTheirFirstBytes) {
     EXPECT_EQ(error, "/dev/zero: byte 0: the file is binary data (NUL bytes), not a mesh file in UTF-8 or ASCII text");
     // An endless pipe of text that is no mesh format.
     const Outcome words = ReadPipe("standard input", std::string(8 << 20, 'x'), facet::kMaxMeshInputBytes);
-    EXPECT_EQ(words.error, "standard input: line 1: not an OBJ, PLY or OFF file (name it .obj, .ply or .off)");
+    EXPECT_EQ(words.error, "standard input: line 1: not an OBJ, PLY, OFF or text STL file (name it .obj, .ply, .off or .stl)");
     // Sparse 2 GiB files whose start is wrong for their format, or whose text runs into NUL bytes.
     const std::string path = testing::TempDir() + "sparse-" + std::to_string(getpid());
     const struct {

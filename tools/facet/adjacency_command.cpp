@@ -17,13 +17,13 @@ namespace {
 void PrintUsage(std::FILE* to) {
     std::fputs(
         "usage: facet adjacency FILE [--weld EPS] [-o OUT]\n"
-        "Reads an OBJ, PLY or OFF mesh and writes one line per triangle (a polygon with n\n"
+        "Reads an OBJ, PLY, OFF or STL mesh and writes one line per triangle (a polygon with n\n"
         "corners is the n-2 triangles of its fan, in file order): the numbers of the\n"
         "triangles across its edges from corner 0 to 1, 1 to 2 and 2 to 0, or -1 for none.\n"
         "Vertices at one position are one point, so faces split along seams still meet.\n"
         "  --weld EPS     join vertices within EPS in each coordinate (default 0: equal positions)\n"
         "  -o OUT         write to OUT instead of standard output (-o - is standard output);\n"
-        "                 a file named .obj, .ply or .off is refused: this is not a mesh\n"
+        "                 a file named .obj, .ply, .off or .stl is refused: this is not a mesh\n"
         "example: facet adjacency bunny.obj -o bunny.adjacency\n",
         to);
 }

@@ -4,12 +4,12 @@
 #include "command_line.h"
 #include "command_support.h"
 #include "commands.h"
-#include "mesh_export.h"
 #include "output_files.h"
 #include "standard_output.h"
 #include "text_escapes.h"
 
 #include "facet/mesh_cleaning.h"
+#include "facet/mesh_file.h"
 
 #include <cstdio>
 
@@ -104,13 +104,14 @@ int RunCleanCommand(int argc, char** argv) {
     if (parsedExit >= 0) return parsedExit;
     const bool checkOnly = parsed.Has("--check");
     const char* out = parsed.Value("-o");
-    ExportFormat format = ExportFormat::Obj;
+    facet::MeshWriteOptions writing;
+    writing.comment = "cleaned by facet";
     if (checkOnly && out != nullptr) {
         std::fprintf(stderr, "facet clean: --check writes nothing; leave out -o\n");
         return kExitRefused;
     }
-    if (!checkOnly && (out == nullptr || !ExportFormatOfPath(out, false, &format))) {
-        std::fprintf(stderr, "facet clean: give the output as -o OUT.obj, -o OUT.ply or -o OUT.off, or --check\n");
+    if (!checkOnly && (out == nullptr || !facet::MeshFileFormatOfPath(out, &writing.format))) {
+        std::fprintf(stderr, "facet clean: give the output as -o OUT.obj, OUT.ply, OUT.off or OUT.stl, or --check\n");
         return kExitRefused;
     }
     float epsilon = 0.0f;
@@ -125,8 +126,8 @@ int RunCleanCommand(int argc, char** argv) {
     input.progress.Step(checkOnly ? "checking" : "cleaning");
     CleanSummary summary;
     HRESULT result = Clean(input.mesh(), epsilon, checkOnly, &summary);
-    MeshExport exported;
-    if (SUCCEEDED(result) && !checkOnly) result = CopyMeshForExport(input.mesh(), false, &exported);
+    facet::MeshFileData exported;
+    if (SUCCEEDED(result) && !checkOnly) result = facet::CopyMeshFileData(input.mesh(), false, &exported);
     input.Release();
     input.progress.Finish();
     if (FAILED(result)) return ReportFailure("clean", checkOnly ? "checking the mesh" : "cleaning the mesh", result);
@@ -138,7 +139,7 @@ int RunCleanCommand(int argc, char** argv) {
         }
         input.progress.Step("writing");
         const bool written = output.Write([&](std::FILE* to) {
-            return WriteMeshExport(to, exported, format, "cleaned by facet");
+            return facet::WriteMeshData(to, exported, writing);
         }) && output.Commit();
         input.progress.Finish();
         if (!written) return kExitRefused;

@@ -1,11 +1,12 @@
-// facet convert: reads a mesh in one of the three formats and writes it in another,
+// facet convert: reads a mesh in one of the four formats and writes it in another,
 // keeping the vertex numbering and the (triangulated) face order.
 #include "command_line.h"
 #include "command_support.h"
 #include "commands.h"
-#include "mesh_export.h"
 #include "output_files.h"
 #include "text_escapes.h"
+
+#include "facet/mesh_file.h"
 
 #include <cstdio>
 
@@ -14,11 +15,13 @@ namespace {
 void PrintUsage(std::FILE* to) {
     std::fputs(
         "usage: facet convert IN OUT [--binary]\n"
-        "Reads an OBJ, PLY or OFF mesh and writes its positions and triangles to OUT in the\n"
-        "format its extension names (.obj, .ply or .off, even for a device or pipe).\n"
-        "Polygons become the triangles of their fans; vertex numbering and face order stay\n"
-        "the file's. A file name that starts with - follows --.\n"
-        "  --binary       write PLY as binary little-endian instead of text\n"
+        "Reads an OBJ, PLY, OFF or STL mesh and writes its positions and triangles to OUT in\n"
+        "the format its extension names (.obj, .ply, .off or .stl, even for a device or\n"
+        "pipe). Polygons become the triangles of their fans; vertex numbering and face order\n"
+        "stay the file's (STL's corners at one position become one vertex). STL is written\n"
+        "with each face's normal computed from its triangle. A file name that starts with -\n"
+        "follows --.\n"
+        "  --binary       write PLY or STL as binary little-endian instead of text\n"
         "example: facet convert scan.off scan.ply --binary\n",
         to);
 }
@@ -33,14 +36,17 @@ int RunConvertCommand(int argc, char** argv) {
     const char* in = parsed.positionals[0].c_str();
     const char* out = parsed.positionals[1].c_str();
     const bool binary = parsed.Has("--binary");
-    ExportFormat format = ExportFormat::Obj;
-    if (!ExportFormatOfPath(out, binary, &format)) {
-        std::fprintf(stderr, "facet convert: the output %s must end in .obj, .ply or .off, which names its format\n",
+    facet::MeshWriteOptions writing;
+    writing.binary = binary;
+    writing.comment = "converted by facet";
+    if (!facet::MeshFileFormatOfPath(out, &writing.format)) {
+        std::fprintf(stderr,
+                     "facet convert: the output %s must end in .obj, .ply, .off or .stl, which names its format\n",
                      QuotedArgument(out).c_str());
         return kExitRefused;
     }
-    if (binary && format != ExportFormat::PlyBinary) {
-        std::fprintf(stderr, "facet convert: --binary applies to PLY output only\n");
+    if (binary && writing.format != facet::MeshFileFormat::Ply && writing.format != facet::MeshFileFormat::Stl) {
+        std::fprintf(stderr, "facet convert: --binary applies to PLY and STL output only\n");
         return kExitRefused;
     }
     if (!CheckOutputIsNotInput("convert", in, out)) return kExitRefused;
@@ -49,8 +55,8 @@ int RunConvertCommand(int argc, char** argv) {
 
     CommandMesh input("convert");
     if (const int loadExit = input.Load(in); loadExit != 0) return loadExit;
-    MeshExport exported;
-    const HRESULT result = CopyMeshForExport(input.mesh(), false, &exported);
+    facet::MeshFileData exported;
+    const HRESULT result = facet::CopyMeshFileData(input.mesh(), false, &exported);
     input.Release();
     if (FAILED(result)) {
         input.progress.Finish();
@@ -58,7 +64,7 @@ int RunConvertCommand(int argc, char** argv) {
     }
     input.progress.Step("writing");
     const bool written =
-        output.Write([&](std::FILE* to) { return WriteMeshExport(to, exported, format, "converted by facet"); }) &&
+        output.Write([&](std::FILE* to) { return facet::WriteMeshData(to, exported, writing); }) &&
         output.Commit();
     input.progress.Finish();
     return written ? 0 : kExitRefused;

@@ -54,6 +54,7 @@ const char* FormatName(facet::MeshFileFormat format) {
         case facet::MeshFileFormat::Obj: return "OBJ";
         case facet::MeshFileFormat::Ply: return "PLY";
         case facet::MeshFileFormat::Off: return "OFF";
+        case facet::MeshFileFormat::Stl: return "STL";
     }
     return "";
 }

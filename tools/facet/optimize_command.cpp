@@ -4,11 +4,11 @@
 #include "command_line.h"
 #include "command_support.h"
 #include "commands.h"
-#include "mesh_export.h"
 #include "output_files.h"
 #include "standard_output.h"
 #include "text_escapes.h"
 
+#include "facet/mesh_file.h"
 #include "facet/weld.h"
 #include "geometry/cache_miss_ratio.h"
 
@@ -188,9 +188,12 @@ int RunOptimizeCommand(int argc, char** argv) {
                          1, "one mesh file", PrintUsage, &parsed);
     if (parsedExit >= 0) return parsedExit;
     const char* out = parsed.Value("-o");
-    ExportFormat format = ExportFormat::Obj;
-    if (out == nullptr || !ExportFormatOfPath(out, false, &format)) {
-        std::fprintf(stderr, "facet optimize: give the output as -o OUT.obj, -o OUT.ply or -o OUT.off\n");
+    facet::MeshWriteOptions writing;
+    writing.comment = "optimized by facet";
+    // STL keeps no shared vertices, so the order this command makes would not survive it.
+    if (out == nullptr || !facet::MeshFileFormatOfPath(out, &writing.format) ||
+        writing.format == facet::MeshFileFormat::Stl) {
+        std::fprintf(stderr, "facet optimize: give the output as -o OUT.obj, -o OUT.ply or -o OUT.off (STL keeps no vertex order)\n");
         return kExitRefused;
     }
     std::vector<std::uint32_t> caches(std::begin(kReportedCaches), std::end(kReportedCaches));
@@ -207,8 +210,8 @@ int RunOptimizeCommand(int argc, char** argv) {
     OptimizeReport report;
     HRESULT result =
         Optimize(input.mesh(), parsed.Has("--weld") ? &epsilon : nullptr, caches, &input.progress, &report);
-    MeshExport exported;
-    if (SUCCEEDED(result)) result = CopyMeshForExport(input.mesh(), false, &exported);
+    facet::MeshFileData exported;
+    if (SUCCEEDED(result)) result = facet::CopyMeshFileData(input.mesh(), false, &exported);
     input.Release();
     input.progress.Finish();
     if (FAILED(result)) return ReportFailure("optimize", "optimizing the mesh", result);
@@ -219,7 +222,7 @@ int RunOptimizeCommand(int argc, char** argv) {
     }
     input.progress.Step("writing");
     const bool written = output.Write([&](std::FILE* to) {
-        return WriteMeshExport(to, exported, format, "optimized by facet");
+        return facet::WriteMeshData(to, exported, writing);
     }) && output.Commit();
     input.progress.Finish();
     if (!written) return kExitRefused;

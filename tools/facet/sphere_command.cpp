@@ -4,35 +4,23 @@
 #include "command_support.h"
 #include "commands.h"
 #include "headless_device.h"
-#include "mesh_export.h"
 #include "output_files.h"
+#include "sphere_arguments.h"
 #include "standard_output.h"
 #include "text_escapes.h"
 
 #include "springdrop/file/output_file.h"
 
 #include "springdrop/d3d9/instrumentation.h"
+#include "facet/mesh_file.h"
 #include "facet/normals.h"
 #include "facet/sphere.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cfloat>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
-
-// The values the library reads as "use the default", and the defaults they select.
-constexpr float kDefaultRadiusSelector = FLT_MAX;
-constexpr UINT kDefaultCountSelector = 0xFFFFFFFF;
-constexpr UINT kDefaultDivisions = 8;
-constexpr UINT kMaxDivisions = 240;
-constexpr DWORD kMaxFaces16 = 65534;
 
 void PrintUsage(std::FILE* to) {
     std::fputs(
@@ -55,97 +43,7 @@ void PrintUsage(std::FILE* to) {
         to);
 }
 
-struct SphereOptions {
-    float radius = kDefaultRadiusSelector;
-    UINT slices = kDefaultCountSelector;
-    UINT stacks = kDefaultCountSelector;
-    bool normals = false;
-    bool adjacency = false;
-    bool index32 = false;
-    bool list = false;
-    const char* objPath = nullptr;
-    const char* plyPath = nullptr;
-};
-
-bool Refuse(const std::string& why) {
-    std::fprintf(stderr, "facet sphere: %s\n", why.c_str());
-    return false;
-}
-
-bool ParseRadius(const char* text, float* value) {
-    char* end = nullptr;
-    errno = 0;
-    const float parsed = std::strtof(text, &end);
-    const std::string quoted = QuotedArgument(text);
-    // A value too small for a normal float reads as the nearest float (errno says so, and
-    // is ignored); one that rounds to zero is refused as not positive.
-    if (end == text || *end != '\0' || !std::isfinite(parsed))
-        return Refuse("--radius needs a finite number above 0, not " + quoted);
-    if (!(parsed > 0.0f)) return Refuse("--radius must be positive, not " + quoted);
-    if (parsed == kDefaultRadiusSelector)
-        return Refuse("--radius " + quoted +
-                      " is the value the library reads as its default; leave --radius out for radius 1");
-    *value = parsed;
-    return true;
-}
-
-bool ParseDivisions(const char* name, const char* text, UINT* value) {
-    const std::string quoted = QuotedArgument(text);
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long long parsed = std::strtoull(text, &end, 10);
-    if (text[0] == '-' || text[0] == '+' || end == text || *end != '\0' || errno == ERANGE || parsed > 0xFFFFFFFFull)
-        return Refuse(std::string(name) + " needs a whole number, 2 or more, not " + quoted);
-    if (parsed < 2) return Refuse(std::string(name) + " must be 2 or more, not " + quoted);
-    if (parsed == kDefaultCountSelector)
-        return Refuse(std::string(name) + " " + quoted + " is the value the library reads as its default; leave " +
-                      name + " out for 8");
-    *value = static_cast<UINT>(parsed);
-    return true;
-}
-
-UINT Effective(UINT divisions) {
-    return divisions == kDefaultCountSelector ? kDefaultDivisions : std::min(divisions, kMaxDivisions);
-}
-
-// Fills `options`; false after printing one line about the first refused argument.
-bool ParseArguments(int argc, char** argv, SphereOptions* options, bool* help) {
-    ParsedCommandLine parsed;
-    if (!ParseCommandLine("sphere", argc, argv,
-                          {{"--radius", true}, {"--slices", true}, {"--stacks", true}, {"--normals", false},
-                           {"--adjacency", false}, {"--index32", false}, {"--list", false}, {"--obj", true},
-                           {"--ply", true}},
-                          &parsed))
-        return false;
-    *help = parsed.help;
-    if (parsed.help) return true;
-    if (!parsed.positionals.empty())
-        return Refuse("unexpected argument " + QuotedArgument(parsed.positionals[0].c_str()) +
-                      " (try facet sphere --help)");
-    if (parsed.Has("--radius") && !ParseRadius(parsed.Value("--radius"), &options->radius)) return false;
-    if (parsed.Has("--slices") && !ParseDivisions("--slices", parsed.Value("--slices"), &options->slices))
-        return false;
-    if (parsed.Has("--stacks") && !ParseDivisions("--stacks", parsed.Value("--stacks"), &options->stacks))
-        return false;
-    options->normals = parsed.Has("--normals");
-    options->adjacency = parsed.Has("--adjacency");
-    options->index32 = parsed.Has("--index32");
-    options->list = parsed.Has("--list");
-    options->objPath = parsed.Value("--obj");
-    options->plyPath = parsed.Value("--ply");
-    if (options->objPath != nullptr && options->plyPath != nullptr &&
-        platform::SameOutputTarget(options->objPath, options->plyPath))
-        return Refuse("--obj and --ply name the same file");
-    const UINT slices = Effective(options->slices), stacks = Effective(options->stacks);
-    const DWORD faces = 2 * slices * (stacks - 1);
-    if (faces > kMaxFaces16 && !options->index32)
-        return Refuse(std::to_string(slices) + " slices by " + std::to_string(stacks) + " stacks make " +
-                      std::to_string(faces) + " faces, more than the 65534 a mesh with 16-bit indices holds; " +
-                      "try --index32");
-    return true;
-}
-
-bool PrintMesh(std::FILE* out, const MeshExport& data, const std::vector<DWORD>& adjacency) {
+bool PrintMesh(std::FILE* out, const facet::MeshFileData& data, const std::vector<DWORD>& adjacency) {
     std::fprintf(out, "vertices %zu\nfaces %zu\n", data.VertexCount(), data.FaceCount());
     for (std::size_t v = 0; v < data.VertexCount(); ++v) {
         const float* p = &data.positions[3 * v];
@@ -178,7 +76,7 @@ bool PrintMesh(std::FILE* out, const MeshExport& data, const std::vector<DWORD>&
 struct SphereExport {
     const char* option;
     const char* path;
-    ExportFormat format;
+    facet::MeshFileFormat format;
     const char* extension;
     CommandOutput output{"sphere"};
 };
@@ -187,10 +85,13 @@ struct SphereExport {
 // after one line.
 bool OpenExport(SphereExport* exported) {
     if (!exported->output.Open(exported->path)) return false;
-    if (exported->output.InPlace() || PathNamesFormat(exported->path, exported->format)) return true;
-    return Refuse(std::string(exported->option) + " writes " + exported->extension +
-                  " files, so its file name must end in " + exported->extension + ", not " +
-                  QuotedArgument(exported->path));
+    facet::MeshFileFormat named = facet::MeshFileFormat::Obj;
+    if (exported->output.InPlace() ||
+        (facet::MeshFileFormatOfPath(exported->path, &named) && named == exported->format))
+        return true;
+    return RefuseSphere(std::string(exported->option) + " writes " + exported->extension +
+                        " files, so its file name must end in " + exported->extension + ", not " +
+                        QuotedArgument(exported->path));
 }
 
 }  // namespace
@@ -198,14 +99,14 @@ bool OpenExport(SphereExport* exported) {
 int RunSphereCommand(int argc, char** argv) {
     SphereOptions options;
     bool help = false;
-    if (!ParseArguments(argc, argv, &options, &help)) return kExitRefused;
+    if (!ParseSphereArguments(argc, argv, &options, &help)) return kExitRefused;
     if (help) {
         PrintUsage(stdout);
         return 0;
     }
     // The outputs are opened, and their names checked, before any work.
-    SphereExport exports[] = {{"--obj", options.objPath, ExportFormat::Obj, ".obj"},
-                              {"--ply", options.plyPath, ExportFormat::PlyText, ".ply"}};
+    SphereExport exports[] = {{"--obj", options.objPath, facet::MeshFileFormat::Obj, ".obj"},
+                              {"--ply", options.plyPath, facet::MeshFileFormat::Ply, ".ply"}};
     for (SphereExport& exported : exports)
         if (exported.path != nullptr && !OpenExport(&exported)) return kExitRefused;
 
@@ -230,8 +131,8 @@ int RunSphereCommand(int argc, char** argv) {
         adjacencyBuffer->Release();
     }
     if (options.normals) result = facet::ComputeVertexNormals(mesh, nullptr);
-    MeshExport data;
-    if (SUCCEEDED(result)) result = CopyMeshForExport(mesh, true, &data);
+    facet::MeshFileData data;
+    if (SUCCEEDED(result)) result = facet::CopyMeshFileData(mesh, true, &data);
     mesh->Release();
     if (FAILED(result))
         return ReportFailure("sphere", options.normals ? "computing the normals" : "copying the mesh", result);
@@ -239,7 +140,10 @@ int RunSphereCommand(int argc, char** argv) {
     for (SphereExport& exported : exports)
         if (exported.path != nullptr &&
             !exported.output.Write([&](std::FILE* file) {
-                return WriteMeshExport(file, data, exported.format, "sphere written by facet");
+                facet::MeshWriteOptions writing;
+                writing.format = exported.format;
+                writing.comment = "sphere written by facet";
+                return facet::WriteMeshData(file, data, writing);
             }))
             return kExitRefused;
     // Standard output is written and flushed before the files are kept, so a failure on

@@ -1,0 +1,71 @@
+// CornerJoiner: see corner_joining.h. Open addressing with linear probing over a power of
+// two slots, kept at most half full.
+#include "geometry/corner_joining.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+
+namespace facet {
+
+namespace {
+
+constexpr DWORD kEmptySlot = 0xFFFFFFFF;
+constexpr std::size_t kSmallestTable = 1024;
+
+// The bits of a coordinate with -0 taken as +0, so that equal values hash alike.
+std::uint64_t KeyBits(float value) { return value == 0.0f ? 0 : std::bit_cast<std::uint32_t>(value); }
+
+std::uint64_t HashOf(const float* position) {
+    std::uint64_t hash = KeyBits(position[0]) * 0x9E3779B97F4A7C15ull;
+    hash = (hash ^ KeyBits(position[1])) * 0xC2B2AE3D27D4EB4Full;
+    hash = (hash ^ KeyBits(position[2])) * 0x165667B19E3779F9ull;
+    return hash ^ (hash >> 29);
+}
+
+std::uint32_t TagOf(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
+
+bool SamePosition(const float* a, const float* b) { return a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; }
+
+}  // namespace
+
+CornerJoiner::CornerJoiner(MeshFileContents* contents, std::size_t expectedVertices) : contents_(contents) {
+    const std::size_t slots = std::bit_ceil(std::max(kSmallestTable, 2 * expectedVertices));
+    slots_.assign(slots, Slot{kEmptySlot, 0});
+    mask_ = slots - 1;
+}
+
+void CornerJoiner::Insert(std::uint64_t hash, DWORD vertex) {
+    std::size_t slot = static_cast<std::size_t>(hash) & mask_;
+    while (slots_[slot].vertex != kEmptySlot) slot = (slot + 1) & mask_;
+    slots_[slot] = Slot{vertex, TagOf(hash)};
+}
+
+void CornerJoiner::Grow() {
+    slots_.assign(2 * slots_.size(), Slot{kEmptySlot, 0});
+    mask_ = slots_.size() - 1;
+    for (DWORD v = 0; v < contents_->VertexCount(); ++v) Insert(HashOf(&contents_->positions[3 * std::size_t{v}]), v);
+}
+
+void CornerJoiner::Add(const float position[3]) {
+    const std::uint64_t hash = HashOf(position);
+    const std::uint32_t tag = TagOf(hash);
+    for (std::size_t slot = static_cast<std::size_t>(hash) & mask_; slots_[slot].vertex != kEmptySlot;
+         slot = (slot + 1) & mask_) {
+        const DWORD vertex = slots_[slot].vertex;
+        if (slots_[slot].tag == tag && SamePosition(&contents_->positions[3 * std::size_t{vertex}], position)) {
+            contents_->corners.push_back(vertex);
+            ++contents_->summary.joinedCorners;
+            return;
+        }
+    }
+    const DWORD vertex = contents_->VertexCount();
+    contents_->positions.insert(contents_->positions.end(), position, position + 3);
+    contents_->corners.push_back(vertex);
+    if (2 * (std::size_t{vertex} + 1) > slots_.size())
+        Grow();
+    else
+        Insert(hash, vertex);
+}
+
+}  // namespace facet

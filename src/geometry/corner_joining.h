@@ -1,0 +1,41 @@
+// CornerJoiner: turns the separate triangle corners of a format that lists each
+// triangle's positions (STL) into shared vertices. Corners whose three coordinates are
+// equal become one vertex (-0 and +0 are equal; the vertex keeps its first corner's
+// bits); vertices are numbered in the order their first corners come. A hash table of
+// vertex numbers, grown as vertices are added, finds the earlier corner; each slot keeps
+// part of its position's hash, so most slots of other positions are passed over without
+// a look at the positions.
+#pragma once
+
+#include "geometry/mesh_file_contents.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace facet {
+
+class CornerJoiner {
+public:
+    // Adds vertices and corners to `contents`, which must outlive the joiner;
+    // `expectedVertices` sizes the table at the start (0 when unknown).
+    CornerJoiner(MeshFileContents* contents, std::size_t expectedVertices);
+
+    // Appends the corner at `position` (finite coordinates) to the contents' corners.
+    void Add(const float position[3]);
+
+private:
+    struct Slot {
+        DWORD vertex;  // kEmptySlot where none
+        std::uint32_t tag;  // the upper half of the position's hash
+    };
+
+    void Grow();
+    void Insert(std::uint64_t hash, DWORD vertex);
+
+    MeshFileContents* contents_;
+    std::vector<Slot> slots_;
+    std::size_t mask_ = 0;
+};
+
+}  // namespace facet

@@ -1,0 +1,290 @@
+// STL: binary when the file's size is exactly 84 + 50 × the little-endian triangle count
+// at byte 80 (an 80-byte header of any content, then per triangle a normal, three corner
+// positions as float triples and two attribute bytes), ASCII otherwise: one or more
+// blocks of
+//   solid NAME
+//     facet normal NX NY NZ
+//       outer loop
+//         vertex X Y Z      (three times)
+//       endloop
+//     endfacet
+//   endsolid NAME
+// where keywords may be in any case and line breaks may stand between any two words.
+// Names run to the end of their line. Normals and attribute bytes are passed over; the
+// corners are joined into shared vertices (see CornerJoiner).
+#include "geometry/corner_joining.h"
+#include "geometry/mesh_file_contents.h"
+#include "geometry/mesh_input_start.h"
+#include "geometry/text_scanner.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace facet {
+
+namespace {
+
+constexpr std::size_t kBinaryHeaderBytes = 84;
+constexpr std::size_t kBinaryTriangleBytes = 50;
+
+std::uint32_t TriangleCountAt80(const char* bytes) {
+    static_assert(std::endian::native == std::endian::little, "binary STL is read in native order");
+    std::uint32_t count = 0;
+    std::memcpy(&count, bytes + 80, 4);
+    return count;
+}
+
+bool SizeIsBinary(const char* bytes, std::size_t size) {
+    return size >= kBinaryHeaderBytes &&
+           (size - kBinaryHeaderBytes) / kBinaryTriangleBytes == TriangleCountAt80(bytes) &&
+           (size - kBinaryHeaderBytes) % kBinaryTriangleBytes == 0;
+}
+
+std::string ByteRefusal(const char* name, std::uint64_t offset, const std::string& why) {
+    return std::string(name) + ": byte " + std::to_string(offset) + ": " + why;
+}
+
+// Why a file of `size` bytes is not binary STL, for a refusal at byte 80.
+std::string NotBinaryText(const char* bytes, std::size_t size) {
+    const std::uint64_t count = TriangleCountAt80(bytes);
+    return "a binary STL file whose header counts " + std::to_string(count) + " triangles holds 84 + 50 × " +
+           std::to_string(count) + " = " + std::to_string(kBinaryHeaderBytes + kBinaryTriangleBytes * count) +
+           " bytes, this file " + std::to_string(size);
+}
+
+bool ReadBinary(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
+                MeshFileContents* contents, std::string* error) {
+    const std::uint32_t count = TriangleCountAt80(bytes);
+    if (count == 0) {
+        *error = ByteRefusal(name, 80, "the file holds no faces");
+        return false;
+    }
+    if (count > kMaxFileTriangles) {
+        *error = ByteRefusal(name, 80, "too many faces");
+        return false;
+    }
+    contents->summary.encoding = MeshFileEncoding::BinaryLittleEndian;
+    contents->summary.polygons = count;
+    contents->corners.reserve(std::size_t{3} * count);
+    CornerJoiner joiner(contents, count / 2);
+    ProgressTicker progress(options, size);
+    for (std::size_t t = 0; t < count; ++t) {
+        const std::size_t record = kBinaryHeaderBytes + kBinaryTriangleBytes * t;
+        progress.At(record);
+        float corners[9];
+        std::memcpy(corners, bytes + record + 12, sizeof corners);
+        for (int k = 0; k < 9; ++k) {
+            if (std::isfinite(corners[k])) continue;
+            char text[64];
+            std::snprintf(text, sizeof text, "coordinate %g is not a finite number", corners[k]);
+            *error = ByteRefusal(name, record + 12 + 4 * k, text);
+            return false;
+        }
+        for (int k = 0; k < 3; ++k) joiner.Add(corners + 3 * k);
+    }
+    return true;
+}
+
+bool SameWord(std::string_view word, std::string_view keyword) {
+    if (word.size() != keyword.size()) return false;
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        const char c = word[i];
+        if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != keyword[i]) return false;
+    }
+    return true;
+}
+
+// The words of a text, separated by spaces, tabs and line breaks (\n, \r\n or \r), each
+// with its line number, in one pass over the bytes. A control byte other than those
+// stops the reading. A UTF-8 byte-order mark at the start is passed over.
+class WordCursor {
+public:
+    enum class Step { Word, End, Foreign };
+
+    WordCursor(const char* bytes, std::size_t size) : bytes_(bytes), size_(size), at_(Utf8MarkLength(bytes, size)) {}
+
+    Step Next(std::string_view* word) {
+        while (at_ < size_) {
+            const auto byte = static_cast<unsigned char>(bytes_[at_]);
+            if (byte == ' ' || byte == '\t') {
+                ++at_;
+            } else if (byte == '\n' || byte == '\r') {
+                PassLineBreak();
+            } else if (byte < 0x20 || byte == 0x7F) {
+                return Foreign(byte);
+            } else {
+                const std::size_t start = at_;
+                while (at_ < size_ && static_cast<unsigned char>(bytes_[at_]) > 0x20 && bytes_[at_] != 0x7F) ++at_;
+                *word = std::string_view(bytes_ + start, at_ - start);
+                wordLine_ = line_;
+                return Step::Word;
+            }
+        }
+        return Step::End;
+    }
+
+    // Passes over the rest of the current line (a name after "solid" or "endsolid").
+    Step SkipLine() {
+        for (; at_ < size_ && bytes_[at_] != '\n' && bytes_[at_] != '\r'; ++at_) {
+            const auto byte = static_cast<unsigned char>(bytes_[at_]);
+            if ((byte < 0x20 && byte != '\t') || byte == 0x7F) return Foreign(byte);
+        }
+        return Step::End;
+    }
+
+    std::size_t Offset() const { return at_; }
+    // The line of the last word, or of the foreign byte after Step::Foreign.
+    std::uint64_t Line() const { return wordLine_; }
+    int ForeignByte() const { return foreign_; }
+
+private:
+    void PassLineBreak() {
+        if (bytes_[at_] == '\r' && at_ + 1 < size_ && bytes_[at_ + 1] == '\n') ++at_;
+        ++at_;
+        ++line_;
+    }
+
+    Step Foreign(unsigned char byte) {
+        foreign_ = byte;
+        wordLine_ = line_;
+        return Step::Foreign;
+    }
+
+    const char* bytes_;
+    std::size_t size_;
+    std::size_t at_;
+    std::uint64_t line_ = 1;
+    std::uint64_t wordLine_ = 1;
+    int foreign_ = -1;
+};
+
+// The ASCII form, read as a stream of words that may be broken across lines anywhere.
+class TextReader {
+public:
+    TextReader(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
+               MeshFileContents* contents, std::string* error)
+        : name_(name), cursor_(bytes, size), progress_(options, size), contents_(contents), joiner_(contents, 0),
+          error_(error) {}
+
+    bool Read() {
+        std::string_view word;
+        if (!Next(&word)) return !failed_ && Fail("the file is empty");
+        if (!SameWord(word, "solid")) return Fail("a text STL file starts with 'solid', not " + Quoted(word));
+        startsWithSolid_ = true;
+        do {
+            if (!ReadSolid()) return false;
+            if (!Next(&word)) break;
+            if (!SameWord(word, "solid"))
+                return Fail("'solid' or the end of the file should follow 'endsolid', not " + Quoted(word));
+        } while (true);
+        if (failed_) return false;
+        if (contents_->corners.empty()) return Fail("the file holds no faces");
+        return true;
+    }
+
+    bool StartsWithSolid() const { return startsWithSolid_; }
+
+private:
+    bool Fail(const std::string& why) {
+        *error_ = std::string(name_) + ": line " + std::to_string(cursor_.Line()) + ": " + why;
+        return false;
+    }
+
+    bool FailForeign() {
+        char text[64];
+        std::snprintf(text, sizeof text, "byte 0x%02X does not belong in a text file", cursor_.ForeignByte());
+        failed_ = true;
+        return Fail(text);
+    }
+
+    // The next word; false at the end or at a byte no text holds (then failed_ is set).
+    bool Next(std::string_view* word) {
+        const WordCursor::Step step = cursor_.Next(word);
+        if (step == WordCursor::Step::Foreign) return FailForeign();
+        return step == WordCursor::Step::Word;
+    }
+
+    bool SkipLine() { return cursor_.SkipLine() != WordCursor::Step::Foreign || FailForeign(); }
+
+    bool Expect(std::string_view keyword) {
+        std::string_view word;
+        if (!Next(&word)) return !failed_ && Fail("the file ends where '" + std::string(keyword) + "' should stand");
+        if (!SameWord(word, keyword))
+            return Fail("'" + std::string(keyword) + "' should stand here, not " + Quoted(word));
+        return true;
+    }
+
+    // After "solid": its name, its facets and "endsolid".
+    bool ReadSolid() {
+        if (!SkipLine()) return false;
+        std::string_view word;
+        while (true) {
+            if (!Next(&word)) return !failed_ && Fail("the file ends before 'endsolid'");
+            if (SameWord(word, "endsolid")) return SkipLine();
+            if (!SameWord(word, "facet")) return Fail("'facet' or 'endsolid' should stand here, not " + Quoted(word));
+            progress_.At(cursor_.Offset());
+            if (!ReadFacet()) return false;
+        }
+    }
+
+    // After "facet": the normal (three words, passed over), the loop of three vertices.
+    bool ReadFacet() {
+        if (!Expect("normal")) return false;
+        std::string_view word;
+        for (int k = 0; k < 3; ++k)
+            if (!Next(&word)) return !failed_ && Fail("the file ends inside a facet normal");
+        if (!Expect("outer") || !Expect("loop")) return false;
+        if (contents_->corners.size() / 3 >= kMaxFileTriangles) return Fail("too many faces");
+        for (int corner = 0; corner < 3; ++corner) {
+            if (!Expect("vertex")) return false;
+            float position[3];
+            for (float& coordinate : position) {
+                if (!Next(&word)) return !failed_ && Fail("a vertex needs three coordinates");
+                if (!TextScanner::ParseFloat(word, &coordinate))
+                    return Fail("coordinate " + Quoted(word) + " is not a finite number");
+            }
+            joiner_.Add(position);
+        }
+        ++contents_->summary.polygons;
+        return Expect("endloop") && Expect("endfacet");
+    }
+
+    const char* name_;
+    WordCursor cursor_;
+    ProgressTicker progress_;
+    MeshFileContents* contents_;
+    CornerJoiner joiner_;
+    std::string* error_;
+    bool failed_ = false;
+    bool startsWithSolid_ = false;
+};
+
+// Whether the first 84 bytes hold a byte no text holds, as a binary header and count do.
+bool StartLooksBinary(const char* bytes, std::size_t size) {
+    for (std::size_t i = 0; i < std::min(size, kBinaryHeaderBytes); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if ((byte < 0x20 && byte != '\t' && byte != '\r' && byte != '\n') || byte == 0x7F) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool ReadStlContents(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
+                     MeshFileContents* contents, std::string* error) {
+    if (SizeIsBinary(bytes, size)) return ReadBinary(name, bytes, size, options, contents, error);
+    TextReader text(name, bytes, size, options, contents, error);
+    if (text.Read()) return true;
+    // A file with a binary start that fails as text is most likely binary STL cut short
+    // or padded, even when its header starts with "solid": say so.
+    if (size >= kBinaryHeaderBytes && (!text.StartsWithSolid() || StartLooksBinary(bytes, size)))
+        *error = ByteRefusal(name, 80, NotBinaryText(bytes, size) + ", and it is no text STL file either");
+    else if (size < kBinaryHeaderBytes && !text.StartsWithSolid())
+        *error = ByteRefusal(name, 0, "a binary STL file holds 84 bytes at least and a text one starts with 'solid'");
+    return false;
+}
+
+}  // namespace facet
