@@ -1,7 +1,7 @@
 // The launcher's --input script parser on arbitrary text: no crash, and either inputs
 // that respect the script's limits (frames from 1 on, in order; key codes of one byte;
 // mouse positions that fit the 16-bit message fields) or an error.
-#include "app/launcher_input_script.h"
+#include "launcher/input_script.h"
 
 #include <cstdint>
 #include <string>

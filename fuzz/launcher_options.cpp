@@ -1,6 +1,6 @@
 // The launcher's option parser on arbitrary argument vectors (the input split at NUL
 // bytes): no crash, and either options within their documented ranges or an error.
-#include "app/launcher_options.h"
+#include "launcher/options.h"
 
 #include <cmath>
 #include <cstdint>

@@ -5,9 +5,9 @@
 // ratio comes from one run whatever else the machine is doing.
 #include "app/entry.h"
 #include "app/frame_sequence.h"
-#include "app/launcher_session.h"
 #include "app/lifecycle.h"
 #include "springdrop/d3d9/instrumentation.h"
+#include "launcher/desktop/desktop_session.h"
 #include "sim/scene.h"
 #include "springdrop/shell/shell.h"
 
@@ -115,7 +115,7 @@ void BM_HeadlessFrameWithPngCapture(benchmark::State& state) {
     launcher::LauncherOptions options;
     options.headless = true;
     options.pngPath = std::filesystem::temp_directory_path() / ("bench-frame-" + std::to_string(getpid()) + ".png");
-    launcher::LauncherSession session(options);
+    launcher::DesktopSession session(options);
     std::string error;
     if (!session.OpenOutputs(640, 480, &error)) {
         state.SkipWithError(error.c_str());

@@ -14,10 +14,18 @@ const char kWindowTitle[] =
     "\xB3\xF4\xC0\xCC\xBF\xA1 \xB5\xFB\xB8\xA5 \xBD\xBA\xC7\xC1\xB8\xB5\xC0\xC7 \xBA\xAF\xC8\xAD"
     "( F1 = Reset )";
 
+StartResult StartDemo(Demo& demo, HINSTANCE instance, int cmdShow) {
+    if (!AllocateLongLivedObjects(demo)) return StartResult::OutOfMemory;
+    if (RegisterWindowClass(demo, instance) == 0) return StartResult::NoWindow;
+    if (CreateMainWindow(demo, instance, cmdShow) == 0) return StartResult::NoWindow;
+    return StartResult::Started;
+}
+
+int FailedStartCode(StartResult result) { return result == StartResult::OutOfMemory ? 1 : 0; }
+
 int RunDemo(Demo& demo, HINSTANCE instance, int cmdShow) {
-    if (!AllocateLongLivedObjects(demo)) return 1;
-    if (RegisterWindowClass(demo, instance) == 0) return 0;
-    if (CreateMainWindow(demo, instance, cmdShow) == 0) return 0;
+    const StartResult started = StartDemo(demo, instance, cmdShow);
+    if (started != StartResult::Started) return FailedStartCode(started);
 
     while (RunLoopTurn(demo) != LoopTurn::Quit) {
     }

@@ -12,10 +12,19 @@ namespace app {
 extern const char kWindowClassName[];
 extern const char kWindowTitle[];
 
-// Runs the demo on `demo` (fresh, or with only its frame observer set): allocates the
-// camera, transform set and body, makes the window and loops until the quit message.
-// Returns 0 when the class or the window cannot be made, 1 when an allocation fails,
-// else the quit message's code.
+// The start-up on `demo` (fresh, or with only its frame observer set): allocates the
+// camera, transform set and body, registers the class and makes the window, whose
+// creation message builds the scene. A failed allocation has named itself on standard
+// error already.
+enum class StartResult { Started, OutOfMemory, NoWindow };
+StartResult StartDemo(Demo& demo, HINSTANCE instance, int cmdShow);
+
+// What WinMain returns for a start-up that failed: 1 when an allocation failed, 0 when
+// the class or the window could not be made.
+int FailedStartCode(StartResult result);
+
+// Runs the demo on `demo`: the start-up, then the loop until the quit message. Returns
+// FailedStartCode when the start-up fails, else the quit message's code.
 int RunDemo(Demo& demo, HINSTANCE instance, int cmdShow);
 
 // One turn of the message loop: the waiting message handed to the window procedure, or a

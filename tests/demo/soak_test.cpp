@@ -2,9 +2,9 @@
 // every mass of every drop height finite and between -1 and its drop height plus 40; a
 // hundred thousand headless frames under a seeded random input script (keys, drags, F1,
 // never Escape) end through the close path with exit code 0 and a finite camera and body.
-#include "app/launcher_input_script.h"
 #include "app/window_procedure.h"
 #include "demo_test_support.h"
+#include "launcher/input_script.h"
 #include "render/camera.h"
 #include "sim/scene.h"
 

@@ -1,5 +1,5 @@
 // Reading the web page's address options.
-#include "app/launcher_page_options.h"
+#include "launcher/page_options.h"
 
 #include <cstdio>
 #include <set>

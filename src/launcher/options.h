@@ -2,7 +2,7 @@
 // launcher takes its options before starting it.
 #pragma once
 
-#include "app/launcher_input_script.h"
+#include "launcher/input_script.h"
 
 #include <cstdint>
 #include <string>

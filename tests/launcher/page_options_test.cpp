@@ -1,7 +1,7 @@
 // The web page's address options: each value stays one option's value whatever bytes it
 // holds, names are the page's four and nothing inherited, and trace is a real switch.
-#include "app/launcher_options.h"
-#include "app/launcher_page_options.h"
+#include "launcher/options.h"
+#include "launcher/page_options.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 // dropped evenly and the clip lasts as long as the run. A recording is kept only when
 // ffmpeg exited cleanly, printed no error and ffprobe reads the finished file. An ffmpeg
 // that ends early closes the frame pipe: the next frame's write raises SIGPIPE, which
-// stops the run (see launcher_signals.h), and Finish reports what ffmpeg said.
+// stops the run (see signals.h), and Finish reports what ffmpeg said.
 #pragma once
 
 #include "springdrop/file/output_file.h"

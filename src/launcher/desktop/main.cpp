@@ -1,11 +1,10 @@
-// springdrop: the launcher. It takes the options (WinMain ignores its command line),
-// chooses the window backend and the counter's clock, prepares the outputs, and then runs
-// the demo as WinMain would, whose result becomes the exit code.
-#include "app/entry.h"
-#include "app/launcher_options.h"
-#include "app/launcher_session.h"
-#include "app/launcher_signals.h"
-#include "springdrop/shell/shell.h"
+// springdrop: the desktop launcher. It takes the options (WinMain ignores its command
+// line), prepares the outputs, and then runs the demo as WinMain would, on the window
+// backend and counter clock the options choose; WinMain's result becomes the exit code.
+#include "app/demo.h"
+#include "launcher/desktop/desktop_session.h"
+#include "launcher/desktop/signals.h"
+#include "launcher/options.h"
 
 #include <cerrno>
 #include <csignal>
@@ -40,7 +39,7 @@ int Fail(const std::string& message) {
 }
 
 // What was printed reached standard output, or one line says why; a reader that went
-// away ends the program as it ends a run (see launcher_signals.h).
+// away ends the program as it ends a run (see signals.h).
 int FlushStandardOutput(int code) {
     if (std::fflush(stdout) == 0) return code;
     if (errno == EPIPE) return launcher::ExitCodeForSignal(SIGPIPE);
@@ -65,18 +64,13 @@ int main(int argc, char** argv) {
             break;
     }
 
-    platform::SetBackend(options.headless ? platform::Backend::Headless : platform::Backend::Auto);
-    if (options.fixedFps > 0.0) platform::UseFixedRateCounter(options.fixedFps);
-
     launcher::InstallStopSignals();
     // The launcher stands where the platform would call WinMain, and makes the demo itself
     // so that it can watch its frames.
     app::Demo demo;
-    launcher::LauncherSession session(options);
+    launcher::DesktopSession session(options);
     if (!session.OpenOutputs(demo.windowWidth, demo.windowHeight, &error)) return Fail(error);
-    session.Attach(demo);
-    const int result = app::RunDemo(demo, GetModuleHandleA(nullptr), SW_SHOWDEFAULT);
-    session.Detach();
+    const int result = session.Run(demo);
     if (!session.Finish(&error)) return Fail(error);
     if (options.stats) std::printf("%s\n", session.Stats().Line().c_str());
     const int code = FlushStandardOutput(result);

@@ -1,7 +1,7 @@
 // The launcher's refusals as a user sees them: whatever bytes the refused text holds,
 // one line on standard error, exit code 2 and no file written; the same for a standard
 // output that cannot be written.
-#include "process_support.h"
+#include "demo/process_support.h"
 
 #include <gtest/gtest.h>
 

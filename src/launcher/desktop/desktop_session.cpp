@@ -1,8 +1,9 @@
-// The launcher's hooks into the message loop and the frame sequence.
-#include "app/launcher_session.h"
+// The desktop launcher's hooks into the message loop and the frame sequence, around the
+// shared session.
+#include "launcher/desktop/desktop_session.h"
 
-#include "app/launcher_signals.h"
 #include "springdrop/image/png_file.h"
+#include "launcher/desktop/signals.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -11,9 +12,9 @@
 
 namespace launcher {
 
-LauncherSession::LauncherSession(const LauncherOptions& options) : options_(options) {}
+DesktopSession::DesktopSession(const LauncherOptions& options) : run_(options) {}
 
-LauncherSession::~LauncherSession() { Detach(); }
+DesktopSession::~DesktopSession() { Detach(); }
 
 namespace {
 
@@ -35,102 +36,92 @@ bool RefuseSharedTargets(const LauncherOptions& options, std::string* error) {
 
 }  // namespace
 
-bool LauncherSession::OpenOutputs(int width, int height, std::string* error) {
-    if (!RefuseSharedTargets(options_, error)) return false;
-    if (!options_.pngPath.empty() && !png_.Open(options_.pngPath, error)) return false;
-    if (!options_.tracePath.empty()) {
-        if (!trace_.Open(options_.tracePath, sim::kSceneMassCount, error)) return false;
-        tracing_ = true;
-    }
-    if (!options_.recordPath.empty()) {
+bool DesktopSession::OpenOutputs(int width, int height, std::string* error) {
+    const LauncherOptions& options = Options();
+    if (!RefuseSharedTargets(options, error)) return false;
+    if (!options.pngPath.empty() && !png_.Open(options.pngPath, error)) return false;
+    if (!run_.OpenTrace(error)) return false;
+    if (!options.recordPath.empty()) {
         // The simulation advances 0.01 s per frame, so 100 frames a second play it in real
         // time unless a fixed rate says otherwise.
-        const double rate = options_.fixedFps > 0.0 ? options_.fixedFps : 100.0;
-        if (!recorder_.Start(options_.recordPath, width, height, rate, error)) return false;
+        const double rate = options.fixedFps > 0.0 ? options.fixedFps : 100.0;
+        if (!recorder_.Start(options.recordPath, width, height, rate, error)) return false;
         recording_ = true;
     }
     return true;
 }
 
-void LauncherSession::Attach(app::Demo& demo) {
+void DesktopSession::Attach(app::Demo& demo) {
     demo_ = &demo;
-    platform::SetIdleHook([this] { OnIdle(); });
-    demo.frameObserver = [this](bool bodyStepped) { OnFrame(bodyStepped); };
+    run_.Attach(demo, [this](bool) { OnFrame(); });
     platform::SetDestroyHook([this](HWND hwnd) {
         if (hwnd == demo_->hwnd) CaptureFinalImage();
     });
 }
 
-void LauncherSession::Detach() {
+void DesktopSession::Detach() {
     // Escape ends the loop with the window still open; a close captured it already.
     CaptureFinalImage();
-    platform::SetIdleHook({});
     platform::SetDestroyHook({});
-    if (demo_ != nullptr) demo_->frameObserver = {};
+    run_.Detach();
     demo_ = nullptr;
 }
 
-// The queue is empty: unless something is posted here, the next frame is rendered now.
-void LauncherSession::OnIdle() {
-    if (closePosted_) return;
+int DesktopSession::Run(app::Demo& demo) {
+    Attach(demo);
+    const platform::Backend backend = Options().headless ? platform::Backend::Headless : platform::Backend::Auto;
+    const int result = run_.RunToEnd(backend, [this] { AtIdle(); });
+    Detach();
+    return result;
+}
+
+void DesktopSession::AtIdle() {
     if (!announced_) AnnounceHeadlessFallback();
-    if ((options_.frameLimit != 0 && framesRendered_ >= options_.frameLimit) || StopSignal() != 0) {
-        // The ordinary close path, after --frames frames or when a signal asked to stop:
-        // the default handling destroys the window, Shutdown runs and the quit message
-        // follows.
-        PostMessageA(demo_->hwnd, WM_CLOSE, 0, 0);
-        closePosted_ = true;
-        return;
-    }
-    const std::uint64_t nextFrame = framesRendered_ + 1;
-    while (nextInput_ < options_.inputs.size() && options_.inputs[nextInput_].frame <= nextFrame)
-        InjectScriptedInput(demo_->hwnd, options_.inputs[nextInput_++]);
+    if (StopSignal() != 0) run_.Stop();
 }
 
 // Said once, before the first frame, when there was no display to open: a run that
 // shows nothing and ends only on Ctrl+C must say so, and how to get a picture instead.
-void LauncherSession::AnnounceHeadlessFallback() {
+void DesktopSession::AnnounceHeadlessFallback() {
     announced_ = true;
     if (platform::ActiveBackend() != platform::Backend::Headless) return;
     const std::string reason = platform::DisplayUnavailableReason();
     if (reason.empty()) return;
-    if (options_.frameLimit != 0)
+    if (Options().frameLimit != 0)
         std::fprintf(stderr, "springdrop: %s; running headless for %llu frames\n", reason.c_str(),
-                     static_cast<unsigned long long>(options_.frameLimit));
+                     static_cast<unsigned long long>(Options().frameLimit));
     else
         std::fprintf(stderr,
                      "springdrop: %s; running headless until Ctrl+C (for a picture: --frames N --png out.png)\n",
                      reason.c_str());
 }
 
-void LauncherSession::OnFrame(bool bodyStepped) {
-    ++framesRendered_;
-    if (options_.stats) stats_.FrameEnded(framesRendered_);
-    if (tracing_ && bodyStepped) trace_.WriteRow(framesRendered_, demo_->dropHeight, *demo_->body);
+void DesktopSession::OnFrame() {
+    if (Options().stats) stats_.FrameEnded(run_.FramesRendered());
     if (recording_ && platform::ReadClientImage(demo_->hwnd, &frameImage_)) recorder_.AddFrame(frameImage_);
 }
 
-void LauncherSession::CaptureFinalImage() {
-    if (options_.pngPath.empty() || haveFinalImage_ || framesRendered_ == 0 || demo_ == nullptr) return;
+void DesktopSession::CaptureFinalImage() {
+    if (Options().pngPath.empty() || haveFinalImage_ || run_.FramesRendered() == 0 || demo_ == nullptr) return;
     haveFinalImage_ = platform::ReadClientImage(demo_->hwnd, &finalImage_);
 }
 
-bool LauncherSession::WritePng(std::string* error) {
+bool DesktopSession::WritePng(std::string* error) {
     if (!haveFinalImage_) {
-        *error = "cannot write \"" + options_.pngPath + "\": no frame was rendered";
+        *error = "cannot write \"" + Options().pngPath + "\": no frame was rendered";
         png_.Discard();
         return false;
     }
     std::string reason;
     if (!platform::WritePng(png_.Stream(), finalImage_, &reason)) {
-        *error = "cannot write \"" + options_.pngPath + "\": " + reason;
+        *error = "cannot write \"" + Options().pngPath + "\": " + reason;
         png_.Discard();
         return false;
     }
     return png_.Commit(error);
 }
 
-bool LauncherSession::Finish(std::string* error) {
+bool DesktopSession::Finish(std::string* error) {
     std::string firstError;
     std::string message;
     auto note = [&](bool done) {
@@ -139,9 +130,9 @@ bool LauncherSession::Finish(std::string* error) {
     // An output whose reader went away (`| head`) is how a pipeline ends rather than a
     // fault: its SIGPIPE already stopped the run, and the exit code says so.
     const auto readerGone = [](int failure) { return failure == EPIPE; };
-    if (tracing_) note(trace_.Commit(&message) || readerGone(trace_.WriteFailure()));
+    note(run_.FinishTrace(&message) || readerGone(run_.TraceWriteFailure()));
     if (recording_) note(recorder_.Finish(&message));
-    if (!options_.pngPath.empty()) note(WritePng(&message) || readerGone(png_.WriteFailure()));
+    if (!Options().pngPath.empty()) note(WritePng(&message) || readerGone(png_.WriteFailure()));
     if (firstError.empty()) return true;
     *error = firstError;
     return false;

@@ -1,7 +1,7 @@
 // Recording frames through an ffmpeg child process.
-#include "app/launcher_recording.h"
+#include "launcher/desktop/recording.h"
 
-#include "app/launcher_child_process.h"
+#include "launcher/desktop/child_process.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 // Parsing the launcher's options. Each option may be given once; values follow as the
 // next argument or after '='.
-#include "app/launcher_options.h"
+#include "launcher/options.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,6 @@
 // Frame times from the monotonic clock and the thread's CPU clock; peak memory from the
 // kernel's own account of the process (getrusage), which needs no polling.
-#include "app/launcher_run_stats.h"
+#include "launcher/desktop/run_stats.h"
 
 #include <cstdio>
 #include <ctime>

@@ -1,5 +1,5 @@
 // Child processes of the launcher: spawning, waiting and capturing their output.
-#include "app/launcher_child_process.h"
+#include "launcher/desktop/child_process.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,9 +1,9 @@
 // The launcher's outputs as a user meets them: a GIF whose colours and timing survive,
 // paths of every kind, outputs that collide, a full disk, a stop signal or a reader that
 // goes away in the middle of a run.
-#include "app/launcher_options.h"
-#include "app/launcher_recording.h"
-#include "process_support.h"
+#include "demo/process_support.h"
+#include "launcher/desktop/recording.h"
+#include "launcher/options.h"
 
 #include <gtest/gtest.h>
 #include <png.h>

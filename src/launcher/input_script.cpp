@@ -1,5 +1,5 @@
 // Parsing and injection of the --input script.
-#include "app/launcher_input_script.h"
+#include "launcher/input_script.h"
 
 #include "springdrop/shell/shell.h"
 

@@ -1,7 +1,7 @@
 // The launcher: option and script parsing in-process, and the built springdrop program
 // end to end (headless): exit codes, the trace, the PNG, recording and bad input.
-#include "app/launcher_options.h"
-#include "process_support.h"
+#include "demo/process_support.h"
+#include "launcher/options.h"
 #include "sim/scene.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Writing the --trace CSV.
-#include "app/launcher_trace.h"
+#include "launcher/trace.h"
 
 namespace launcher {
 

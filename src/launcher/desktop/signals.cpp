@@ -1,5 +1,5 @@
 // The launcher's stop-signal handlers.
-#include "app/launcher_signals.h"
+#include "launcher/desktop/signals.h"
 
 #include "springdrop/file/output_file.h"
 

@@ -1,8 +1,8 @@
 // The launcher's --stats line: the slowest frame is the longest gap between two frame
 // ends, in wall time and in CPU time apart; the first frame has no gap; the built program
 // prints one line of figures.
-#include "app/launcher_run_stats.h"
-#include "process_support.h"
+#include "demo/process_support.h"
+#include "launcher/desktop/run_stats.h"
 
 #include <gtest/gtest.h>
 
