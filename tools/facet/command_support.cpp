@@ -1,7 +1,6 @@
 // The facet commands' shared steps; see command_support.h.
 #include "command_support.h"
 
-#include "springdrop/d3d9/instrumentation.h"
 #include "facet/weld.h"
 #include "springdrop/file/output_file.h"
 #include "text_escapes.h"
@@ -63,7 +62,6 @@ bool CheckOutputIsNotInput(const char* command, const char* input, const char* o
 }
 
 int CommandMesh::Load(const char* path, bool allowNoFaces) {
-    d3d9sw::SetCallLogging(false);
     HRESULT result = device_.Create();
     if (FAILED(result)) return ReportFailure(command_, "creating the software device", result);
     facet::MeshReadOptions options;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include "springdrop/d3d9/headless_device.h"
-#include "springdrop/d3d9/instrumentation.h"
 
 #include <cstdlib>
 
@@ -36,11 +35,10 @@ private:
     IDirect3DDevice9* device_ = nullptr;
 };
 
-// One device for the whole process, with the call log off, for benchmarks and fuzz
+// One device for the whole process (the call log is off by default), for benchmarks and fuzz
 // targets that run many times over; it is never released.
 inline IDirect3DDevice9* ProcessDevice() {
     static HeadlessDevice* holder = [] {
-        d3d9sw::SetCallLogging(false);
         auto* created = new HeadlessDevice();
         if (created->Create() != D3D_OK) std::abort();
         return created;

@@ -11,7 +11,6 @@
 
 #include "springdrop/file/output_file.h"
 
-#include "springdrop/d3d9/instrumentation.h"
 #include "facet/mesh_file.h"
 #include "facet/normals.h"
 #include "facet/sphere.h"
@@ -110,7 +109,6 @@ int RunSphereCommand(int argc, char** argv) {
     for (SphereExport& exported : exports)
         if (exported.path != nullptr && !OpenExport(&exported)) return kExitRefused;
 
-    d3d9sw::SetCallLogging(false);
     facet_tools::HeadlessDevice device;
     HRESULT result = device.Create();
     if (FAILED(result)) return ReportFailure("sphere", "creating the software device", result);
