@@ -137,12 +137,7 @@ int RunCleanCommand(int argc, char** argv) {
                          QuotedArgument(path).c_str());
             return kExitRefused;
         }
-        input.progress.Step("writing");
-        const bool written = output.Write([&](std::FILE* to) {
-            return facet::WriteMeshData(to, exported, writing);
-        }) && output.Commit();
-        input.progress.Finish();
-        if (!written) return kExitRefused;
+        if (!WriteMeshOutput(&output, exported, writing, &input.progress)) return kExitRefused;
     }
     const bool printed = WriteStandardOutput("clean", [&](std::FILE* to) {
         if (parsed.Has("--json"))

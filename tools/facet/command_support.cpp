@@ -113,3 +113,12 @@ HRESULT WeldedAdjacency(facet::Mesh* mesh, float epsilon, ProgressBar* progress,
     progress->Step("adjacency");
     return mesh->AdjacencyFromPointReps(pointReps->data(), adjacency->data());
 }
+
+bool WriteMeshOutput(CommandOutput* output, const facet::MeshFileData& data, const facet::MeshWriteOptions& writing,
+                     ProgressBar* progress) {
+    progress->Step("writing");
+    const bool written =
+        output->Write([&](std::FILE* to) { return facet::WriteMeshData(to, data, writing); }) && output->Commit();
+    progress->Finish();
+    return written;
+}

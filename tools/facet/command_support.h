@@ -4,6 +4,7 @@
 
 #include "command_line.h"
 #include "headless_device.h"
+#include "output_files.h"
 #include "progress_bar.h"
 
 #include "facet/mesh.h"
@@ -66,3 +67,8 @@ bool ParseWeldEpsilon(const char* command, const char* text, float* epsilon);
 // from them.
 HRESULT WeldedAdjacency(facet::Mesh* mesh, float epsilon, ProgressBar* progress, std::vector<DWORD>* pointReps,
                         std::vector<DWORD>* adjacency);
+
+// Writes a mesh the command has finished with into its opened output and keeps the file,
+// showing the writing on `progress`. False after one line, with nothing kept.
+bool WriteMeshOutput(CommandOutput* output, const facet::MeshFileData& data, const facet::MeshWriteOptions& writing,
+                     ProgressBar* progress);

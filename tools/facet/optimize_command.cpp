@@ -220,12 +220,7 @@ int RunOptimizeCommand(int argc, char** argv) {
                      QuotedArgument(path).c_str());
         return kExitRefused;
     }
-    input.progress.Step("writing");
-    const bool written = output.Write([&](std::FILE* to) {
-        return facet::WriteMeshData(to, exported, writing);
-    }) && output.Commit();
-    input.progress.Finish();
-    if (!written) return kExitRefused;
+    if (!WriteMeshOutput(&output, exported, writing, &input.progress)) return kExitRefused;
     return WriteStandardOutput("optimize", [&](std::FILE* to) {
                if (parsed.Has("--json"))
                    PrintJson(to, path, out, report);
