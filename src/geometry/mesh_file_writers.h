@@ -19,7 +19,8 @@ std::size_t TranslucentColors(const MeshFileData& data);
 bool WriteTriangleRows(std::FILE* file, const MeshFileData& data);
 
 // "x y z [nx ny nz] [r g b [a]] [u v]" for vertex `v`, as text PLY and OFF both list a
-// vertex: 8-bit colours as whole numbers, float colours as floats, alpha when `alpha`.
+// vertex: 8-bit colours as whole numbers, float colours as floats (a whole value with
+// ".0"), alpha when `alpha`.
 void WriteVertexRow(std::FILE* file, const MeshFileData& data, std::size_t v, bool alpha);
 
 bool WriteObj(std::FILE* file, const MeshFileData& data, const char* comment);

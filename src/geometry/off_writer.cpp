@@ -3,6 +3,8 @@
 // OFF has no place for a comment.
 #include "geometry/mesh_file_writers.h"
 
+#include <cstring>
+
 namespace facet {
 
 bool WriteTriangleRows(std::FILE* file, const MeshFileData& data) {
@@ -19,10 +21,15 @@ void WriteVertexRow(std::FILE* file, const MeshFileData& data, std::size_t v, bo
         std::fprintf(file, " %.9g %.9g %.9g", data.normals[3 * v], data.normals[3 * v + 1], data.normals[3 * v + 2]);
     for (int k = 0; !data.colors.empty() && k < (alpha ? 4 : 3); ++k) {
         const float value = data.colors[4 * v + k];
-        if (data.colorBytes)
+        if (data.colorBytes) {
             std::fprintf(file, " %u", ColorByte(value));
-        else
-            std::fprintf(file, " %.9g", value);
+            continue;
+        }
+        // A float colour of whole values still reads as floats (OFF takes a colour of
+        // whole numbers as 0 to 255), so a whole value gets its ".0".
+        char text[32];
+        std::snprintf(text, sizeof text, "%.9g", value);
+        std::fprintf(file, " %s%s", text, std::strpbrk(text, ".eEn") == nullptr ? ".0" : "");
     }
     if (!data.textureCoordinates.empty())
         std::fprintf(file, " %.9g %.9g", data.textureCoordinates[2 * v], data.textureCoordinates[2 * v + 1]);
