@@ -191,8 +191,8 @@ struct MeshWriteOptions {
     const char* comment = "written by facet";
 };
 
-// Copies the positions (FLOAT3 POSITION) of a mesh of either index width, its normals
-// (FLOAT3 NORMAL) when `withNormals`, and, whenever the mesh has them, its texture
+// Copies the positions (FLOAT3 POSITION) of a mesh of either index width and, whenever
+// the mesh has them, its normals (FLOAT3 NORMAL; `withNormals` requires them), texture
 // coordinates (TEXCOORD 0: the first two of FLOAT1 … FLOAT4, v 0 for FLOAT1) and colours
 // (COLOR 0: D3DCOLOR, which sets `colorBytes`, or FLOAT4). D3DERR_INVALIDCALL for null
 // arguments or a mesh without the elements asked for; a failed lock's code.

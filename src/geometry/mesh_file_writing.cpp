@@ -86,7 +86,8 @@ HRESULT CopyMeshFileData(Mesh* mesh, bool withNormals, MeshFileData* out) {
         out->textureCoordinates.clear();
         out->colors.clear();
         out->colorBytes = false;
-        if (withNormals) CopyElement(bytes, layout.stride, *layout.normal, vertices, 3, &out->normals);
+        if (FitsInVertex(layout.normal, layout.stride))
+            CopyElement(bytes, layout.stride, *layout.normal, vertices, 3, &out->normals);
         if (FitsInVertex(texture, layout.stride))
             CopyElement(bytes, layout.stride, *texture, vertices, 2, &out->textureCoordinates);
         if (FitsInVertex(color, layout.stride)) {
@@ -143,6 +144,7 @@ HRESULT WriteMeshFile(Mesh* mesh, const char* path, const MeshWriteOptions& opti
         MeshFileData data;
         const HRESULT copied = CopyMeshFileData(mesh, options.normals, &data);
         if (FAILED(copied)) return copied;
+        if (!options.normals) data.normals.clear();
         std::FILE* file = std::fopen(path, "wb");
         if (file == nullptr) return CannotWrite(path, errno, error);
         bool written = WriteMeshData(file, data, options) && std::fflush(file) == 0;
