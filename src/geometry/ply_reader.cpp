@@ -454,7 +454,12 @@ bool ReadPlyContents(const char* name, const char* bytes, std::size_t size, cons
         if (element.HasTextureCoordinates()) contents->textureCoordinates.reserve(2 * header.vertexCount);
         if (element.HasColors()) {
             contents->colors.reserve(4 * header.vertexCount);
-            contents->colorBytes = IsInteger(element.properties[static_cast<std::size_t>(element.color[0])].type);
+            // 8-bit only when every colour property is an integer: a float alpha beside
+            // integer red, green and blue keeps all four as floats.
+            contents->colorBytes = true;
+            for (int slot : element.color)
+                if (slot >= 0 && !IsInteger(element.properties[static_cast<std::size_t>(slot)].type))
+                    contents->colorBytes = false;
         }
     }
 
