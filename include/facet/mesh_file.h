@@ -11,8 +11,8 @@
 //   OBJ  "v x y z [r g b]" (float colours), "vt u [v [w]]" (w dropped), "vn x y z", and
 //        per-corner indices "f v/vt/vn". See below for how corners that differ are kept.
 //   PLY  vertex properties x y z, nx ny nz, u v (or s t, texture_u texture_v,
-//        texture_s texture_t), red green blue [alpha] as an integer type (0 to 255) or as
-//        float or double.
+//        texture_s texture_t), red green blue [alpha] (or diffuse_red … diffuse_alpha) as
+//        an integer type (0 to 255) or as float or double.
 //   OFF  the prefixes of "[ST][C][N]OFF": a vertex line is x y z [nx ny nz] [colour] [s t];
 //        the colour is 3 or 4 values (r g b [a]), read as 0 to 255 when every colour
 //        word of the file is a whole number and as floats 0 to 1 otherwise.

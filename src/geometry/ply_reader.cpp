@@ -2,8 +2,8 @@
 // "element NAME COUNT", "property TYPE NAME", "property list COUNTTYPE TYPE NAME",
 // comments, "end_header"), then the elements in header order. The "vertex" element must
 // have scalar x, y and z, and may have nx ny nz, a texture coordinate (u v, s t,
-// texture_u texture_v or texture_s texture_t) and a colour red green blue [alpha]
-// (integer types: 0 to 255; float or double: as they are); the "face" element an
+// texture_u texture_v or texture_s texture_t) and a colour red green blue [alpha] (or
+// diffuse_red … diffuse_alpha; integer types: 0 to 255; float or double: as they are); the "face" element an
 // integer list "vertex_indices" (or "vertex_index"). Other elements and properties are
 // read past and dropped.
 //
@@ -115,6 +115,7 @@ void NoteVertexProperty(const std::string& name, int number, Element* element) {
     note(element->coordinate, {"x", "y", "z"});
     note(element->normal, {"nx", "ny", "nz"});
     note(element->color, {"red", "green", "blue", "alpha"});
+    note(element->color, {"diffuse_red", "diffuse_green", "diffuse_blue", "diffuse_alpha"});
     for (const auto& pair : {std::pair{"u", "v"}, std::pair{"s", "t"}, std::pair{"texture_u", "texture_v"},
                              std::pair{"texture_s", "texture_t"}})
         note(element->texture, {pair.first, pair.second});
