@@ -26,7 +26,8 @@
 // position i with another pair gets a copy of vertex i: copies are numbered after the
 // file's vertices, in the order their first corners appear, and the corners with the same
 // (v, vt, vn) share one copy (the summary counts the copies). A corner without vt or vn
-// differs from one with them; a vertex without a texture coordinate or normal has zeros.
+// differs from one with them; a vertex without a texture coordinate or normal has zeros,
+// and an OBJ vertex without a colour in a file whose other vertices have one is white.
 // A polygon that is strictly convex in its own plane (the plane of its Newell
 // normal) becomes the fan (c0, c1, c2), (c0, c2, c3), …; any other (concave, with
 // collinear corners, or folded out of its plane so that its projection is not convex) is
