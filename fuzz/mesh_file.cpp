@@ -4,6 +4,9 @@
 // .obj, .ply, .off, .stl and one without an extension (format told by the first bytes); it is
 // also fed through a pipe (read in chunks like standard input), which must give the same
 // answer as the mapped file, and read with a size cap one byte short, which must refuse it.
+// The file's data is read as convert reads it too (no mesh, a file without faces allowed):
+// it must hold what the mesh holds, and written as binary PLY, which holds every kind of
+// vertex data, it must read back bit for bit.
 #include "mesh_file_reading.h"
 
 #include <fcntl.h>
@@ -11,8 +14,12 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <bit>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -43,10 +50,60 @@ Outcome ReadDescriptor(int descriptor, const char* name, std::uint64_t maxBytes)
     return outcome;
 }
 
-Outcome ReadFromMemory(const std::uint8_t* data, std::size_t size, const char* name, std::uint64_t maxBytes) {
+int MemoryFile(const void* data, std::size_t size) {
     const int descriptor = memfd_create("mesh", MFD_CLOEXEC);
     Check(descriptor >= 0);
     Check(size == 0 || write(descriptor, data, size) == static_cast<ssize_t>(size));
+    return descriptor;
+}
+
+HRESULT ReadData(const void* bytes, std::size_t size, const char* name, facet::MeshFileData* data,
+                 facet::MeshFileSummary* summary) {
+    facet::MeshReadOptions options;
+    options.allowNoFaces = true;
+    const int descriptor = MemoryFile(bytes, size);
+    std::string error;
+    const HRESULT result = facet::ReadMeshDescriptorData(descriptor, name, options, data, summary, &error);
+    close(descriptor);
+    Check(result == D3D_OK || result == D3DERR_INVALIDCALL);
+    return result;
+}
+
+bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::bit_cast<std::uint32_t>(a[i]) != std::bit_cast<std::uint32_t>(b[i])) return false;
+    return true;
+}
+
+// The data as convert reads it: accepted whenever the mesh was (and, without faces, more
+// often), the same counts, and back bit for bit from binary PLY.
+void CheckData(const std::uint8_t* bytes, std::size_t size, const Outcome& mesh) {
+    facet::MeshFileData data;
+    facet::MeshFileSummary summary;
+    const HRESULT result = ReadData(bytes, size, "input", &data, &summary);
+    if (mesh.result == D3D_OK) Check(result == D3D_OK);
+    if (result != D3D_OK) return;
+    Check(data.VertexCount() == summary.vertices);
+    for (DWORD corner : data.corners) Check(corner < data.VertexCount());
+    char* written = nullptr;
+    std::size_t writtenSize = 0;
+    std::FILE* file = open_memstream(&written, &writtenSize);
+    facet::MeshWriteOptions options;
+    options.format = facet::MeshFileFormat::Ply;
+    options.binary = true;
+    Check(facet::WriteMeshData(file, data, options));
+    std::fclose(file);
+    facet::MeshFileData back;
+    Check(ReadData(written, writtenSize, "back.ply", &back, &summary) == D3D_OK);
+    std::free(written);
+    Check(SameBits(back.positions, data.positions) && SameBits(back.normals, data.normals) &&
+          SameBits(back.textureCoordinates, data.textureCoordinates) && SameBits(back.colors, data.colors) &&
+          back.corners == data.corners);
+}
+
+Outcome ReadFromMemory(const std::uint8_t* data, std::size_t size, const char* name, std::uint64_t maxBytes) {
+    const int descriptor = MemoryFile(data, size);
     const Outcome outcome = ReadDescriptor(descriptor, name, maxBytes);
     close(descriptor);
     return outcome;
@@ -81,6 +138,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     for (const char* name : {"input.obj", "input.ply", "input.off", "input.stl"}) ReadFromMemory(data, size, name, size);
     const Outcome mapped = ReadFromMemory(data, size, "input", size);
+    CheckData(data, size, mapped);
     const Outcome piped = ReadFromPipe(data, size, "input");
     Check(mapped.result == piped.result && mapped.error == piped.error);
     if (size > 0) Check(ReadFromMemory(data, size, "input", size - 1).result == D3DERR_INVALIDCALL);

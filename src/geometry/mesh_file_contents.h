@@ -1,11 +1,13 @@
-// What the mesh file readers hand to the mesh builder: positions and triangle corners in
-// the file's numbering, the polygons split into triangles, plus the refusal text of a
-// file that cannot be read. Each reader
-// fills one of these from a block of bytes.
+// What the mesh file readers hand to the mesh builder: positions, the vertex data the file
+// has, and triangle corners in the file's numbering, the polygons split into triangles,
+// plus the refusal text of a file that cannot be read. Each reader fills one of these
+// from a block of bytes.
 #pragma once
 
 #include "facet/mesh_file.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,11 +29,21 @@ struct SplitPolygon {
 struct MeshFileContents {
     std::vector<float> positions;  // three per vertex
     std::vector<DWORD> corners;    // three per triangle
+    // Per vertex as in MeshFileData, each empty when the file has none.
+    std::vector<float> normals;
+    std::vector<float> textureCoordinates;
+    std::vector<float> colors;
+    bool colorBytes = false;
     std::vector<SplitPolygon> splitPolygons;
     MeshFileSummary summary;
 
     DWORD VertexCount() const { return static_cast<DWORD>(positions.size() / 3); }
 };
+
+// An 8-bit colour value stored as k / 255.0f back to k (clamped to 0 to 255).
+inline DWORD ColorByte(float value) {
+    return static_cast<DWORD>(std::lround(std::clamp(value, 0.0f, 1.0f) * 255.0f));
+}
 
 // Reports progress through the caller's callback about every 1/64 of the input.
 class ProgressTicker {

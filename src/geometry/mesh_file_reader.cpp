@@ -1,7 +1,8 @@
-// ReadMeshFile, ReadMeshDescriptor and ReadMeshBytes: judge the input's first bytes, pick
-// the reader, let it fill the file's contents, triangulate the polygons that are not
-// convex, measure the vertices, then build the mesh from them in the narrowest index
-// width that holds it. Running out of memory anywhere on the way is
+// ReadMeshFile, ReadMeshDescriptor and ReadMeshBytes (and the ...Data forms): judge the
+// input's first bytes, pick the reader, let it fill the file's contents, triangulate the
+// polygons that are not convex, measure the vertices, then build the mesh from them in
+// the narrowest index width that holds it, its declaration carrying the file's vertex
+// data (or hand the contents over as they are). Running out of memory anywhere on the way is
 // E_OUTOFMEMORY, never an exception.
 #include "facet/mesh_file.h"
 
@@ -22,7 +23,6 @@ namespace facet {
 
 namespace {
 
-constexpr DWORD kFileMeshFormat = D3DFVF_XYZ | D3DFVF_NORMAL;
 constexpr DWORD kLargest16BitCount = 0xFFFE;
 
 template <typename Index>
@@ -30,19 +30,69 @@ void CopyCorners(const std::vector<DWORD>& corners, void* data) {
     std::copy(corners.begin(), corners.end(), static_cast<Index*>(data));
 }
 
+D3DVERTEXELEMENT9 Element(WORD offset, BYTE type, BYTE usage) {
+    return D3DVERTEXELEMENT9{0, offset, type, D3DDECLMETHOD_DEFAULT, usage, 0};
+}
+
+// Position, then what the file has of normal, colour and texture coordinate, in the
+// order an FVF code lists them.
+void FileDeclaration(const MeshFileContents& contents, D3DVERTEXELEMENT9* declaration) {
+    WORD offset = 0;
+    *declaration++ = Element(offset, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION);
+    offset += 12;
+    if (!contents.normals.empty()) {
+        *declaration++ = Element(offset, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_NORMAL);
+        offset += 12;
+    }
+    if (!contents.colors.empty()) {
+        *declaration++ = Element(offset, contents.colorBytes ? D3DDECLTYPE_D3DCOLOR : D3DDECLTYPE_FLOAT4,
+                                 D3DDECLUSAGE_COLOR);
+        offset += contents.colorBytes ? 4 : 16;
+    }
+    if (!contents.textureCoordinates.empty())
+        *declaration++ = Element(offset, D3DDECLTYPE_FLOAT2, D3DDECLUSAGE_TEXCOORD);
+    *declaration = D3DVERTEXELEMENT9 D3DDECL_END();
+}
+
+// Writes vertex `v` of `contents` at `out` in the layout of FileDeclaration.
+void PackVertex(const MeshFileContents& contents, std::size_t v, unsigned char* out) {
+    std::memcpy(out, &contents.positions[3 * v], 12);
+    out += 12;
+    if (!contents.normals.empty()) {
+        std::memcpy(out, &contents.normals[3 * v], 12);
+        out += 12;
+    }
+    if (!contents.colors.empty()) {
+        const float* color = &contents.colors[4 * v];
+        if (contents.colorBytes) {
+            const DWORD packed = ColorByte(color[3]) << 24 | ColorByte(color[0]) << 16 | ColorByte(color[1]) << 8 |
+                                 ColorByte(color[2]);
+            std::memcpy(out, &packed, 4);
+            out += 4;
+        } else {
+            std::memcpy(out, color, 16);
+            out += 16;
+        }
+    }
+    if (!contents.textureCoordinates.empty()) std::memcpy(out, &contents.textureCoordinates[2 * v], 8);
+}
+
 HRESULT BuildMesh(IDirect3DDevice9* device, const MeshFileContents& contents, Mesh** meshOut) {
     const DWORD vertices = contents.VertexCount();
     const DWORD faces = static_cast<DWORD>(contents.corners.size() / 3);
     const bool narrow = vertices <= kLargest16BitCount && faces <= kLargest16BitCount;
     const DWORD options = MeshOptions::Managed | (narrow ? 0 : MeshOptions::Indices32Bit);
+    D3DVERTEXELEMENT9 declaration[MAX_FVF_DECL_SIZE];
+    FileDeclaration(contents, declaration);
     Mesh* mesh = nullptr;
-    HRESULT result = CreateMeshFromFormat(faces, vertices, options, kFileMeshFormat, device, &mesh);
+    HRESULT result = CreateMeshFromDeclaration(faces, vertices, options, declaration, device, &mesh);
     if (FAILED(result)) return result;
+    const std::size_t stride = mesh->VertexStride();
     void* data = nullptr;
     result = mesh->LockVertices(0, &data);
     if (SUCCEEDED(result)) {
-        auto* out = static_cast<float*>(data);
-        for (DWORD v = 0; v < vertices; ++v, out += 6) std::memcpy(out, &contents.positions[3 * std::size_t{v}], 12);
+        auto* out = static_cast<unsigned char*>(data);
+        for (std::size_t v = 0; v < vertices; ++v) PackVertex(contents, v, out + v * stride);
         mesh->UnlockVertices();
         result = mesh->LockIndices(0, &data);
     }
@@ -94,27 +144,34 @@ bool MeshFileFormatOfPath(const char* path, MeshFileFormat* format) {
 
 namespace {
 
-// Reads bytes whose first ones were judged already.
-HRESULT ReadJudgedBytes(IDirect3DDevice9* device, const char* name, MeshFileFormat format, const char* text,
-                        std::size_t size, const MeshReadOptions& options, Mesh** meshOut, MeshFileSummary* summary,
-                        std::string* error) {
-    MeshFileContents contents;
-    contents.summary.format = format;
+// Reads bytes whose first ones were judged already into `contents`, its polygons
+// triangulated and its vertices measured.
+bool ReadJudgedContents(const char* name, MeshFileFormat format, const char* text, std::size_t size,
+                        const MeshReadOptions& options, MeshFileContents* contents, std::string* error) {
+    contents->summary.format = format;
     bool read = false;
     if (size == 0) {
         *error = std::string(name) + ": line 1: the file is empty";
     } else if (format == MeshFileFormat::Obj) {
-        read = ReadObjContents(name, text, size, options, &contents, error);
+        read = ReadObjContents(name, text, size, options, contents, error);
     } else if (format == MeshFileFormat::Ply) {
-        read = ReadPlyContents(name, text, size, options, &contents, error);
+        read = ReadPlyContents(name, text, size, options, contents, error);
     } else if (format == MeshFileFormat::Off) {
-        read = ReadOffContents(name, text, size, options, &contents, error);
+        read = ReadOffContents(name, text, size, options, contents, error);
     } else {
-        read = ReadStlContents(name, text, size, options, &contents, error);
+        read = ReadStlContents(name, text, size, options, contents, error);
     }
-    if (!read) return D3DERR_INVALIDCALL;
-    TriangulateSplitPolygons(&contents);
-    MeasureVertices(&contents);
+    if (!read) return false;
+    TriangulateSplitPolygons(contents);
+    MeasureVertices(contents);
+    return true;
+}
+
+HRESULT ReadJudgedBytes(IDirect3DDevice9* device, const char* name, MeshFileFormat format, const char* text,
+                        std::size_t size, const MeshReadOptions& options, Mesh** meshOut, MeshFileSummary* summary,
+                        std::string* error) {
+    MeshFileContents contents;
+    if (!ReadJudgedContents(name, format, text, size, options, &contents, error)) return D3DERR_INVALIDCALL;
     if (contents.corners.empty()) {
         // Only a caller that allowed a file without faces gets here (the readers refuse
         // one otherwise), and a mesh cannot be built without faces.
@@ -125,6 +182,21 @@ HRESULT ReadJudgedBytes(IDirect3DDevice9* device, const char* name, MeshFileForm
     const HRESULT result = BuildMesh(device, contents, meshOut);
     if (SUCCEEDED(result)) *summary = contents.summary;
     return result;
+}
+
+HRESULT ReadJudgedData(const char* name, MeshFileFormat format, const char* text, std::size_t size,
+                       const MeshReadOptions& options, MeshFileData* data, MeshFileSummary* summary,
+                       std::string* error) {
+    MeshFileContents contents;
+    if (!ReadJudgedContents(name, format, text, size, options, &contents, error)) return D3DERR_INVALIDCALL;
+    data->positions = std::move(contents.positions);
+    data->normals = std::move(contents.normals);
+    data->corners = std::move(contents.corners);
+    data->textureCoordinates = std::move(contents.textureCoordinates);
+    data->colors = std::move(contents.colors);
+    data->colorBytes = contents.colorBytes;
+    *summary = contents.summary;
+    return D3D_OK;
 }
 
 HRESULT OutOfMemory(std::string* error) {
@@ -149,12 +221,13 @@ HRESULT ReadMeshBytes(IDirect3DDevice9* device, const char* name, MeshFileFormat
     }
 }
 
-HRESULT ReadMeshDescriptor(IDirect3DDevice9* device, int descriptor, const char* name,
-                           const MeshReadOptions& options, Mesh** meshOut, MeshFileSummary* summary,
-                           std::string* error) {
-    if (device == nullptr || descriptor < 0 || name == nullptr || meshOut == nullptr || summary == nullptr ||
-        error == nullptr)
-        return D3DERR_INVALIDCALL;
+namespace {
+
+// Loads the input of `descriptor`, judging its first bytes, and hands the bytes and their
+// format to `read`.
+template <typename Read>
+HRESULT ReadLoadedDescriptor(int descriptor, const char* name, const MeshReadOptions& options, std::string* error,
+                             const Read& read) {
     try {
         MeshFileFormat format = MeshFileFormat::Obj;
         const bool named = MeshFileFormatOfPath(name, &format);
@@ -166,16 +239,15 @@ HRESULT ReadMeshDescriptor(IDirect3DDevice9* device, int descriptor, const char*
             },
             error);
         if (loaded != S_OK) return loaded;
-        return ReadJudgedBytes(device, name, format, input.data(), input.size(), options, meshOut, summary, error);
+        return read(format, input.data(), input.size());
     } catch (const std::bad_alloc&) {
         return OutOfMemory(error);
     }
 }
 
-HRESULT ReadMeshFile(IDirect3DDevice9* device, const char* path, const MeshReadOptions& options, Mesh** meshOut,
-                     MeshFileSummary* summary, std::string* error) {
-    if (device == nullptr || path == nullptr || meshOut == nullptr || summary == nullptr || error == nullptr)
-        return D3DERR_INVALIDCALL;
+// Opens `path` and hands its descriptor to `read`.
+template <typename Read>
+HRESULT ReadOpenedFile(const char* path, std::string* error, const Read& read) {
     const int descriptor = open(path, O_RDONLY | O_CLOEXEC);
     if (descriptor < 0) {
         try {
@@ -185,9 +257,51 @@ HRESULT ReadMeshFile(IDirect3DDevice9* device, const char* path, const MeshReadO
         }
         return E_FAIL;
     }
-    const HRESULT result = ReadMeshDescriptor(device, descriptor, path, options, meshOut, summary, error);
+    const HRESULT result = read(descriptor);
     close(descriptor);
     return result;
+}
+
+}  // namespace
+
+HRESULT ReadMeshDescriptor(IDirect3DDevice9* device, int descriptor, const char* name,
+                           const MeshReadOptions& options, Mesh** meshOut, MeshFileSummary* summary,
+                           std::string* error) {
+    if (device == nullptr || descriptor < 0 || name == nullptr || meshOut == nullptr || summary == nullptr ||
+        error == nullptr)
+        return D3DERR_INVALIDCALL;
+    return ReadLoadedDescriptor(descriptor, name, options, error,
+                                [&](MeshFileFormat format, const char* bytes, std::size_t size) {
+                                    return ReadJudgedBytes(device, name, format, bytes, size, options, meshOut,
+                                                           summary, error);
+                                });
+}
+
+HRESULT ReadMeshFile(IDirect3DDevice9* device, const char* path, const MeshReadOptions& options, Mesh** meshOut,
+                     MeshFileSummary* summary, std::string* error) {
+    if (device == nullptr || path == nullptr || meshOut == nullptr || summary == nullptr || error == nullptr)
+        return D3DERR_INVALIDCALL;
+    return ReadOpenedFile(path, error, [&](int descriptor) {
+        return ReadMeshDescriptor(device, descriptor, path, options, meshOut, summary, error);
+    });
+}
+
+HRESULT ReadMeshDescriptorData(int descriptor, const char* name, const MeshReadOptions& options, MeshFileData* data,
+                               MeshFileSummary* summary, std::string* error) {
+    if (descriptor < 0 || name == nullptr || data == nullptr || summary == nullptr || error == nullptr)
+        return D3DERR_INVALIDCALL;
+    return ReadLoadedDescriptor(descriptor, name, options, error,
+                                [&](MeshFileFormat format, const char* bytes, std::size_t size) {
+                                    return ReadJudgedData(name, format, bytes, size, options, data, summary, error);
+                                });
+}
+
+HRESULT ReadMeshFileData(const char* path, const MeshReadOptions& options, MeshFileData* data,
+                         MeshFileSummary* summary, std::string* error) {
+    if (path == nullptr || data == nullptr || summary == nullptr || error == nullptr) return D3DERR_INVALIDCALL;
+    return ReadOpenedFile(path, error, [&](int descriptor) {
+        return ReadMeshDescriptorData(descriptor, path, options, data, summary, error);
+    });
 }
 
 }  // namespace facet

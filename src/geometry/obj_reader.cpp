@@ -1,51 +1,221 @@
-// Wavefront OBJ: "v x y z [w | r g b]" lines give the vertices in order and "f" lines the
-// polygons, each corner "v", "v/vt", "v//vn" or "v/vt/vn" with 1-based or negative
-// (counted back from the last vertex so far) indices. A corner must name a vertex
-// defined above it. Other statements are skipped; "#" starts a comment. A backslash at
-// the end of a line continues the statement on the next line.
+// Wavefront OBJ: "v x y z [w | r g b]" lines give the vertices in order (six numbers: a
+// colour r g b as floats), "vt u [v [w]]" the texture coordinates, "vn x y z" the normals
+// and "f" lines the polygons, each corner "v", "v/vt", "v//vn" or "v/vt/vn" with 1-based
+// or negative (counted back from the last one so far) indices. A corner must name a
+// vertex, texture coordinate and normal defined above it. Where corners of one vertex
+// name different texture coordinates or normals, the vertex is split (see
+// facet/mesh_file.h for the numbering). Other statements are skipped; "#" starts a
+// comment. A backslash at the end of a line continues the statement on the next line.
 #include "geometry/mesh_file_contents.h"
 #include "geometry/text_scanner.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <unordered_map>
 #include <vector>
 
 namespace facet {
 
 namespace {
 
-bool ReadVertex(TextScanner& scanner, MeshFileContents* contents, std::string* error) {
-    float position[3];
-    std::string_view word;
-    for (float& value : position) {
-        if (!scanner.NextWord(&word)) return scanner.Fail(error, "a vertex needs three coordinates");
-        if (!TextScanner::ParseFloat(word, &value))
-            return scanner.Fail(error, "coordinate " + Quoted(word) + " is not a finite number");
-    }
-    if (contents->positions.size() / 3 >= kMaxFileVertices) return scanner.Fail(error, "too many vertices");
-    contents->positions.insert(contents->positions.end(), position, position + 3);
-    return true;
-}
+constexpr DWORD kNone = 0xFFFFFFFF;
 
-bool ReadFace(TextScanner& scanner, std::vector<DWORD>* polygon, MeshFileContents* contents, std::string* error) {
-    polygon->clear();
-    const std::int64_t defined = contents->positions.size() / 3;
-    std::string_view word;
-    while (scanner.NextWord(&word)) {
-        const std::string_view vertex = word.substr(0, word.find('/'));
-        std::int64_t index = 0;
-        if (!TextScanner::ParseSigned(vertex, &index) || index == 0)
-            return scanner.Fail(error, "corner " + Quoted(word) + " does not start with a vertex number");
-        const std::int64_t resolved = index > 0 ? index - 1 : defined + index;
-        if (resolved < 0 || resolved >= defined)
-            return scanner.Fail(error, "corner " + Quoted(word) + " names no vertex (" + std::to_string(defined) +
-                                           " defined so far)");
-        polygon->push_back(static_cast<DWORD>(resolved));
+// What a corner names besides its position; kNone where it names nothing.
+struct CornerData {
+    DWORD textureCoordinate = kNone;
+    DWORD normal = kNone;
+    bool operator==(const CornerData&) const = default;
+};
+
+struct CopyKey {
+    DWORD vertex;
+    CornerData data;
+    bool operator==(const CopyKey&) const = default;
+};
+
+struct CopyKeyHash {
+    std::size_t operator()(const CopyKey& key) const {
+        std::uint64_t hash = key.vertex * 0x9E3779B97F4A7C15ull;
+        hash = (hash ^ key.data.textureCoordinate) * 0xC2B2AE3D27D4EB4Full;
+        hash = (hash ^ key.data.normal) * 0x165667B19E3779F9ull;
+        return static_cast<std::size_t>(hash ^ (hash >> 29));
     }
-    if (polygon->size() < 3)
-        return scanner.Fail(error, "a face needs at least three corners, this one has " +
-                                       std::to_string(polygon->size()));
-    if (!AppendPolygon(polygon->data(), polygon->size(), contents)) return scanner.Fail(error, "too many faces");
-    return true;
-}
+};
+
+// The OBJ statements as read, and the vertices the corners turn them into. A corner that
+// needs a copy of its vertex is stored as kLastCopy − (copy number) until the file's
+// vertex count is known; Finish then numbers the copies after the file's vertices.
+class ObjReader {
+public:
+    ObjReader(TextScanner& scanner, MeshFileContents* contents, std::string* error)
+        : scanner_(scanner), contents_(contents), error_(error) {}
+
+    bool ReadVertex() {
+        float values[6];
+        std::string_view word;
+        std::size_t count = 0;
+        while (count < 6 && scanner_.NextWord(&word)) {
+            if (!TextScanner::ParseFloat(word, &values[count]))
+                return scanner_.Fail(error_, "coordinate " + Quoted(word) + " is not a finite number");
+            ++count;
+        }
+        if (count < 3) return scanner_.Fail(error_, "a vertex needs three coordinates");
+        if (vertexData_.size() >= kMaxFileVertices) return scanner_.Fail(error_, "too many vertices");
+        contents_->positions.insert(contents_->positions.end(), values, values + 3);
+        vertexData_.push_back(CornerData{});
+        used_.push_back(false);
+        // Six numbers are a position and a colour; four (a weight) or seven are not.
+        const bool colored = count == 6 && !scanner_.NextWord(&word);
+        if (colored && colors_.empty()) colors_.assign(4 * (vertexData_.size() - 1), 1.0f);
+        if (colored) colors_.insert(colors_.end(), {values[3], values[4], values[5], 1.0f});
+        else if (!colors_.empty()) colors_.insert(colors_.end(), {1.0f, 1.0f, 1.0f, 1.0f});
+        return true;
+    }
+
+    bool ReadTextureCoordinate() { return ReadVector(&textureCoordinates_, 1, 2, "texture coordinate"); }
+    bool ReadNormal() { return ReadVector(&normals_, 3, 3, "normal"); }
+
+    bool ReadFace() {
+        polygon_.clear();
+        std::string_view word;
+        while (scanner_.NextWord(&word)) {
+            DWORD vertex = 0;
+            CornerData data;
+            if (!ReadCorner(word, &vertex, &data)) return false;
+            polygon_.push_back(VertexOfCorner(vertex, data));
+        }
+        if (polygon_.size() < 3)
+            return scanner_.Fail(error_, "a face needs at least three corners, this one has " +
+                                             std::to_string(polygon_.size()));
+        if (!AppendPolygon(polygon_.data(), polygon_.size(), contents_)) return scanner_.Fail(error_, "too many faces");
+        return true;
+    }
+
+    // Numbers the copies after the file's vertices and gives every vertex its texture
+    // coordinate, normal and colour once all are read.
+    bool Finish() {
+        const std::size_t fileVertices = vertexData_.size();
+        if (fileVertices + copies_.size() > kMaxFileVertices) return scanner_.Fail(error_, "too many vertices");
+        if (!copies_.empty())
+            for (DWORD& corner : contents_->corners)
+                if (corner >= fileVertices) corner = static_cast<DWORD>(fileVertices + (kLastCopy - corner));
+        for (const CopyKey& copy : copies_) {
+            const std::size_t from = 3 * std::size_t{copy.vertex};
+            contents_->positions.insert(contents_->positions.end(),
+                                        {contents_->positions[from], contents_->positions[from + 1],
+                                         contents_->positions[from + 2]});
+            vertexData_.push_back(copy.data);
+            if (colors_.empty()) continue;
+            const std::size_t color = 4 * std::size_t{copy.vertex};
+            colors_.insert(colors_.end(), {colors_[color], colors_[color + 1], colors_[color + 2], colors_[color + 3]});
+        }
+        contents_->summary.splitVertices = static_cast<DWORD>(copies_.size());
+        const std::size_t vertices = vertexData_.size();
+        if (usesTextureCoordinates_) {
+            contents_->textureCoordinates.assign(2 * vertices, 0.0f);
+            for (std::size_t v = 0; v < vertices; ++v)
+                if (const DWORD t = vertexData_[v].textureCoordinate; t != kNone)
+                    std::copy_n(&textureCoordinates_[2 * std::size_t{t}], 2, &contents_->textureCoordinates[2 * v]);
+        }
+        if (usesNormals_) {
+            contents_->normals.assign(3 * vertices, 0.0f);
+            for (std::size_t v = 0; v < vertices; ++v)
+                if (const DWORD n = vertexData_[v].normal; n != kNone)
+                    std::copy_n(&normals_[3 * std::size_t{n}], 3, &contents_->normals[3 * v]);
+        }
+        contents_->colors = std::move(colors_);
+        return true;
+    }
+
+private:
+    static constexpr DWORD kLastCopy = 0xFFFFFFFE;
+
+    // Reads up to three numbers of which `needed` are required and keeps `kept` of them
+    // (missing ones 0).
+    bool ReadVector(std::vector<float>* values, std::size_t needed, std::size_t kept, const char* what) {
+        std::string_view word;
+        float read[3] = {0.0f, 0.0f, 0.0f};
+        std::size_t count = 0;
+        while (count < 3 && scanner_.NextWord(&word)) {
+            if (!TextScanner::ParseFloat(word, &read[count]))
+                return scanner_.Fail(error_, std::string(what) + " " + Quoted(word) + " is not a finite number");
+            ++count;
+        }
+        if (count < needed)
+            return scanner_.Fail(error_, std::string("a ") + what + " needs " + std::to_string(needed) + " values");
+        if (values->size() / kept >= kMaxFileVertices) return scanner_.Fail(error_, "too many vertices");
+        values->insert(values->end(), read, read + kept);
+        return true;
+    }
+
+    // Resolves a 1-based or negative index against `defined` items; false when it names none.
+    static bool Resolve(std::string_view word, std::size_t defined, DWORD* index) {
+        std::int64_t value = 0;
+        if (!TextScanner::ParseSigned(word, &value) || value == 0) return false;
+        const std::int64_t resolved = value > 0 ? value - 1 : static_cast<std::int64_t>(defined) + value;
+        if (resolved < 0 || resolved >= static_cast<std::int64_t>(defined)) return false;
+        *index = static_cast<DWORD>(resolved);
+        return true;
+    }
+
+    bool ReadCorner(std::string_view word, DWORD* vertex, CornerData* data) {
+        const std::size_t firstSlash = word.find('/');
+        const std::string_view vertexWord = word.substr(0, firstSlash);
+        std::int64_t value = 0;
+        if (!TextScanner::ParseSigned(vertexWord, &value) || value == 0)
+            return scanner_.Fail(error_, "corner " + Quoted(word) + " does not start with a vertex number");
+        if (!Resolve(vertexWord, vertexData_.size(), vertex))
+            return scanner_.Fail(error_, "corner " + Quoted(word) + " names no vertex (" +
+                                             std::to_string(vertexData_.size()) + " defined so far)");
+        if (firstSlash == std::string_view::npos) return true;
+        const std::string_view rest = word.substr(firstSlash + 1);
+        const std::size_t secondSlash = rest.find('/');
+        const std::string_view textureWord = rest.substr(0, secondSlash);
+        if (!textureWord.empty()) {
+            if (!Resolve(textureWord, textureCoordinates_.size() / 2, &data->textureCoordinate))
+                return scanner_.Fail(error_, "corner " + Quoted(word) + " names no texture coordinate (" +
+                                                 std::to_string(textureCoordinates_.size() / 2) + " defined so far)");
+            usesTextureCoordinates_ = true;
+        }
+        if (secondSlash == std::string_view::npos) return true;
+        const std::string_view normalWord = rest.substr(secondSlash + 1);
+        if (normalWord.empty()) return true;
+        if (!Resolve(normalWord, normals_.size() / 3, &data->normal))
+            return scanner_.Fail(error_, "corner " + Quoted(word) + " names no normal (" +
+                                             std::to_string(normals_.size() / 3) + " defined so far)");
+        usesNormals_ = true;
+        return true;
+    }
+
+    // The vertex a corner becomes: the file's vertex when its data is the first seen for
+    // it (or the same), else the copy made for that data.
+    DWORD VertexOfCorner(DWORD vertex, const CornerData& data) {
+        if (!used_[vertex]) {
+            used_[vertex] = true;
+            vertexData_[vertex] = data;
+            return vertex;
+        }
+        if (vertexData_[vertex] == data) return vertex;
+        const auto [found, added] =
+            copyNumbers_.try_emplace(CopyKey{vertex, data}, static_cast<DWORD>(copies_.size()));
+        if (added) copies_.push_back(CopyKey{vertex, data});
+        return kLastCopy - found->second;
+    }
+
+    TextScanner& scanner_;
+    MeshFileContents* contents_;
+    std::string* error_;
+    std::vector<CornerData> vertexData_;  // per file vertex; the copies' are added by Finish
+    std::vector<bool> used_;              // per file vertex: a corner has used it
+    std::unordered_map<CopyKey, DWORD, CopyKeyHash> copyNumbers_;
+    std::vector<CopyKey> copies_;            // in the order of their first corners
+    std::vector<float> textureCoordinates_;  // two per "vt"
+    std::vector<float> normals_;             // three per "vn"
+    std::vector<float> colors_;              // four per vertex, empty while no vertex has a colour
+    std::vector<DWORD> polygon_;
+    bool usesTextureCoordinates_ = false;
+    bool usesNormals_ = false;
+};
 
 }  // namespace
 
@@ -53,7 +223,7 @@ bool ReadObjContents(const char* name, const char* bytes, std::size_t size, cons
                      MeshFileContents* contents, std::string* error) {
     TextScanner scanner(name, bytes, size);
     ProgressTicker progress(options, size);
-    std::vector<DWORD> polygon;
+    ObjReader reader(scanner, contents, error);
     std::string_view keyword;
     while (scanner.NextLine('#', true)) {
         progress.At(scanner.Offset());
@@ -64,14 +234,15 @@ bool ReadObjContents(const char* name, const char* bytes, std::size_t size, cons
             return scanner.Fail(error, text);
         }
         if (!scanner.NextWord(&keyword)) continue;
-        if (keyword == "v") {
-            if (!ReadVertex(scanner, contents, error)) return false;
-        } else if (keyword == "f") {
-            if (!ReadFace(scanner, &polygon, contents, error)) return false;
-        }
+        bool read = true;
+        if (keyword == "v") read = reader.ReadVertex();
+        else if (keyword == "vt") read = reader.ReadTextureCoordinate();
+        else if (keyword == "vn") read = reader.ReadNormal();
+        else if (keyword == "f") read = reader.ReadFace();
+        if (!read) return false;
     }
     if (contents->corners.empty() && !options.allowNoFaces) return scanner.Fail(error, "the file holds no faces");
-    return true;
+    return reader.Finish();
 }
 
 }  // namespace facet

@@ -1,8 +1,10 @@
-// OFF: a first line "OFF" (or a variant with colours, normals or texture coordinates such
-// as "COFF", "NOFF", "STOFF"), the line "VERTICES FACES EDGES" (it may share the first
-// line), one vertex per line starting with x y z, then one face per line "n i1 ... in",
-// both possibly followed by more values (colours), which are dropped. "#" starts a
-// comment; blank lines are passed over. Binary OFF is refused.
+// OFF: a first line "OFF" or "[ST][C][N]OFF" (texture coordinates, colours, normals: any
+// of the prefixes, in that order), the line "VERTICES FACES EDGES" (it may share the
+// first line), one vertex per line, x y z then, as the prefixes say, nx ny nz, a colour
+// of 3 or 4 values (r g b [a]) and s t, then one face per line "n i1 ... in", possibly
+// followed by a face colour, which is dropped. A file's colours are 0 to 255 when all of
+// their words are whole numbers and floats 0 to 1 otherwise. "#" starts a comment; blank
+// lines are passed over. Binary OFF is refused.
 #include "geometry/mesh_file_contents.h"
 #include "geometry/text_scanner.h"
 
@@ -19,15 +21,37 @@ bool NextFilledLine(TextScanner& scanner, std::string_view* word) {
     return false;
 }
 
-bool ReadCounts(TextScanner& scanner, const MeshReadOptions& options, std::uint64_t* vertices,
-                std::uint64_t* faces, std::string* error) {
+// What the prefixes of "[ST][C][N]OFF" say each vertex line holds after its position.
+struct OffVariant {
+    bool normals = false;
+    bool colors = false;
+    bool textureCoordinates = false;
+};
+
+bool ParseVariant(std::string_view prefix, OffVariant* variant) {
+    if (prefix.substr(0, 2) == "ST") {
+        variant->textureCoordinates = true;
+        prefix.remove_prefix(2);
+    }
+    if (!prefix.empty() && prefix[0] == 'C') {
+        variant->colors = true;
+        prefix.remove_prefix(1);
+    }
+    if (!prefix.empty() && prefix[0] == 'N') {
+        variant->normals = true;
+        prefix.remove_prefix(1);
+    }
+    return prefix.empty();
+}
+
+bool ReadCounts(TextScanner& scanner, const MeshReadOptions& options, OffVariant* variant,
+                std::uint64_t* vertices, std::uint64_t* faces, std::string* error) {
     std::string_view word;
     if (!NextFilledLine(scanner, &word)) return scanner.Fail(error, "the file is empty");
     if (word.size() < 3 || word.substr(word.size() - 3) != "OFF")
         return scanner.Fail(error, "an OFF file starts with the line 'OFF'");
-    for (char c : word.substr(0, word.size() - 3))
-        if (c != 'C' && c != 'N' && c != 'S' && c != 'T')
-            return scanner.Fail(error, "unknown OFF variant " + Quoted(word));
+    if (!ParseVariant(word.substr(0, word.size() - 3), variant))
+        return scanner.Fail(error, "unknown OFF variant " + Quoted(word) + " (the prefixes are [ST][C][N])");
     std::string_view next;
     if (scanner.NextWord(&next) && next == "BINARY") return scanner.Fail(error, "binary OFF is not read");
     const bool countsFollow = next.empty();
@@ -47,18 +71,97 @@ bool ReadCounts(TextScanner& scanner, const MeshReadOptions& options, std::uint6
     return true;
 }
 
-bool ReadVertex(TextScanner& scanner, MeshFileContents* contents, std::string* error) {
-    std::string_view word;
-    if (!NextFilledLine(scanner, &word)) return scanner.Fail(error, "the file ends before its last vertex");
-    float position[3];
-    for (int axis = 0; axis < 3; ++axis) {
-        if (axis > 0 && !scanner.NextWord(&word)) return scanner.Fail(error, "a vertex needs three coordinates");
-        if (!TextScanner::ParseFloat(word, &position[axis]))
-            return scanner.Fail(error, "coordinate " + Quoted(word) + " is not a finite number");
+// The vertex lines' data besides positions, gathered until the colours' kind is known.
+class OffVertexData {
+public:
+    OffVertexData(const OffVariant& variant, std::uint64_t vertices) : variant_(variant) {
+        if (variant.normals) normals_.reserve(3 * vertices);
+        if (variant.colors) colors_.reserve(4 * vertices);
+        if (variant.textureCoordinates) textureCoordinates_.reserve(2 * vertices);
     }
-    contents->positions.insert(contents->positions.end(), position, position + 3);
-    return true;
-}
+
+    bool Read(TextScanner& scanner, MeshFileContents* contents, std::string* error) {
+        std::string_view word;
+        if (!NextFilledLine(scanner, &word)) return scanner.Fail(error, "the file ends before its last vertex");
+        words_.assign(1, word);
+        while (scanner.NextWord(&word)) words_.push_back(word);
+        const std::size_t fixed = 3 + (variant_.normals ? 3 : 0) + (variant_.textureCoordinates ? 2 : 0);
+        const std::size_t colorWords = words_.size() < fixed ? 0 : words_.size() - fixed;
+        if (words_.size() < fixed || (variant_.colors && colorWords != 3 && colorWords != 4))
+            return scanner.Fail(error, "a vertex of this OFF variant needs " + std::to_string(fixed) +
+                                           (variant_.colors ? " values and a colour of 3 or 4" : " values") + ", not " +
+                                           std::to_string(words_.size()));
+        std::size_t at = 0;
+        float value = 0.0f;
+        for (int axis = 0; axis < 3; ++axis, ++at) {
+            if (!TextScanner::ParseFloat(words_[at], &value))
+                return scanner.Fail(error, "coordinate " + Quoted(words_[at]) + " is not a finite number");
+            contents->positions.push_back(value);
+        }
+        if (variant_.normals && !ReadFloats(scanner, 3, "normal", &at, &normals_, error)) return false;
+        if (variant_.colors && !ReadColor(scanner, colorWords, &at, error)) return false;
+        if (variant_.textureCoordinates &&
+            !ReadFloats(scanner, 2, "texture coordinate", &at, &textureCoordinates_, error))
+            return false;
+        return true;
+    }
+
+    // Hands the data over once every vertex is read.
+    void Finish(MeshFileContents* contents) {
+        contents->normals = std::move(normals_);
+        contents->textureCoordinates = std::move(textureCoordinates_);
+        if (!variant_.colors) return;
+        contents->colorBytes = wholeColors_;
+        if (wholeColors_)
+            for (float& value : colors_) value /= 255.0f;
+        contents->colors = std::move(colors_);
+    }
+
+private:
+    bool ReadFloats(TextScanner& scanner, int count, const char* what, std::size_t* at, std::vector<float>* out,
+                    std::string* error) {
+        float value = 0.0f;
+        for (int k = 0; k < count; ++k, ++*at) {
+            if (!TextScanner::ParseFloat(words_[*at], &value))
+                return scanner.Fail(error, std::string(what) + " " + Quoted(words_[*at]) + " is not a finite number");
+            out->push_back(value);
+        }
+        return true;
+    }
+
+    // While every colour so far is whole numbers they are kept as 0 to 255 (divided by
+    // 255 in Finish); alpha is 1 (255) when the line gives none.
+    bool ReadColor(TextScanner& scanner, std::size_t count, std::size_t* at, std::string* error) {
+        float color[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+        bool whole = true;
+        for (std::size_t k = 0; k < count; ++k, ++*at) {
+            std::uint64_t integer = 0;
+            if (TextScanner::ParseUnsigned(words_[*at], &integer)) {
+                if (integer > 255)
+                    return scanner.Fail(error, "colour value " + Quoted(words_[*at]) + " is above 255");
+                color[k] = static_cast<float>(integer);
+            } else if (!TextScanner::ParseFloat(words_[*at], &color[k])) {
+                return scanner.Fail(error, "colour value " + Quoted(words_[*at]) + " is not a finite number");
+            } else {
+                whole = false;
+            }
+        }
+        if (!whole && wholeColors_) {
+            // The first colour that is not all whole numbers: the file's colours are floats,
+            // and the ones before were 0 to 255 after all.
+            for (float& value : colors_) value /= 255.0f;
+            wholeColors_ = false;
+        }
+        if (count == 3) color[3] = wholeColors_ ? 255.0f : 1.0f;
+        colors_.insert(colors_.end(), color, color + 4);
+        return true;
+    }
+
+    OffVariant variant_;
+    std::vector<std::string_view> words_;
+    std::vector<float> normals_, colors_, textureCoordinates_;
+    bool wholeColors_ = true;
+};
 
 bool ReadFace(TextScanner& scanner, std::uint64_t vertexCount, std::vector<DWORD>* polygon,
               MeshFileContents* contents, std::string* error) {
@@ -88,13 +191,16 @@ bool ReadOffContents(const char* name, const char* bytes, std::size_t size, cons
                      MeshFileContents* contents, std::string* error) {
     TextScanner scanner(name, bytes, size);
     std::uint64_t vertices = 0, faces = 0;
-    if (!ReadCounts(scanner, options, &vertices, &faces, error)) return false;
+    OffVariant variant;
+    if (!ReadCounts(scanner, options, &variant, &vertices, &faces, error)) return false;
     contents->positions.reserve(3 * vertices);
     ProgressTicker progress(options, size);
+    OffVertexData vertexData(variant, vertices);
     for (std::uint64_t v = 0; v < vertices; ++v) {
         progress.At(scanner.Offset());
-        if (!ReadVertex(scanner, contents, error)) return false;
+        if (!vertexData.Read(scanner, contents, error)) return false;
     }
+    vertexData.Finish(contents);
     std::vector<DWORD> polygon;
     for (std::uint64_t f = 0; f < faces; ++f) {
         progress.At(scanner.Offset());

@@ -1,8 +1,11 @@
 // PLY: a text header ("ply", "format ascii|binary_little_endian|binary_big_endian 1.0",
 // "element NAME COUNT", "property TYPE NAME", "property list COUNTTYPE TYPE NAME",
 // comments, "end_header"), then the elements in header order. The "vertex" element must
-// have scalar x, y and z; the "face" element an integer list "vertex_indices" (or
-// "vertex_index"). Other elements and properties are read past and dropped.
+// have scalar x, y and z, and may have nx ny nz, a texture coordinate (u v, s t,
+// texture_u texture_v or texture_s texture_t) and a colour red green blue [alpha] (or
+// diffuse_red … diffuse_alpha; integer types: 0 to 255; float or double: as they are); the "face" element an
+// integer list "vertex_indices" (or "vertex_index"). Other elements and properties are
+// read past and dropped.
 //
 // Before anything is allocated, every element's count times the smallest size its record
 // can have is checked against the bytes after the header, so a header claiming billions
@@ -14,6 +17,8 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 namespace facet {
@@ -88,8 +93,33 @@ struct Element {
     std::vector<Property> properties;
     Role role = Role::Other;
     int coordinate[3] = {-1, -1, -1};  // property numbers of x, y, z
+    int normal[3] = {-1, -1, -1};      // of nx, ny, nz
+    int texture[2] = {-1, -1};         // of u, v (or their other names)
+    int color[4] = {-1, -1, -1, -1};   // of red, green, blue, alpha
     int corners = -1;                   // property number of the face's index list
+
+    bool HasNormals() const { return normal[0] >= 0 && normal[1] >= 0 && normal[2] >= 0; }
+    bool HasTextureCoordinates() const { return texture[0] >= 0 && texture[1] >= 0; }
+    bool HasColors() const { return color[0] >= 0 && color[1] >= 0 && color[2] >= 0; }
 };
+
+// Notes property `number` of a vertex element when its name is one of the vertex data's.
+void NoteVertexProperty(const std::string& name, int number, Element* element) {
+    const auto note = [&](int* slots, std::initializer_list<std::string_view> names) {
+        int slot = 0;
+        for (std::string_view candidate : names) {
+            if (candidate == name) slots[slot] = number;
+            ++slot;
+        }
+    };
+    note(element->coordinate, {"x", "y", "z"});
+    note(element->normal, {"nx", "ny", "nz"});
+    note(element->color, {"red", "green", "blue", "alpha"});
+    note(element->color, {"diffuse_red", "diffuse_green", "diffuse_blue", "diffuse_alpha"});
+    for (const auto& pair : {std::pair{"u", "v"}, std::pair{"s", "t"}, std::pair{"texture_u", "texture_v"},
+                             std::pair{"texture_s", "texture_t"}})
+        note(element->texture, {pair.first, pair.second});
+}
 
 struct Header {
     MeshFileEncoding encoding = MeshFileEncoding::Text;
@@ -149,10 +179,7 @@ bool ReadHeaderLine(TextScanner& scanner, Header* header, bool* ended, std::stri
         property.name = word;
         Element& element = header->elements.back();
         const int number = static_cast<int>(element.properties.size());
-        if (element.role == Role::Vertex && !property.isList) {
-            for (int axis = 0; axis < 3; ++axis)
-                if (property.name == std::string(1, static_cast<char>('x' + axis))) element.coordinate[axis] = number;
-        }
+        if (element.role == Role::Vertex && !property.isList) NoteVertexProperty(property.name, number, &element);
         if (element.role == Role::Face && property.isList &&
             (property.name == "vertex_indices" || property.name == "vertex_index")) {
             if (!IsInteger(property.type)) return scanner.Fail(error, "face corners must be integers");
@@ -318,22 +345,52 @@ private:
     bool inLine_ = false;
 };
 
+// Appends the vertex data of one record whose scalar values are `values` (by property).
+bool AppendVertex(BodyReader& body, const Element& element, const std::vector<double>& values,
+                  MeshFileContents* contents, std::string* error) {
+    const auto append = [&](const int* slots, int count, const char* what, std::vector<float>* out) {
+        for (int k = 0; k < count; ++k) {
+            const auto value = static_cast<float>(values[static_cast<std::size_t>(slots[k])]);
+            if (!std::isfinite(value)) return body.Fail(error, std::string("a ") + what + " is not a finite float");
+            out->push_back(value);
+        }
+        return true;
+    };
+    if (!append(element.coordinate, 3, "coordinate", &contents->positions)) return false;
+    if (element.HasNormals() && !append(element.normal, 3, "normal", &contents->normals)) return false;
+    if (element.HasTextureCoordinates() &&
+        !append(element.texture, 2, "texture coordinate", &contents->textureCoordinates))
+        return false;
+    if (!element.HasColors()) return true;
+    for (int k = 0; k < 4; ++k) {
+        const int slot = element.color[k];
+        if (slot < 0) {
+            contents->colors.push_back(1.0f);
+            continue;
+        }
+        const double value = values[static_cast<std::size_t>(slot)];
+        if (IsInteger(element.properties[static_cast<std::size_t>(slot)].type)) {
+            if (value < 0 || value > 255)
+                return body.Fail(error, "colour value " + std::to_string(static_cast<std::int64_t>(value)) +
+                                            " is outside 0 to 255");
+            contents->colors.push_back(static_cast<float>(value) / 255.0f);
+        } else if (!append(&slot, 1, "colour value", &contents->colors)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool ReadElement(BodyReader& body, const Element& element, const Header& header, ProgressTicker& progress,
                  std::vector<DWORD>* polygon, MeshFileContents* contents, std::string* error) {
+    std::vector<double> values(element.properties.size(), 0.0);
     for (std::uint64_t record = 0; record < element.count; ++record) {
         progress.At(body.Offset());
-        float position[3] = {0.0f, 0.0f, 0.0f};
         for (std::size_t p = 0; p < element.properties.size(); ++p) {
             const Property& property = element.properties[p];
             double value = 0.0;
             if (!property.isList) {
-                if (!body.Read(property.type, &value, error)) return false;
-                for (int axis = 0; axis < 3; ++axis)
-                    if (element.coordinate[axis] == static_cast<int>(p)) {
-                        position[axis] = static_cast<float>(value);
-                        if (!std::isfinite(position[axis]))
-                            return body.Fail(error, "a coordinate is not a finite float");
-                    }
+                if (!body.Read(property.type, &values[p], error)) return false;
                 continue;
             }
             if (!body.Read(property.countType, &value, error)) return false;
@@ -358,7 +415,7 @@ bool ReadElement(BodyReader& body, const Element& element, const Header& header,
                 return body.Fail(error, "too many faces");
         }
         if (!body.EndRecord(error)) return false;
-        if (element.role == Role::Vertex) contents->positions.insert(contents->positions.end(), position, position + 3);
+        if (element.role == Role::Vertex && !AppendVertex(body, element, values, contents, error)) return false;
     }
     return true;
 }
@@ -392,6 +449,20 @@ bool ReadPlyContents(const char* name, const char* bytes, std::size_t size, cons
     }
     contents->summary.encoding = header.encoding;
     contents->positions.reserve(3 * header.vertexCount);
+    for (const Element& element : header.elements) {
+        if (element.role != Role::Vertex) continue;
+        if (element.HasNormals()) contents->normals.reserve(3 * header.vertexCount);
+        if (element.HasTextureCoordinates()) contents->textureCoordinates.reserve(2 * header.vertexCount);
+        if (element.HasColors()) {
+            contents->colors.reserve(4 * header.vertexCount);
+            // 8-bit only when every colour property is an integer: a float alpha beside
+            // integer red, green and blue keeps all four as floats.
+            contents->colorBytes = true;
+            for (int slot : element.color)
+                if (slot >= 0 && !IsInteger(element.properties[static_cast<std::size_t>(slot)].type))
+                    contents->colorBytes = false;
+        }
+    }
 
     BodyReader body(name, bytes, size, header);
     ProgressTicker progress(options, size);

@@ -1,5 +1,7 @@
 // PLY as the library writes it: text, or binary little-endian (the byte order of the
-// machines this runs on), float positions and normals, and uchar-counted index lists.
+// machines this runs on); float positions, normals and texture coordinates ("u v"),
+// colours as uchar (8-bit colours) or float, alpha only when some vertex is not opaque,
+// and uchar-counted index lists.
 #include "geometry/mesh_file_writers.h"
 
 #include <bit>
@@ -9,35 +11,44 @@ namespace facet {
 
 namespace {
 
-bool WritePlyHeader(std::FILE* file, const MeshFileData& data, bool binary, const char* comment) {
+bool WritePlyHeader(std::FILE* file, const MeshFileData& data, bool binary, bool alpha, const char* comment) {
     std::fprintf(file, "ply\nformat %s 1.0\ncomment %s\nelement vertex %zu\n",
                  binary ? "binary_little_endian" : "ascii", comment, data.VertexCount());
     std::fputs("property float x\nproperty float y\nproperty float z\n", file);
     if (!data.normals.empty()) std::fputs("property float nx\nproperty float ny\nproperty float nz\n", file);
+    if (!data.colors.empty()) {
+        const char* type = data.colorBytes ? "uchar" : "float";
+        std::fprintf(file, "property %s red\nproperty %s green\nproperty %s blue\n", type, type, type);
+        if (alpha) std::fprintf(file, "property %s alpha\n", type);
+    }
+    if (!data.textureCoordinates.empty()) std::fputs("property float u\nproperty float v\n", file);
     std::fprintf(file, "element face %zu\nproperty list uchar %s vertex_indices\nend_header\n", data.FaceCount(),
                  binary ? "uint" : "int");
     return StreamGood(file);
 }
 
-bool WritePlyText(std::FILE* file, const MeshFileData& data) {
+bool WritePlyText(std::FILE* file, const MeshFileData& data, bool alpha) {
     for (std::size_t v = 0; v < data.VertexCount(); ++v) {
-        const float* p = &data.positions[3 * v];
-        if (data.normals.empty()) {
-            std::fprintf(file, "%.9g %.9g %.9g\n", p[0], p[1], p[2]);
-        } else {
-            const float* n = &data.normals[3 * v];
-            std::fprintf(file, "%.9g %.9g %.9g %.9g %.9g %.9g\n", p[0], p[1], p[2], n[0], n[1], n[2]);
-        }
+        WriteVertexRow(file, data, v, alpha);
         if (!StreamGood(file)) return false;
     }
     return WriteTriangleRows(file, data);
 }
 
-bool WritePlyBinary(std::FILE* file, const MeshFileData& data) {
+bool WritePlyBinary(std::FILE* file, const MeshFileData& data, bool alpha) {
     static_assert(std::endian::native == std::endian::little, "binary PLY is written in native order");
+    const int colorCount = alpha ? 4 : 3;
     for (std::size_t v = 0; v < data.VertexCount(); ++v) {
         std::fwrite(&data.positions[3 * v], sizeof(float), 3, file);
         if (!data.normals.empty()) std::fwrite(&data.normals[3 * v], sizeof(float), 3, file);
+        if (!data.colors.empty() && data.colorBytes) {
+            unsigned char color[4];
+            for (int k = 0; k < colorCount; ++k) color[k] = static_cast<unsigned char>(ColorByte(data.colors[4 * v + k]));
+            std::fwrite(color, 1, static_cast<std::size_t>(colorCount), file);
+        } else if (!data.colors.empty()) {
+            std::fwrite(&data.colors[4 * v], sizeof(float), static_cast<std::size_t>(colorCount), file);
+        }
+        if (!data.textureCoordinates.empty()) std::fwrite(&data.textureCoordinates[2 * v], sizeof(float), 2, file);
         if (!StreamGood(file)) return false;
     }
     for (std::size_t f = 0; f < data.FaceCount(); ++f) {
@@ -53,8 +64,9 @@ bool WritePlyBinary(std::FILE* file, const MeshFileData& data) {
 }  // namespace
 
 bool WritePly(std::FILE* file, const MeshFileData& data, bool binary, const char* comment) {
-    if (!WritePlyHeader(file, data, binary, comment)) return false;
-    return binary ? WritePlyBinary(file, data) : WritePlyText(file, data);
+    const bool alpha = TranslucentColors(data) > 0;
+    if (!WritePlyHeader(file, data, binary, alpha, comment)) return false;
+    return binary ? WritePlyBinary(file, data, alpha) : WritePlyText(file, data, alpha);
 }
 
 }  // namespace facet

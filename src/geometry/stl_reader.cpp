@@ -11,7 +11,8 @@
 //   endsolid NAME
 // where keywords may be in any case and line breaks may stand between any two words.
 // Names run to the end of their line. Normals and attribute bytes are passed over; the
-// corners are joined into shared vertices (see CornerJoiner).
+// corners are joined into shared vertices (see CornerJoiner). A file of empty solids (or
+// a binary count of 0) holds no faces, read as such when the options allow it.
 #include "geometry/corner_joining.h"
 #include "geometry/mesh_file_contents.h"
 #include "geometry/mesh_input_start.h"
@@ -58,7 +59,8 @@ std::string NotBinaryText(const char* bytes, std::size_t size) {
 bool ReadBinary(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
                 MeshFileContents* contents, std::string* error) {
     const std::uint32_t count = TriangleCountAt80(bytes);
-    if (count == 0) {
+    contents->summary.encoding = MeshFileEncoding::BinaryLittleEndian;
+    if (count == 0 && !options.allowNoFaces) {
         *error = ByteRefusal(name, 80, "the file holds no faces");
         return false;
     }
@@ -66,7 +68,6 @@ bool ReadBinary(const char* name, const char* bytes, std::size_t size, const Mes
         *error = ByteRefusal(name, 80, "too many faces");
         return false;
     }
-    contents->summary.encoding = MeshFileEncoding::BinaryLittleEndian;
     contents->summary.polygons = count;
     contents->corners.reserve(std::size_t{3} * count);
     CornerJoiner joiner(contents, count / 2);
@@ -166,8 +167,8 @@ class TextReader {
 public:
     TextReader(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
                MeshFileContents* contents, std::string* error)
-        : name_(name), cursor_(bytes, size), progress_(options, size), contents_(contents), joiner_(contents, 0),
-          error_(error) {}
+        : name_(name), cursor_(bytes, size), progress_(options, size), allowNoFaces_(options.allowNoFaces),
+          contents_(contents), joiner_(contents, 0), error_(error) {}
 
     bool Read() {
         std::string_view word;
@@ -181,7 +182,7 @@ public:
                 return Fail("'solid' or the end of the file should follow 'endsolid', not " + Quoted(word));
         } while (true);
         if (failed_) return false;
-        if (contents_->corners.empty()) return Fail("the file holds no faces");
+        if (contents_->corners.empty() && !allowNoFaces_) return Fail("the file holds no faces");
         return true;
     }
 
@@ -255,6 +256,7 @@ private:
     const char* name_;
     WordCursor cursor_;
     ProgressTicker progress_;
+    bool allowNoFaces_;
     MeshFileContents* contents_;
     CornerJoiner joiner_;
     std::string* error_;

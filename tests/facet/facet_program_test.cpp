@@ -172,7 +172,7 @@ TEST_F(FacetProgram, BadInputAndOptionsAreRefusedWithOneLineAndNoOutput) {
     ExpectRefused("adjacency cube.off -o cube.off", "is the input file");
     ExpectRefused("convert cube.off cube.dae", "must end in .obj, .ply, .off or .stl");
     ExpectRefused("convert cube.off cube.obj --binary", "--binary applies to PLY and STL output only");
-    ExpectRefused("normals cube.off -o n.off", "-o OUT.ply, -o OUT.obj or -o OUT.stl");
+    ExpectRefused("normals cube.off -o n.txt", "-o OUT.ply, -o OUT.obj, -o OUT.off or -o OUT.stl");
     ExpectRefused("info cube.off --weld -1", "--weld needs a finite number");
     ExpectRefused("info cube.off --json --json", "--json is given more than once");
     ExpectRefused("sphere --obj a.obj --obj b.obj", "--obj is given more than once");

@@ -5,6 +5,7 @@
 #include "geometry_test_support.h"
 #include "support/generated_meshes.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -33,13 +34,14 @@ protected:
         return read;
     }
 
-    // The mesh's positions and corners, whatever its index width.
+    // The mesh's positions (first in every vertex) and corners, whatever its index width.
     static MeshData Contents(facet::Mesh* mesh) {
         MeshData data;
         void* bytes = nullptr;
         EXPECT_EQ(mesh->LockVertices(D3DLOCK_READONLY, &bytes), D3D_OK);
         for (DWORD v = 0; v < mesh->VertexCount(); ++v) {
-            const float* vertex = static_cast<const float*>(bytes) + 6 * v;
+            float vertex[3];
+            std::memcpy(vertex, static_cast<const BYTE*>(bytes) + v * mesh->VertexStride(), sizeof vertex);
             data.AddVertex(vertex[0], vertex[1], vertex[2]);
         }
         mesh->UnlockVertices();
@@ -89,7 +91,10 @@ TEST_F(MeshFileTest, PolygonsBecomeConsecutiveFansAndOtherStatementsAreSkipped) 
         "g top\nusemtl red\ns off\nf 1/1/1 2/1/1 3/1/1 4/1/1 5/1/1   # a pentagon\r\nl 1 2\nf -3 -2 -1\n";
     Read read = ReadBytes(MeshFileFormat::Obj, obj);
     ASSERT_EQ(read.result, D3D_OK) << read.error;
-    EXPECT_EQ(Contents(read.mesh.get()).corners, (std::vector<std::uint32_t>{0, 1, 2, 0, 2, 3, 0, 3, 4, 2, 3, 4}));
+    // The last face's corners name no texture coordinate or normal, unlike the first
+    // corners of their vertices: they get copies 5, 6, 7 of vertices 2, 3, 4.
+    EXPECT_EQ(Contents(read.mesh.get()).corners, (std::vector<std::uint32_t>{0, 1, 2, 0, 2, 3, 0, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(read.summary.splitVertices, 3u);
     EXPECT_EQ(read.summary.polygons, 2u);
     EXPECT_EQ(read.summary.splitPolygons, 1u);
 

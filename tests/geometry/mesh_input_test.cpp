@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -40,7 +41,11 @@ protected:
         void* data = nullptr;
         EXPECT_EQ(mesh->LockVertices(D3DLOCK_READONLY, &data), D3D_OK);
         for (DWORD v = 0; v < mesh->VertexCount(); ++v)
-            for (int axis = 0; axis < 3; ++axis) outcome.positions.push_back(static_cast<const float*>(data)[6 * v + axis]);
+            for (int axis = 0; axis < 3; ++axis) {
+                float value = 0.0f;
+                std::memcpy(&value, static_cast<const BYTE*>(data) + v * mesh->VertexStride() + 4 * axis, 4);
+                outcome.positions.push_back(value);
+            }
         mesh->UnlockVertices();
         EXPECT_EQ(mesh->LockIndices(D3DLOCK_READONLY, &data), D3D_OK);
         for (DWORD i = 0; i < 3 * mesh->FaceCount(); ++i) outcome.corners.push_back(static_cast<const WORD*>(data)[i]);

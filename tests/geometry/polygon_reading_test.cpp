@@ -5,6 +5,7 @@
 #include "geometry_test_support.h"
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -32,9 +33,11 @@ protected:
         if (mesh == nullptr) return read;
         void* data = nullptr;
         EXPECT_EQ(mesh->LockVertices(D3DLOCK_READONLY, &data), D3D_OK);
-        for (DWORD v = 0; v < mesh->VertexCount(); ++v)
-            read.positions.insert(read.positions.end(), static_cast<const float*>(data) + 6 * v,
-                                  static_cast<const float*>(data) + 6 * v + 3);
+        for (DWORD v = 0; v < mesh->VertexCount(); ++v) {
+            float position[3];
+            std::memcpy(position, static_cast<const BYTE*>(data) + v * mesh->VertexStride(), sizeof position);
+            read.positions.insert(read.positions.end(), position, position + 3);
+        }
         mesh->UnlockVertices();
         EXPECT_EQ(mesh->LockIndices(D3DLOCK_READONLY, &data), D3D_OK);
         for (DWORD i = 0; i < 3 * mesh->FaceCount(); ++i) read.corners.push_back(static_cast<const WORD*>(data)[i]);

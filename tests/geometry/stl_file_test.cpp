@@ -284,9 +284,11 @@ TEST_F(StlFileTest, WriteMeshFileWritesWhatItReadsAndNamesAPathItCannotWrite) {
 
     EXPECT_EQ(facet::WriteMeshFile(read.mesh.get(), "/nonexistent-folder/x.stl", options, &error), E_FAIL);
     EXPECT_EQ(error, "/nonexistent-folder/x.stl: cannot write: No such file or directory");
-    options.normals = true;  // the mesh has normals (zero), so OBJ with normals is fine; OFF ignores them
     options.binary = false;
     options.format = MeshFileFormat::Off;
+    options.normals = true;  // a mesh read from STL has no normals to copy
+    EXPECT_EQ(facet::WriteMeshFile(read.mesh.get(), path.c_str(), options, &error), D3DERR_INVALIDCALL);
+    options.normals = false;
     EXPECT_EQ(facet::WriteMeshFile(read.mesh.get(), path.c_str(), options, &error), D3D_OK);
     std::remove(path.c_str());
     options.binary = true;

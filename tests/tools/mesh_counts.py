@@ -43,18 +43,47 @@ def statements(text):
 
 
 def read_obj(data):
-    positions, polygons = [], []
+    """Positions and polygons; a vertex whose corners name other (vt, vn) pairs than its
+    first corner is copied once per pair, the copies after the file's vertices in the
+    order their first corners come."""
+    positions, keyed, counts = [], [], {"vt": 0, "vn": 0}
+
+    def resolve(word, defined):
+        if not word:
+            return None
+        index = int(word)
+        return index - 1 if index > 0 else defined + index
+
     for words in statements(data.decode("utf-8", "replace")):
         if not words:
             continue
         if words[0] == "v":
             positions.append([float(w) for w in words[1:4]])
+        elif words[0] in counts:
+            counts[words[0]] += 1
         elif words[0] == "f":
             polygon = []
             for corner in words[1:]:
-                index = int(corner.split("/")[0])
-                polygon.append(index - 1 if index > 0 else len(positions) + index)
-            polygons.append(polygon)
+                parts = (corner.split("/") + ["", ""])[:3]
+                polygon.append((resolve(parts[0], len(positions)), resolve(parts[1], counts["vt"]),
+                                resolve(parts[2], counts["vn"])))
+            keyed.append(polygon)
+    first, copies, polygons = {}, {}, []
+    for polygon in keyed:
+        numbered = []
+        for vertex, texture, normal in polygon:
+            pair = first.setdefault(vertex, (texture, normal))
+            if pair == (texture, normal):
+                numbered.append(vertex)
+                continue
+            key = (vertex, texture, normal)
+            if key not in copies:
+                copies[key] = len(copies)
+            numbered.append(key)
+        polygons.append(numbered)
+    base = len(positions)
+    positions += [positions[key[0]] for key in sorted(copies, key=copies.get)]
+    polygons = [[c if isinstance(c, int) else base + copies[c] for c in polygon] for polygon in polygons]
     return positions, polygons
 
 

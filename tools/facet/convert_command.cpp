@@ -1,29 +1,61 @@
 // facet convert: reads a mesh in one of the four formats and writes it in another,
-// keeping the vertex numbering and the (triangulated) face order.
+// keeping the vertex numbering, the (triangulated) face order and the vertex data the
+// target format can hold, and saying what it cannot. A file of points or lines without
+// faces is written as its points.
 #include "command_line.h"
 #include "command_support.h"
 #include "commands.h"
+#include "left_out_report.h"
 #include "output_files.h"
 #include "text_escapes.h"
 
 #include "facet/mesh_file.h"
 
 #include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <unistd.h>
 
 namespace {
 
 void PrintUsage(std::FILE* to) {
     std::fputs(
         "usage: facet convert IN OUT [--binary]\n"
-        "Reads an OBJ, PLY, OFF or STL mesh and writes its positions and triangles to OUT in\n"
-        "the format its extension names (.obj, .ply, .off or .stl, even for a device or\n"
-        "pipe). Polygons become the triangles of their fans; vertex numbering and face order\n"
-        "stay the file's (STL's corners at one position become one vertex). STL is written\n"
-        "with each face's normal computed from its triangle. A file name that starts with -\n"
-        "follows --.\n"
+        "Reads an OBJ, PLY, OFF or STL mesh and writes its positions, vertex normals, texture\n"
+        "coordinates, colours and triangles to OUT in the format its extension names (.obj,\n"
+        ".ply, .off or .stl, even for a device or pipe). Polygons become triangles; vertex\n"
+        "numbering and face order stay the file's (an OBJ vertex whose corners name other\n"
+        "texture coordinates or normals is split, the copies numbered after the file's\n"
+        "vertices; STL's corners at one position become one vertex). What OUT's format has\n"
+        "no place for (STL: all vertex data; OBJ: colour alpha) is left out, and one line on\n"
+        "standard error says how much. STL is written with each face's normal computed from\n"
+        "its triangle. A file of points or lines without faces is written as its points.\n"
+        "IN - reads standard input. A file name that starts with - follows --.\n"
         "  --binary       write PLY or STL as binary little-endian instead of text\n"
         "example: facet convert scan.off scan.ply --binary\n",
         to);
+}
+
+// Reads the file's data as it is (no mesh is built: a file without faces gives its
+// points). 0, or the exit code after one line on standard error.
+int ReadInput(const char* path, ProgressBar* progress, facet::MeshFileData* data) {
+    facet::MeshReadOptions options;
+    options.progress = &ProgressBar::OnRead;
+    options.progressContext = progress;
+    options.allowNoFaces = true;
+    progress->Step("reading");
+    facet::MeshFileSummary summary;
+    std::string error;
+    const HRESULT result =
+        std::strcmp(path, "-") == 0
+            ? facet::ReadMeshDescriptorData(STDIN_FILENO, "standard input", options, data, &summary, &error)
+            : facet::ReadMeshFileData(path, options, data, &summary, &error);
+    if (SUCCEEDED(result)) return 0;
+    progress->Finish();
+    if (error.empty()) return ReportFailure("convert", "reading the mesh", result);
+    std::fprintf(stderr, "facet convert: %s\n", PrintableText(error).c_str());
+    return kExitRefused;
 }
 
 }  // namespace
@@ -53,19 +85,14 @@ int RunConvertCommand(int argc, char** argv) {
     CommandOutput output("convert");
     if (!output.Open(out)) return kExitRefused;
 
-    CommandMesh input("convert");
-    if (const int loadExit = input.Load(in); loadExit != 0) return loadExit;
+    ProgressBar progress("convert");
     facet::MeshFileData exported;
-    const HRESULT result = facet::CopyMeshFileData(input.mesh(), false, &exported);
-    input.Release();
-    if (FAILED(result)) {
-        input.progress.Finish();
-        return ReportFailure("convert", "copying the mesh", result);
-    }
-    input.progress.Step("writing");
+    if (const int readExit = ReadInput(in, &progress, &exported); readExit != 0) return readExit;
+    progress.Step("writing");
     const bool written =
         output.Write([&](std::FILE* to) { return facet::WriteMeshData(to, exported, writing); }) &&
         output.Commit();
-    input.progress.Finish();
+    progress.Finish();
+    if (written) ReportLeftOut(stderr, "convert", out, exported, writing.format);
     return written ? 0 : kExitRefused;
 }

@@ -18,7 +18,7 @@ namespace {
 void PrintUsage(std::FILE* to) {
     std::fputs(
         "usage: facet info FILE [--weld EPS] [--json]\n"
-        "Reads an OBJ, PLY or OFF mesh, or a file of points or lines without faces, and\n"
+        "Reads an OBJ, PLY, OFF or STL mesh, or a file of points or lines without faces, and\n"
         "reports what it holds. Vertices at one position (or within EPS) count as one point.\n"
         "  vertices, faces        faces are triangles; polygons, split_polygons and\n"
         "                         non_convex_polygons count the file's polygons, those of more\n"
@@ -29,6 +29,8 @@ void PrintUsage(std::FILE* to) {
         "  zero_area_faces        other faces whose corners' cross product is exactly zero\n"
         "  unreferenced_vertices  vertices no face uses\n"
         "  welded_points          vertices joined into another point (null without faces)\n"
+        "  joined_corners         STL: corners read as the vertex of an earlier corner at\n"
+        "                         their position (null for the other formats)\n"
         "  boundary_edges         edges of one face; edges are those of non-degenerate faces\n"
         "  non_manifold_edges     edges of three faces or more\n"
         "  misoriented_edges      edges of two faces that run through them the same way\n"
@@ -91,6 +93,10 @@ void PrintText(std::FILE* out, const char* path, const facet::MeshFileSummary& f
         std::fprintf(out, "welded points         %u\n", s.weldedPoints);
     else
         std::fprintf(out, "welded points         none (no faces)\n");
+    if (file.format == facet::MeshFileFormat::Stl)
+        std::fprintf(out, "joined corners        %u\n", file.joinedCorners);
+    else
+        std::fprintf(out, "joined corners        none (not STL)\n");
     std::fprintf(out, "boundary edges        %llu\n", static_cast<unsigned long long>(s.boundaryEdges));
     std::fprintf(out, "non-manifold edges    %llu\n", static_cast<unsigned long long>(s.nonManifoldEdges));
     std::fprintf(out, "misoriented edges     %llu\n", static_cast<unsigned long long>(s.misorientedEdges));
@@ -109,7 +115,7 @@ void PrintJson(std::FILE* out, const char* path, const facet::MeshFileSummary& f
     std::fprintf(out, "{\"file\": %s, \"format\": \"%s\", \"encoding\": \"%s\", \"vertices\": %u, \"faces\": %u, "
                  "\"polygons\": %u, \"split_polygons\": %u, \"non_convex_polygons\": %u, \"index_bits\": %s, "
                  "\"degenerate_faces\": %u, \"zero_area_faces\": %u, \"unreferenced_vertices\": %u, "
-                 "\"welded_points\": %s, \"boundary_edges\": %llu, \"non_manifold_edges\": %llu, "
+                 "\"welded_points\": %s, \"joined_corners\": %s, \"boundary_edges\": %llu, \"non_manifold_edges\": %llu, "
                  "\"misoriented_edges\": %llu, \"components\": %u, \"edge_components\": %u, \"closed\": %s, "
                  "\"area\": %s, \"volume\": %s, \"bounding_box\": {\"min\": [%.9g, %.9g, %.9g], "
                  "\"max\": [%.9g, %.9g, %.9g]}}\n",
@@ -117,6 +123,7 @@ void PrintJson(std::FILE* out, const char* path, const facet::MeshFileSummary& f
                  file.polygons, file.splitPolygons, file.nonConvexPolygons,
                  !hasFaces ? "null" : s.indices32 ? "32" : "16", s.degenerateFaces, s.zeroAreaFaces,
                  s.unreferencedVertices, hasFaces ? std::to_string(s.weldedPoints).c_str() : "null",
+                 file.format == facet::MeshFileFormat::Stl ? std::to_string(file.joinedCorners).c_str() : "null",
                  static_cast<unsigned long long>(s.boundaryEdges), static_cast<unsigned long long>(s.nonManifoldEdges),
                  static_cast<unsigned long long>(s.misorientedEdges), s.components, s.edgeComponents,
                  s.closed ? "true" : "false", Decimal(s.area).c_str(),

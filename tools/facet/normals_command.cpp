@@ -1,8 +1,10 @@
 // facet normals: reads a mesh file, welds its vertices by position and writes the mesh
-// with vertex normals that are shared across seams, in the file's numbering.
+// with vertex normals that are shared across seams, in the file's numbering, keeping its
+// texture coordinates and colours.
 #include "command_line.h"
 #include "command_support.h"
 #include "commands.h"
+#include "left_out_report.h"
 #include "output_files.h"
 
 #include "facet/mesh_file.h"
@@ -15,16 +17,43 @@ namespace {
 
 void PrintUsage(std::FILE* to) {
     std::fputs(
-        "usage: facet normals FILE [--weld EPS] -o OUT.ply|OUT.obj|OUT.stl [--binary]\n"
+        "usage: facet normals FILE [--weld EPS] -o OUT.ply|OUT.obj|OUT.off|OUT.stl [--binary]\n"
         "Reads an OBJ, PLY, OFF or STL mesh, computes each vertex's normal from the faces\n"
-        "around its point (vertices at one position share it) and writes positions, normals\n"
-        "and triangles to OUT in the file's vertex numbering. STL holds no vertex normals:\n"
-        "it is written with each face's normal computed from its triangle.\n"
+        "around its point (vertices at one position share it, replacing any the file had)\n"
+        "and writes positions, normals, the file's texture coordinates and colours, and\n"
+        "triangles to OUT in the file's vertex numbering. STL holds no vertex data: it is\n"
+        "written with each face's normal computed from its triangle, and one line on\n"
+        "standard error says what was left out.\n"
         "  --weld EPS     join vertices within EPS in each coordinate (default 0: equal positions)\n"
-        "  -o OUT         the output, .ply, .obj or .stl (even for a device or pipe)\n"
+        "  -o OUT         the output, .ply, .obj, .off or .stl (even for a device or pipe)\n"
         "  --binary       write PLY or STL as binary little-endian instead of text\n"
         "example: facet normals scan.off -o scan.ply\n",
         to);
+}
+
+// The read mesh with a NORMAL element to compute into: itself (one more reference) when
+// it has one, else a copy whose declaration adds one after its other elements.
+HRESULT WithNormals(facet::Mesh* mesh, facet::Mesh** out) {
+    D3DVERTEXELEMENT9 declaration[MAX_FVF_DECL_SIZE];
+    HRESULT result = mesh->CopyDeclaration(declaration);
+    if (FAILED(result)) return result;
+    UINT count = 0;
+    for (; declaration[count].Stream != 0xFF; ++count)
+        if (declaration[count].Usage == D3DDECLUSAGE_NORMAL) {
+            mesh->AddRef();
+            *out = mesh;
+            return D3D_OK;
+        }
+    if (count + 1 >= MAX_FVF_DECL_SIZE) return D3DERR_INVALIDCALL;
+    declaration[count + 1] = declaration[count];
+    declaration[count] = D3DVERTEXELEMENT9{0, static_cast<WORD>(mesh->VertexStride()), D3DDECLTYPE_FLOAT3,
+                                           D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0};
+    IDirect3DDevice9* device = nullptr;
+    result = mesh->Device(&device);
+    if (FAILED(result)) return result;
+    result = mesh->CloneWithDeclaration(mesh->Options(), declaration, device, out);
+    device->Release();
+    return result;
 }
 
 }  // namespace
@@ -40,12 +69,12 @@ int RunNormalsCommand(int argc, char** argv) {
     writing.binary = parsed.Has("--binary");
     writing.normals = true;
     writing.comment = "normals written by facet";
-    if (out == nullptr || !facet::MeshFileFormatOfPath(out, &writing.format) ||
-        writing.format == facet::MeshFileFormat::Off) {
-        std::fprintf(stderr, "facet normals: give the output as -o OUT.ply, -o OUT.obj or -o OUT.stl\n");
+    if (out == nullptr || !facet::MeshFileFormatOfPath(out, &writing.format)) {
+        std::fprintf(stderr, "facet normals: give the output as -o OUT.ply, -o OUT.obj, -o OUT.off or -o OUT.stl\n");
         return kExitRefused;
     }
-    if (writing.binary && writing.format == facet::MeshFileFormat::Obj) {
+    if (writing.binary && writing.format != facet::MeshFileFormat::Ply &&
+        writing.format != facet::MeshFileFormat::Stl) {
         std::fprintf(stderr, "facet normals: --binary applies to PLY and STL output only\n");
         return kExitRefused;
     }
@@ -58,18 +87,22 @@ int RunNormalsCommand(int argc, char** argv) {
 
     CommandMesh input("normals");
     if (const int loadExit = input.Load(path); loadExit != 0) return loadExit;
-    std::vector<DWORD> reps, adjacency;
-    HRESULT result = WeldedAdjacency(input.mesh(), epsilon, &input.progress, &reps, &adjacency);
-    input.progress.Step("normals");
-    if (SUCCEEDED(result)) result = facet::ComputeVertexNormals(input.mesh(), adjacency.data());
-    facet::MeshFileData exported;
-    if (SUCCEEDED(result)) result = facet::CopyMeshFileData(input.mesh(), true, &exported);
+    facet::Mesh* mesh = nullptr;
+    HRESULT result = WithNormals(input.mesh(), &mesh);
     input.Release();
+    std::vector<DWORD> reps, adjacency;
+    if (SUCCEEDED(result)) result = WeldedAdjacency(mesh, epsilon, &input.progress, &reps, &adjacency);
+    input.progress.Step("normals");
+    if (SUCCEEDED(result)) result = facet::ComputeVertexNormals(mesh, adjacency.data());
+    facet::MeshFileData exported;
+    if (SUCCEEDED(result)) result = facet::CopyMeshFileData(mesh, true, &exported);
+    if (mesh != nullptr) mesh->Release();
     input.progress.Finish();
     if (FAILED(result)) return ReportFailure("normals", "computing the normals", result);
     input.progress.Step("writing");
     const bool written =
         output.Write([&](std::FILE* to) { return facet::WriteMeshData(to, exported, writing); }) && output.Commit();
     input.progress.Finish();
+    if (written) ReportLeftOut(stderr, "normals", out, exported, writing.format);
     return written ? 0 : kExitRefused;
 }
