@@ -7,6 +7,8 @@
 
 #include <pybind11/numpy.h>
 
+#include <cstdint>
+
 namespace facet_python {
 
 namespace py = pybind11;
