@@ -2,8 +2,8 @@
 meshes (libcgal-demo's OFF files, the STL files under tests/data, and PLY and OBJ copies
 the program converts from them).
 
-The module is found on PYTHONPATH (build/python by default); the program is FACET_PROGRAM
-or build/src/facet.
+The module is found on PYTHONPATH, else in build/python; the program is FACET_PROGRAM,
+else build/src/facet.
 """
 import json
 import os
@@ -15,8 +15,7 @@ import tarfile
 import pytest
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-if "FACET_PROGRAM" not in os.environ:
-    sys.path.insert(0, str(ROOT / "build" / "python"))
+sys.path.append(str(ROOT / "build" / "python"))  # after PYTHONPATH, which names another build
 PROGRAM = os.environ.get("FACET_PROGRAM", str(ROOT / "build" / "src" / "facet"))
 CGAL_TARBALL = pathlib.Path("/usr/share/doc/libcgal-dev/data.tar.gz")
 # Scans and models of 19 Ki to 89 Ki faces, and meshes with known faults (random winding,
