@@ -9,11 +9,11 @@ packages_demo=(build-essential cmake pkg-config
 # test, on top of demo: the unit and program tests, the window tests under Xvfb, video
 # recording (ffmpeg), the installed-tree checks, the benchmarks with their peer libraries,
 # the fuzz targets and sanitizer builds (clang), valgrind, and the page in headless
-# Chromium (scripts/test).
+# Chromium (scripts/test), and Facet's Python module with its pytest suite.
 packages_test=(clang libclang-rt-14-dev valgrind
   libgtest-dev libgmock-dev libmeshoptimizer-dev
   libbenchmark-dev libglm-dev libeigen3-dev libopenmesh-dev libassimp-dev
-  libcgal-demo python3-numpy
+  libcgal-demo python3-numpy python3-dev python3-pybind11 python3-pytest
   xvfb xdotool x11-apps imagemagick ffmpeg desktop-file-utils
   emscripten chromium)
 # Node.js and npm come from Debian unless the machine has them already: a Node.js from

@@ -3,15 +3,12 @@
 #include "command_line.h"
 #include "command_support.h"
 #include "commands.h"
+#include "info_report.h"
 #include "standard_output.h"
 #include "text_escapes.h"
 
-#include "facet/weld.h"
-#include "geometry/mesh_statistics.h"
-
 #include <cstdio>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -51,37 +48,11 @@ void PrintUsage(std::FILE* to) {
         to);
 }
 
-const char* FormatName(facet::MeshFileFormat format) {
-    switch (format) {
-        case facet::MeshFileFormat::Obj: return "OBJ";
-        case facet::MeshFileFormat::Ply: return "PLY";
-        case facet::MeshFileFormat::Off: return "OFF";
-        case facet::MeshFileFormat::Stl: return "STL";
-    }
-    return "";
-}
-
-const char* EncodingName(facet::MeshFileEncoding encoding) {
-    switch (encoding) {
-        case facet::MeshFileEncoding::Text: return "text";
-        case facet::MeshFileEncoding::BinaryLittleEndian: return "binary little-endian";
-        case facet::MeshFileEncoding::BinaryBigEndian: return "binary big-endian";
-    }
-    return "";
-}
-
-// A double as JSON and text print it: enough digits to read back the same value.
-std::string Decimal(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    return text;
-}
-
 void PrintText(std::FILE* out, const char* path, const facet::MeshFileSummary& file,
                const facet::MeshStatistics& s) {
     const bool hasFaces = s.faces > 0;
-    std::fprintf(out, "file                  %s (%s, %s)\n", PrintableText(path).c_str(), FormatName(file.format),
-                 EncodingName(file.encoding));
+    std::fprintf(out, "file                  %s (%s, %s)\n", PrintableText(path).c_str(),
+                 MeshFormatName(file.format), MeshEncodingName(file.encoding));
     std::fprintf(out, "vertices              %u\n", s.vertices);
     std::fprintf(out, "faces                 %u (from %u polygons, %u of them split into triangles, %u not convex)\n",
                  s.faces, file.polygons, file.splitPolygons, file.nonConvexPolygons);
@@ -103,49 +74,16 @@ void PrintText(std::FILE* out, const char* path, const facet::MeshFileSummary& f
     std::fprintf(out, "components            %u\n", s.components);
     std::fprintf(out, "edge components       %u\n", s.edgeComponents);
     std::fprintf(out, "closed                %s\n", s.closed ? "yes" : "no");
-    std::fprintf(out, "area                  %s\n", Decimal(s.area).c_str());
-    std::fprintf(out, "volume                %s\n", s.hasVolume ? Decimal(s.volume).c_str() : "none (not closed)");
+    std::fprintf(out, "area                  %s\n", RoundTripDecimal(s.area).c_str());
+    std::fprintf(out, "volume                %s\n",
+                 s.hasVolume ? RoundTripDecimal(s.volume).c_str() : "none (not closed)");
     std::fprintf(out, "bounding box          %.9g %.9g %.9g to %.9g %.9g %.9g\n", file.minimum[0], file.minimum[1],
                  file.minimum[2], file.maximum[0], file.maximum[1], file.maximum[2]);
 }
 
 void PrintJson(std::FILE* out, const char* path, const facet::MeshFileSummary& file,
                const facet::MeshStatistics& s) {
-    const bool hasFaces = s.faces > 0;
-    std::fprintf(out, "{\"file\": %s, \"format\": \"%s\", \"encoding\": \"%s\", \"vertices\": %u, \"faces\": %u, "
-                 "\"polygons\": %u, \"split_polygons\": %u, \"non_convex_polygons\": %u, \"index_bits\": %s, "
-                 "\"degenerate_faces\": %u, \"zero_area_faces\": %u, \"unreferenced_vertices\": %u, "
-                 "\"welded_points\": %s, \"joined_corners\": %s, \"boundary_edges\": %llu, \"non_manifold_edges\": %llu, "
-                 "\"misoriented_edges\": %llu, \"components\": %u, \"edge_components\": %u, \"closed\": %s, "
-                 "\"area\": %s, \"volume\": %s, \"bounding_box\": {\"min\": [%.9g, %.9g, %.9g], "
-                 "\"max\": [%.9g, %.9g, %.9g]}}\n",
-                 JsonString(path).c_str(), FormatName(file.format), EncodingName(file.encoding), s.vertices, s.faces,
-                 file.polygons, file.splitPolygons, file.nonConvexPolygons,
-                 !hasFaces ? "null" : s.indices32 ? "32" : "16", s.degenerateFaces, s.zeroAreaFaces,
-                 s.unreferencedVertices, hasFaces ? std::to_string(s.weldedPoints).c_str() : "null",
-                 file.format == facet::MeshFileFormat::Stl ? std::to_string(file.joinedCorners).c_str() : "null",
-                 static_cast<unsigned long long>(s.boundaryEdges), static_cast<unsigned long long>(s.nonManifoldEdges),
-                 static_cast<unsigned long long>(s.misorientedEdges), s.components, s.edgeComponents,
-                 s.closed ? "true" : "false", Decimal(s.area).c_str(),
-                 s.hasVolume ? Decimal(s.volume).c_str() : "null", file.minimum[0], file.minimum[1], file.minimum[2],
-                 file.maximum[0], file.maximum[1], file.maximum[2]);
-}
-
-// Counts the read mesh, its vertices welded within `epsilon`; a file without faces has
-// only its vertices, all of them unreferenced.
-HRESULT CountMesh(CommandMesh& input, float epsilon, facet::MeshStatistics* statistics) {
-    if (input.mesh() == nullptr) {
-        *statistics = facet::MeshStatistics{};
-        statistics->vertices = input.summary.vertices;
-        statistics->unreferencedVertices = input.summary.vertices;
-        return D3D_OK;
-    }
-    input.progress.Step("welding");
-    std::vector<DWORD> reps(input.mesh()->VertexCount());
-    HRESULT result = facet::PointRepsFromPositions(input.mesh(), epsilon, reps.data());
-    input.progress.Step("counting");
-    if (SUCCEEDED(result)) result = facet::ComputeMeshStatistics(input.mesh(), reps.data(), statistics);
-    return result;
+    std::fprintf(out, "%s\n", InfoJson(path, file, s).c_str());
 }
 
 }  // namespace
@@ -162,7 +100,7 @@ int RunInfoCommand(int argc, char** argv) {
     CommandMesh input("info");
     if (const int loadExit = input.Load(path, true); loadExit != 0) return loadExit;
     facet::MeshStatistics statistics;
-    const HRESULT result = CountMesh(input, epsilon, &statistics);
+    const HRESULT result = CountMeshForInfo(input.mesh(), input.summary, epsilon, &input.progress, &statistics);
     input.Release();
     input.progress.Finish();
     if (FAILED(result)) return ReportFailure("info", "counting", result);
