@@ -32,6 +32,9 @@ class DisjointSets {
 public:
     bool Allocate(DWORD count, ThreadPool* pool) {
         if (!parent_.Allocate(count)) return false;
+        // One thread links roots with a plain store: a locked exchange would stop the
+        // fetches ahead from overlapping.
+        shared_ = pool != nullptr && pool->Size() > 1;
         const std::size_t parts = PartsFor(pool, count);
         RunParts(pool, parts, [&](std::size_t part) {
             const DWORD first = static_cast<DWORD>(PartStart(count, parts, part));
@@ -54,6 +57,10 @@ public:
             b = Find(b);
             if (a == b) return;
             if (a < b) std::swap(a, b);
+            if (!shared_) {
+                parent_[a] = b;
+                return;
+            }
             DWORD expected = a;
             if (std::atomic_ref<DWORD>(parent_[a]).compare_exchange_strong(expected, b, std::memory_order_relaxed))
                 return;
@@ -65,6 +72,7 @@ public:
 private:
     DWORD Load(DWORD x) const { return std::atomic_ref<DWORD>(parent_[x]).load(std::memory_order_relaxed); }
     WorkArray<DWORD> parent_;
+    bool shared_ = false;
 };
 
 // A flag per element that threads may set at once.
