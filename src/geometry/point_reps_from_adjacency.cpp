@@ -59,6 +59,12 @@ public:
         std::fill(pointReps, pointReps + vertexCount_, NoNeighbour);
         HRESULT result = D3D_OK;
         order_.ForEach([&](DWORD face) {
+            // Whether a corner's vertex has its representative is a scattered read; the
+            // ones of a face some way ahead are fetched now.
+            if (face + kPrefetchFaces < order_.faceCount)
+                for (DWORD corner = 0; corner < 3; ++corner)
+                    if (const Index ahead = faces_[face + kPrefetchFaces].corner[corner]; ahead != kEmpty)
+                        __builtin_prefetch(&pointReps[ahead]);
             for (DWORD corner = 0; corner < 3; ++corner) {
                 const Index vertex = indices_[3 * face + corner];
                 if (vertex == kEmpty || pointReps[vertex] != NoNeighbour) continue;
@@ -75,6 +81,7 @@ public:
 
 private:
     static constexpr Index kEmpty = MeshObject<Index>::kEmptyIndex;
+    static constexpr DWORD kPrefetchFaces = 16;
 
     // The edge of `next` across which the walk arrives from `face` over `face`'s edge
     // `crossed`, or 3 when `next` does not name `face` (an adjacency that is not symmetric
