@@ -4,6 +4,7 @@
 #pragma once
 
 #include "facet/mesh.h"
+#include "facet/thread_pool.h"
 
 namespace facet {
 
@@ -24,5 +25,15 @@ namespace facet {
 // NaN epsilon, write-only vertex data, or a layout without such a position.
 // E_OUTOFMEMORY when the hash cannot be allocated; a failed vertex lock is passed through.
 HRESULT PointRepsFromPositions(Mesh* mesh, float epsilon, DWORD* pointReps);
+
+// The same, with the work spread over `pool` (null: on the caller alone) when epsilon is
+// 0; the representatives are the same for any number of threads. Memory then adds one
+// 32-bit word per vertex.
+HRESULT PointRepsFromPositions(Mesh* mesh, float epsilon, DWORD* pointReps, ThreadPool* pool);
+
+// mesh->AdjacencyFromPointReps(pointReps, adjacency) with its work spread over `pool`
+// (null: on the caller alone) when the mesh has no group table; the adjacency is the same
+// for any number of threads. D3DERR_INVALIDCALL for a null mesh.
+HRESULT AdjacencyFromPointReps(Mesh* mesh, const DWORD* pointReps, DWORD* adjacency, ThreadPool* pool);
 
 }  // namespace facet

@@ -12,8 +12,15 @@
 // face's unit normal is closest to its own, the newest winning a tie. The common group,
 // two faces meeting with opposite windings, is paired at once.
 //
+// With a thread pool and no group table, the keys are read, and the edges recorded, by
+// consecutive ranges of faces on every thread, and the groups are matched by runs of whole
+// lower keys on every thread: each entry is still written by the one group that owns it,
+// in the same order, so the result is the same for any number of threads.
+//
 // Memory: 12 bytes of keys per face besides the edge groups' own.
 #include "facet/math.h"
+#include "facet/thread_pool.h"
+#include "facet/weld.h"
 #include "geometry/directed_edge_groups.h"
 #include "geometry/face_order.h"
 #include "geometry/mesh_object.h"
@@ -23,6 +30,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace facet {
 
@@ -32,9 +40,10 @@ template <typename Index>
 class AdjacencyMatcher {
 public:
     AdjacencyMatcher(const Index* indices, const BYTE* vertices, DWORD stride, DWORD vertexCount,
-                     const DWORD* pointReps, const FaceOrder& order)
+                     const DWORD* pointReps, const FaceOrder& order, ThreadPool* pool)
         : indices_(indices), vertices_(vertices), stride_(stride), vertexCount_(vertexCount),
-          pointReps_(pointReps), order_(order) {}
+          pointReps_(pointReps), order_(order), pool_(pool),
+          faceParts_(order.groupCount == 0 ? PartsFor(pool, order.faceCount) : 1) {}
 
     // Looks up every visited face's keys. D3DERR_INVALIDCALL unless every group lies
     // within the faces and every visited face's corners and their representatives are
@@ -44,7 +53,7 @@ public:
         if (order_.faceCount > kMaxEdgeGroupFaces) return E_OUTOFMEMORY;
         if (!faceKeys_.Allocate(order_.faceCount)) return E_OUTOFMEMORY;
         const std::size_t lastCorner = std::size_t{3} * order_.faceCount;
-        const bool valid = order_.ForEach([&](DWORD face) {
+        const auto readKeys = [&](DWORD face) {
             // The representatives of a face some way ahead are fetched now: on a mesh in
             // no particular vertex order each is a cache miss, and fetched one at a time
             // they would follow one another.
@@ -61,34 +70,33 @@ public:
                 faceKeys_[face].key[corner] = key;
             }
             return true;
+        };
+        if (faceParts_ == 1) return order_.ForEach(readKeys) ? D3D_OK : D3DERR_INVALIDCALL;
+        std::vector<char> partValid(faceParts_, 1);
+        RunParts(pool_, faceParts_, [&](std::size_t part) {
+            for (DWORD face = FacePartStart(part); face < FacePartStart(part + 1); ++face)
+                if (!readKeys(face)) {
+                    partValid[part] = 0;
+                    return;
+                }
         });
+        const bool valid = std::all_of(partValid.begin(), partValid.end(), [](char v) { return v != 0; });
         return valid ? D3D_OK : D3DERR_INVALIDCALL;
     }
 
     HRESULT Match(DWORD* adjacency) {
-        const HRESULT result = edges_.Record(keyBits_, [&](auto&& emit) { ForEachRecord(emit); });
+        const HRESULT result = edges_.Record(keyBits_, pool_, faceParts_, [&](std::size_t part, auto&& emit) {
+            ForEachRecord(part, emit);
+        });
         if (FAILED(result)) return result;
-        std::fill(adjacency, adjacency + std::size_t{3} * order_.faceCount, NoNeighbour);
-        // The records are in key order, so the entries they write are scattered over the
-        // whole result; each is fetched for writing some records ahead, so that the misses
-        // overlap.
-        std::size_t prefetched = 0;
-        edges_.ForEachGroup(
-            [&](std::size_t runStart) {
-                for (const std::size_t ahead = std::min(runStart + kPrefetchRecords, edges_.Size());
-                     prefetched < ahead; ++prefetched)
-                    __builtin_prefetch(&adjacency[edges_[prefetched].FaceEdge()], 1);
-            },
-            [&](std::size_t start, std::size_t end) {
-                const EdgeRecord& first = edges_[start];
-                const EdgeRecord& last = edges_[end - 1];
-                if (end - start == 2 && first.RunsUp() != last.RunsUp() && first.Face() != last.Face()) {
-                    adjacency[first.FaceEdge()] = last.Face();
-                    adjacency[last.FaceEdge()] = first.Face();
-                } else {
-                    MatchGroup(start, end, adjacency);
-                }
-            });
+        const std::size_t entries = std::size_t{3} * order_.faceCount;
+        const std::size_t fillParts = PartsFor(pool_, entries);
+        RunParts(pool_, fillParts, [&](std::size_t part) {
+            std::fill(adjacency + PartStart(entries, fillParts, part), adjacency + PartStart(entries, fillParts, part + 1),
+                      NoNeighbour);
+        });
+        const std::vector<std::size_t> bounds = edges_.PartBounds(PartsFor(pool_, edges_.Size()));
+        RunParts(pool_, bounds.size() - 1, [&](std::size_t part) { MatchRecords(bounds[part], bounds[part + 1], adjacency); });
         return D3D_OK;
     }
 
@@ -101,17 +109,56 @@ private:
     bool IsSkipped(DWORD face) const { return indices_[3 * face] == MeshObject<Index>::kEmptyIndex; }
     bool IsRecorded(DWORD face) const { return !IsSkipped(face) && faceKeys_[face].AreDistinct(); }
 
+    DWORD FacePartStart(std::size_t part) const {
+        return static_cast<DWORD>(PartStart(order_.faceCount, faceParts_, part));
+    }
+
+    void RecordFace(DWORD face, auto&& visit) const {
+        if (!IsRecorded(face)) return;
+        const Keys& keys = faceKeys_[face];
+        for (DWORD edge = 0; edge < 3; ++edge) {
+            const DWORD from = keys.key[edge], to = keys.key[(edge + 1) % 3];
+            visit(EdgeRecord::Directed(from, to, 3 * face + edge));
+        }
+    }
+
+    // The records of part `part` of the visiting order: with one part, every face in
+    // group order; with several (no group table), a range of faces each.
     template <typename Visit>
-    void ForEachRecord(Visit&& visit) const {
-        order_.ForEach([&](DWORD face) {
-            if (!IsRecorded(face)) return true;
-            const Keys& keys = faceKeys_[face];
-            for (DWORD edge = 0; edge < 3; ++edge) {
-                const DWORD from = keys.key[edge], to = keys.key[(edge + 1) % 3];
-                visit(EdgeRecord::Directed(from, to, 3 * face + edge));
-            }
-            return true;
-        });
+    void ForEachRecord(std::size_t part, Visit&& visit) const {
+        if (faceParts_ == 1) {
+            order_.ForEach([&](DWORD face) {
+                RecordFace(face, visit);
+                return true;
+            });
+            return;
+        }
+        for (DWORD face = FacePartStart(part); face < FacePartStart(part + 1); ++face) RecordFace(face, visit);
+    }
+
+    // Matches the groups of the records [first, last). The records are in key order, so
+    // the entries they write are scattered over the whole result; each is fetched for
+    // writing some records ahead, so that the misses overlap.
+    void MatchRecords(std::size_t first, std::size_t last, DWORD* adjacency) {
+        std::size_t prefetched = first;
+        edges_.ForEachGroupIn(
+            first, last,
+            [&](std::size_t runStart) {
+                for (const std::size_t ahead = std::min(runStart + kPrefetchRecords, last); prefetched < ahead;
+                     ++prefetched)
+                    __builtin_prefetch(&adjacency[edges_[prefetched].FaceEdge()], 1);
+            },
+            [&](std::size_t start, std::size_t end) {
+                const EdgeRecord& firstRecord = edges_[start];
+                const EdgeRecord& lastRecord = edges_[end - 1];
+                if (end - start == 2 && firstRecord.RunsUp() != lastRecord.RunsUp() &&
+                    firstRecord.Face() != lastRecord.Face()) {
+                    adjacency[firstRecord.FaceEdge()] = lastRecord.Face();
+                    adjacency[lastRecord.FaceEdge()] = firstRecord.Face();
+                } else {
+                    MatchGroup(start, end, adjacency);
+                }
+            });
     }
 
     // Matches the records [start, end) of one undirected edge in visiting order, as the
@@ -179,6 +226,8 @@ private:
     DWORD vertexCount_;
     const DWORD* pointReps_;
     FaceOrder order_;
+    ThreadPool* pool_;
+    std::size_t faceParts_;
     // Keys are below the vertex count, so this many bits hold each of them.
     unsigned keyBits_ = static_cast<unsigned>(std::bit_width(vertexCount_ - 1));
     WorkArray<Keys> faceKeys_;
@@ -188,6 +237,16 @@ private:
 };
 
 }  // namespace
+
+template <typename Index>
+HRESULT MatchAdjacency(const void* indices, const void* vertices, DWORD stride, DWORD vertexCount,
+                       const DWORD* pointReps, const FaceOrder& order, DWORD* adjacency, ThreadPool* pool) {
+    AdjacencyMatcher<Index> matcher(static_cast<const Index*>(indices), static_cast<const BYTE*>(vertices), stride,
+                                    vertexCount, pointReps, order, pool);
+    HRESULT result = matcher.ReadKeys();
+    if (SUCCEEDED(result)) result = matcher.Match(adjacency);
+    return result;
+}
 
 template <typename Index>
 HRESULT MeshObject<Index>::AdjacencyFromPointReps(const DWORD* pointReps, DWORD* adjacency) {
@@ -201,11 +260,8 @@ HRESULT MeshObject<Index>::AdjacencyFromPointReps(const DWORD* pointReps, DWORD*
         UnlockIndices();
         return result;
     }
-    AdjacencyMatcher<Index> matcher(static_cast<const Index*>(indices), static_cast<const BYTE*>(vertices),
-                                    vertexStride_, vertexCount_, pointReps,
-                                    FaceOrder{groupTable_.get(), groupCount_, faceCount_});
-    result = matcher.ReadKeys();
-    if (SUCCEEDED(result)) result = matcher.Match(adjacency);
+    result = MatchAdjacency<Index>(indices, vertices, vertexStride_, vertexCount_, pointReps,
+                                   FaceOrder{groupTable_.get(), groupCount_, faceCount_}, adjacency, nullptr);
     UnlockVertices();
     UnlockIndices();
     return result;
@@ -213,5 +269,37 @@ HRESULT MeshObject<Index>::AdjacencyFromPointReps(const DWORD* pointReps, DWORD*
 
 template HRESULT MeshObject<WORD>::AdjacencyFromPointReps(const DWORD*, DWORD*);
 template HRESULT MeshObject<DWORD>::AdjacencyFromPointReps(const DWORD*, DWORD*);
+
+HRESULT AdjacencyFromPointReps(Mesh* mesh, const DWORD* pointReps, DWORD* adjacency, ThreadPool* pool) {
+    if (mesh == nullptr) return D3DERR_INVALIDCALL;
+    if (pool == nullptr || pool->Size() == 1) return mesh->AdjacencyFromPointReps(pointReps, adjacency);
+    if (adjacency == nullptr || (mesh->Options() & MeshOptions::IndexWriteOnly) != 0) return D3DERR_INVALIDCALL;
+    DWORD groupCount = 0;
+    HRESULT result = mesh->CopyGroupTable(nullptr, &groupCount);
+    if (FAILED(result)) return result;
+    std::vector<GroupEntry> groups(groupCount);
+    if (groupCount != 0) {
+        result = mesh->CopyGroupTable(groups.data(), &groupCount);
+        if (FAILED(result)) return result;
+    }
+    void* indices = nullptr;
+    result = mesh->LockIndices(D3DLOCK_READONLY, &indices);
+    if (FAILED(result)) return result;
+    void* vertices = nullptr;
+    result = mesh->LockVertices(D3DLOCK_READONLY, &vertices);
+    if (FAILED(result)) {
+        mesh->UnlockIndices();
+        return result;
+    }
+    const FaceOrder order{groups.data(), groupCount, mesh->FaceCount()};
+    const bool indices32 = (mesh->Options() & MeshOptions::Indices32Bit) != 0;
+    result = indices32 ? MatchAdjacency<DWORD>(indices, vertices, mesh->VertexStride(), mesh->VertexCount(), pointReps,
+                                               order, adjacency, pool)
+                       : MatchAdjacency<WORD>(indices, vertices, mesh->VertexStride(), mesh->VertexCount(), pointReps,
+                                              order, adjacency, pool);
+    mesh->UnlockVertices();
+    mesh->UnlockIndices();
+    return result;
+}
 
 }  // namespace facet

@@ -24,49 +24,80 @@ void InsertionSort(EdgeRecord* records, std::size_t count, Less less) {
 
 }  // namespace
 
-bool DirectedEdgeGroups::StartCounting() {
+bool DirectedEdgeGroups::StartCounting(std::size_t parts) {
     recordCount_ = 0;
-    bucketStart_.reset(new (std::nothrow) std::size_t[digits_.Buckets() + 1]());
-    trailingStart_.reset(new (std::nothrow) DWORD[digits_.TrailingValues()]);
-    return bucketStart_ != nullptr && trailingStart_ != nullptr;
-}
-
-bool DirectedEdgeGroups::StartScattering() {
     const std::size_t buckets = digits_.Buckets();
-    std::size_t largestBucket = 0;
-    for (std::size_t bucket = 0; bucket < buckets; ++bucket) {
-        largestBucket = std::max(largestBucket, bucketStart_[bucket + 1]);
-        bucketStart_[bucket + 1] += bucketStart_[bucket];
-    }
-    recordCount_ = bucketStart_[buckets];
-    if (!records_.Allocate(recordCount_) || !scratch_.Allocate(largestBucket)) return false;
-    next_.reset(new (std::nothrow) std::size_t[buckets]);
-    if (next_ == nullptr) return false;
-    std::copy(bucketStart_.get(), bucketStart_.get() + buckets, next_.get());
-    return true;
+    bucketStart_.reset(new (std::nothrow) std::size_t[buckets + 1]);
+    next_.reset(new (std::nothrow) std::size_t[parts * buckets]());
+    return bucketStart_ != nullptr && next_ != nullptr;
 }
 
-void DirectedEdgeGroups::SortBuckets() {
+// Turns the parts' counts into where each part starts in each bucket.
+bool DirectedEdgeGroups::StartScattering(std::size_t parts) {
+    const std::size_t buckets = digits_.Buckets();
+    largestBucket_ = 0;
+    std::size_t total = 0;
+    for (std::size_t bucket = 0; bucket < buckets; ++bucket) {
+        bucketStart_[bucket] = total;
+        for (std::size_t part = 0; part < parts; ++part)
+            total += std::exchange(next_[part * buckets + bucket], total);
+        largestBucket_ = std::max(largestBucket_, total - bucketStart_[bucket]);
+    }
+    bucketStart_[buckets] = total;
+    recordCount_ = total;
+    return records_.Allocate(recordCount_);
+}
+
+bool DirectedEdgeGroups::SortBuckets() {
     next_.reset();
-    for (std::size_t bucket = 0; bucket < digits_.Buckets(); ++bucket)
-        SortBucket(records_.get() + bucketStart_[bucket], bucketStart_[bucket + 1] - bucketStart_[bucket]);
+    const std::size_t buckets = digits_.Buckets();
+    const std::size_t parts = PartsFor(pool_, recordCount_);
+    bool allocated = true;
+    std::vector<char> failed(parts, 0);
+    RunParts(pool_, parts, [&](std::size_t part) {
+        WorkArray<EdgeRecord> scratch;
+        std::unique_ptr<DWORD[]> trailingStart(new (std::nothrow) DWORD[digits_.TrailingValues()]);
+        if (!scratch.Allocate(largestBucket_) || trailingStart == nullptr) {
+            failed[part] = 1;
+            return;
+        }
+        for (std::size_t bucket = PartStart(buckets, parts, part); bucket < PartStart(buckets, parts, part + 1);
+             ++bucket)
+            SortBucket(digits_, records_.get() + bucketStart_[bucket], bucketStart_[bucket + 1] - bucketStart_[bucket],
+                       scratch.get(), trailingStart.get());
+    });
+    for (const char f : failed) allocated = allocated && f == 0;
+    return allocated;
+}
+
+std::vector<std::size_t> DirectedEdgeGroups::PartBounds(std::size_t parts) const {
+    std::vector<std::size_t> bounds{0};
+    const std::size_t buckets = digits_.Buckets();
+    std::size_t bucket = 0;
+    for (std::size_t part = 1; part < parts; ++part) {
+        const std::size_t wanted = PartStart(recordCount_, parts, part);
+        while (bucket < buckets && bucketStart_[bucket] < wanted) ++bucket;
+        bounds.push_back(std::max(bounds.back(), bucketStart_[bucket]));
+    }
+    bounds.push_back(recordCount_);
+    return bounds;
 }
 
 // Stably sorts one bucket's records by the lower key's trailing digit: by insertion when
-// they are few, otherwise by counting through scratch_.
-void DirectedEdgeGroups::SortBucket(EdgeRecord* records, std::size_t count) {
+// they are few, otherwise by counting through `scratch`.
+void DirectedEdgeGroups::SortBucket(const LowKeyDigits& digits, EdgeRecord* records, std::size_t count,
+                                    EdgeRecord* scratch, DWORD* trailingStart) {
     if (count <= kInsertionSortLimit) {
         InsertionSort(records, count, [](const EdgeRecord& a, const EdgeRecord& b) { return a.low < b.low; });
         return;
     }
-    DWORD* trailingStart = trailingStart_.get();
-    std::fill(trailingStart, trailingStart + digits_.TrailingValues(), 0);
-    for (std::size_t i = 0; i < count; ++i) ++trailingStart[digits_.Trailing(records[i].low)];
+    std::fill(trailingStart, trailingStart + digits.TrailingValues(), 0);
+    for (std::size_t i = 0; i < count; ++i) ++trailingStart[digits.Trailing(records[i].low)];
     DWORD total = 0;
-    for (std::size_t value = 0; value < digits_.TrailingValues(); ++value)
+    for (std::size_t value = 0; value < digits.TrailingValues(); ++value)
         total += std::exchange(trailingStart[value], total);
-    std::copy(records, records + count, scratch_.get());
-    for (std::size_t i = 0; i < count; ++i) records[trailingStart[digits_.Trailing(scratch_[i].low)]++] = scratch_[i];
+    std::copy(records, records + count, scratch);
+    for (std::size_t i = 0; i < count; ++i) records[trailingStart[digits.Trailing(scratch[i].low)]++] = scratch[i];
 }
 
 // A key's records are few (twice its edges to higher keys), so an insertion sort serves;

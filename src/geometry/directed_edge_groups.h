@@ -9,16 +9,23 @@
 // each bucket is then sorted while it sits in the cache, and each lower key's records are
 // grouped by the higher key just before they are visited. So the time per edge changes
 // little from small meshes to ones far larger than the caches. Memory: 12 bytes per
-// directed edge, and one bucket's records again while it is sorted.
+// directed edge, and one bucket's records again while it is sorted (per thread).
+//
+// With a thread pool the edges are given in consecutive parts: each part counts and then
+// scatters its own records, behind those of the parts before it in every bucket, so the
+// records land exactly where one pass would put them; the buckets are then sorted, and
+// visited, by as many threads, each on buckets of its own.
 #pragma once
 
 #include "facet/mesh.h"
+#include "facet/thread_pool.h"
 #include "geometry/work_array.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace facet {
 
@@ -70,13 +77,27 @@ public:
     // records in the same order both times. E_OUTOFMEMORY when the records cannot be kept.
     template <typename ForEachEdge>
     HRESULT Record(unsigned keyBits, ForEachEdge&& forEachEdge) {
+        return Record(keyBits, nullptr, 1, [&](std::size_t, auto&& emit) { forEachEdge(emit); });
+    }
+
+    // The same for edges given in `parts` consecutive parts, forEachPart(part, emit)
+    // handing part `part`'s records; the parts run on `pool` (null: in order here).
+    template <typename ForEachPart>
+    HRESULT Record(unsigned keyBits, ThreadPool* pool, std::size_t parts, ForEachPart&& forEachPart) {
         digits_ = LowKeyDigits(keyBits);
-        if (!StartCounting()) return E_OUTOFMEMORY;
-        forEachEdge([&](const EdgeRecord& record) { ++bucketStart_[digits_.Leading(record.low) + 1]; });
-        if (!StartScattering()) return E_OUTOFMEMORY;
-        forEachEdge([&](const EdgeRecord& record) { records_[next_[digits_.Leading(record.low)]++] = record; });
-        SortBuckets();
-        return D3D_OK;
+        pool_ = pool;
+        if (!StartCounting(parts)) return E_OUTOFMEMORY;
+        RunParts(pool, parts, [&](std::size_t part) {
+            std::size_t* counts = next_.get() + part * digits_.Buckets();
+            forEachPart(part, [&](const EdgeRecord& record) { ++counts[digits_.Leading(record.low)]; });
+        });
+        if (!StartScattering(parts)) return E_OUTOFMEMORY;
+        RunParts(pool, parts, [&](std::size_t part) {
+            std::size_t* next = next_.get() + part * digits_.Buckets();
+            EdgeRecord* records = records_.get();
+            forEachPart(part, [&](const EdgeRecord& record) { records[next[digits_.Leading(record.low)]++] = record; });
+        });
+        return SortBuckets() ? D3D_OK : E_OUTOFMEMORY;
     }
 
     std::size_t Size() const { return recordCount_; }
@@ -87,10 +108,22 @@ public:
     // for each undirected edge, its records [start, end) in the order they were given.
     template <typename StartKey, typename VisitGroup>
     void ForEachGroup(StartKey&& startKey, VisitGroup&& visitGroup) {
-        for (std::size_t runStart = 0; runStart < recordCount_;) {
+        ForEachGroupIn(0, recordCount_, startKey, visitGroup);
+    }
+
+    template <typename VisitGroup>
+    void ForEachGroup(VisitGroup&& visitGroup) {
+        ForEachGroup([](std::size_t) {}, visitGroup);
+    }
+
+    // ForEachGroup over the records [first, last), which must start and end at a lower
+    // key's first record (as the bounds of Parts do).
+    template <typename StartKey, typename VisitGroup>
+    void ForEachGroupIn(std::size_t first, std::size_t last, StartKey&& startKey, VisitGroup&& visitGroup) {
+        for (std::size_t runStart = first; runStart < last;) {
             startKey(runStart);
             std::size_t runEnd = runStart + 1;
-            while (runEnd < recordCount_ && records_[runEnd].low == records_[runStart].low) ++runEnd;
+            while (runEnd < last && records_[runEnd].low == records_[runStart].low) ++runEnd;
             GroupByHigherKey(runStart, runEnd);
             for (std::size_t start = runStart; start < runEnd;) {
                 std::size_t end = start + 1;
@@ -102,25 +135,26 @@ public:
         }
     }
 
-    template <typename VisitGroup>
-    void ForEachGroup(VisitGroup&& visitGroup) {
-        ForEachGroup([](std::size_t) {}, visitGroup);
-    }
+    // Bounds that split the records into `parts` runs of whole buckets (so no lower key
+    // is split), about equal in size: part p is [bounds[p], bounds[p + 1]).
+    std::vector<std::size_t> PartBounds(std::size_t parts) const;
 
 private:
-    bool StartCounting();
-    bool StartScattering();
-    void SortBuckets();
-    void SortBucket(EdgeRecord* records, std::size_t count);
+    bool StartCounting(std::size_t parts);
+    bool StartScattering(std::size_t parts);
+    bool SortBuckets();
+    static void SortBucket(const LowKeyDigits& digits, EdgeRecord* records, std::size_t count, EdgeRecord* scratch,
+                           DWORD* trailingStart);
     void GroupByHigherKey(std::size_t start, std::size_t end);
 
     LowKeyDigits digits_;
     std::unique_ptr<std::size_t[]> bucketStart_;  // bucket b's records start at bucketStart_[b]
-    std::unique_ptr<std::size_t[]> next_;         // where the scatter puts each bucket's next record
-    std::unique_ptr<DWORD[]> trailingStart_;
+    // Per part: its count of each bucket's records, then where it puts its next one.
+    std::unique_ptr<std::size_t[]> next_;
     WorkArray<EdgeRecord> records_;
-    WorkArray<EdgeRecord> scratch_;  // one bucket's records while it is sorted
+    std::size_t largestBucket_ = 0;
     std::size_t recordCount_ = 0;
+    ThreadPool* pool_ = nullptr;
 };
 
 }  // namespace facet

@@ -23,6 +23,7 @@
 #pragma once
 
 #include "facet/mesh.h"
+#include "facet/thread_pool.h"
 
 #include <cstdint>
 
@@ -51,6 +52,11 @@ struct MeshStatistics {
 // index width) with its vertices joined through `pointReps` (each below the vertex
 // count). A failed lock's code is returned; E_OUTOFMEMORY when working storage cannot be
 // had.
-HRESULT ComputeMeshStatistics(Mesh* mesh, const DWORD* pointReps, MeshStatistics* statistics);
+//
+// The work is spread over `pool` when one is given (null: the caller alone); every count
+// is the same for any number of threads. The area and volume are summed in runs of 65536
+// faces, added in order, so they too are the same for any number of threads.
+HRESULT ComputeMeshStatistics(Mesh* mesh, const DWORD* pointReps, MeshStatistics* statistics,
+                              ThreadPool* pool = nullptr);
 
 }  // namespace facet

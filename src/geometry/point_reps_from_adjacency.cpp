@@ -6,8 +6,13 @@
 // enters; at a missing neighbour it turns back to the start face and walks the other way
 // across the edges that end at v. The corner holding v's point in every face reached gets
 // v as its representative. Vertices never reached stand for themselves.
+//
+// The walk reads, for each face it enters, that face's neighbours and corners. On a mesh
+// in no particular order each face is a cache miss, so the working copy keeps both
+// together, one record per face: one miss per step instead of two.
 #include "geometry/face_order.h"
 #include "geometry/mesh_object.h"
+#include "geometry/work_array.h"
 
 #include <algorithm>
 #include <memory>
@@ -43,15 +48,23 @@ public:
     HRESULT Walk(const DWORD* adjacency, DWORD* pointReps) {
         // The working copy in the index width: a face number always fits, since a mesh
         // has fewer faces than its empty-index value.
-        const std::size_t entries = std::size_t{3} * order_.faceCount;
-        neighbours_.reset(new (std::nothrow) Index[entries]);
-        if (neighbours_ == nullptr) return E_OUTOFMEMORY;
-        for (std::size_t i = 0; i < entries; ++i)
-            neighbours_[i] = adjacency[i] == NoNeighbour ? kEmpty : static_cast<Index>(adjacency[i]);
+        if (!faces_.Allocate(order_.faceCount)) return E_OUTOFMEMORY;
+        for (DWORD face = 0; face < order_.faceCount; ++face)
+            for (DWORD k = 0; k < 3; ++k) {
+                const DWORD neighbour = adjacency[3 * std::size_t{face} + k];
+                faces_[face].neighbour[k] = neighbour == NoNeighbour ? kEmpty : static_cast<Index>(neighbour);
+                faces_[face].corner[k] = indices_[3 * std::size_t{face} + k];
+            }
 
         std::fill(pointReps, pointReps + vertexCount_, NoNeighbour);
         HRESULT result = D3D_OK;
         order_.ForEach([&](DWORD face) {
+            // Whether a corner's vertex has its representative is a scattered read; the
+            // ones of a face some way ahead are fetched now.
+            if (face + kPrefetchFaces < order_.faceCount)
+                for (DWORD corner = 0; corner < 3; ++corner)
+                    if (const Index ahead = faces_[face + kPrefetchFaces].corner[corner]; ahead != kEmpty)
+                        __builtin_prefetch(&pointReps[ahead]);
             for (DWORD corner = 0; corner < 3; ++corner) {
                 const Index vertex = indices_[3 * face + corner];
                 if (vertex == kEmpty || pointReps[vertex] != NoNeighbour) continue;
@@ -68,6 +81,7 @@ public:
 
 private:
     static constexpr Index kEmpty = MeshObject<Index>::kEmptyIndex;
+    static constexpr DWORD kPrefetchFaces = 16;
 
     // The edge of `next` across which the walk arrives from `face` over `face`'s edge
     // `crossed`, or 3 when `next` does not name `face` (an adjacency that is not symmetric
@@ -81,15 +95,15 @@ private:
     // opposite ways, so of two consecutive edges k, k + 1 of `face` naming `next`, k
     // pairs with the second of `next`'s two consecutive edges naming `face`.
     DWORD EdgeBackTo(DWORD next, DWORD face, DWORD crossed, DWORD walkedEnd) const {
-        const Index walked = indices_[3 * face + (crossed + 1 - walkedEnd) % 3];
-        const Index other = indices_[3 * face + (crossed + walkedEnd) % 3];
+        const Index walked = faces_[face].corner[(crossed + 1 - walkedEnd) % 3];
+        const Index other = faces_[face].corner[(crossed + walkedEnd) % 3];
         DWORD best = 3;
         int bestScore = -1;
         bool tied = false;
         for (DWORD edge = 0; edge < 3; ++edge) {
-            if (neighbours_[3 * next + edge] != face) continue;
-            const int score = (indices_[3 * next + (edge + walkedEnd) % 3] == walked ? 2 : 0) +
-                              (indices_[3 * next + (edge + 1 - walkedEnd) % 3] == other ? 1 : 0);
+            if (faces_[next].neighbour[edge] != face) continue;
+            const int score = (faces_[next].corner[(edge + walkedEnd) % 3] == walked ? 2 : 0) +
+                              (faces_[next].corner[(edge + 1 - walkedEnd) % 3] == other ? 1 : 0);
             if (score > bestScore) {
                 best = edge;
                 bestScore = score;
@@ -105,7 +119,7 @@ private:
     // edge of `next` paired with `face`'s edge `crossed`. `fallback` when the order cannot
     // tell.
     DWORD EdgeByOrder(DWORD next, DWORD face, DWORD crossed, DWORD fallback) const {
-        const auto names = [&](DWORD f, DWORD edge, DWORD other) { return neighbours_[3 * f + edge % 3] == other; };
+        const auto names = [&](DWORD f, DWORD edge, DWORD other) { return faces_[f].neighbour[edge % 3] == other; };
         const bool crossedIsFirst = names(face, crossed + 1, next), crossedIsSecond = names(face, crossed + 2, next);
         if (crossedIsFirst == crossedIsSecond) return fallback;  // one edge, or all three
         for (DWORD first = 0; first < 3; ++first) {
@@ -116,12 +130,12 @@ private:
     }
 
     void Assign(DWORD face, DWORD corner, DWORD vertex, DWORD* pointReps) const {
-        const Index reached = indices_[3 * face + corner];
+        const Index reached = faces_[face].corner[corner];
         if (reached != kEmpty) pointReps[reached] = vertex;
     }
 
     HRESULT WalkAround(DWORD startFace, DWORD startCorner, DWORD* pointReps) const {
-        const DWORD vertex = indices_[3 * startFace + startCorner];
+        const DWORD vertex = faces_[startFace].corner[startCorner];
         DWORD facesReached = 1;
         pointReps[vertex] = vertex;
 
@@ -129,7 +143,7 @@ private:
         DWORD face = startFace;
         DWORD corner = startCorner;
         for (;;) {
-            const Index next = neighbours_[3 * face + corner];
+            const Index next = faces_[face].neighbour[corner];
             if (next == kEmpty) break;
             if (next == startFace) return D3D_OK;  // all the way round
             const DWORD edge = EdgeBackTo(next, face, corner, 1);
@@ -143,7 +157,7 @@ private:
         face = startFace;
         corner = startCorner;
         for (;;) {
-            const Index next = neighbours_[3 * face + (corner + 2) % 3];
+            const Index next = faces_[face].neighbour[(corner + 2) % 3];
             if (next == kEmpty || next == startFace) break;
             const DWORD edge = EdgeBackTo(next, face, (corner + 2) % 3, 0);
             if (edge == 3) break;
@@ -158,7 +172,12 @@ private:
     const Index* indices_;
     DWORD vertexCount_;
     FaceOrder order_;
-    std::unique_ptr<Index[]> neighbours_;
+    // A face's neighbours and corners, side by side.
+    struct FaceRecord {
+        Index neighbour[3];
+        Index corner[3];
+    };
+    WorkArray<FaceRecord> faces_;
 };
 
 }  // namespace

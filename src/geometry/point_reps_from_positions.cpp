@@ -14,7 +14,15 @@
 // cell. Representatives in one cell are more than epsilon apart on some axis, so a cell
 // holds a handful of them unless the mesh's points crowd closer than the floats near its
 // largest coordinate can tell.
+//
+// With a thread pool and epsilon 0, each vertex's hash is formed on every thread for a
+// range of vertices, and the hash values are then split into as many classes as threads:
+// each thread welds, in index order, only the vertices of its class, in a table of its
+// own. Equal positions hash alike, so each vertex meets exactly the earlier vertices it
+// would meet in one table, and the result is the same for any number of threads.
 #include "facet/weld.h"
+
+#include "facet/thread_pool.h"
 
 #include "geometry/vertex_layout_view.h"
 #include "geometry/work_array.h"
@@ -25,6 +33,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace facet {
 
@@ -86,26 +95,79 @@ std::uint32_t Bits(float value) {
     return bits;
 }
 
+std::uint32_t HashPosition(const Position& p) {
+    const std::uint64_t key = (std::uint64_t{Bits(p.x)} * 0x9E3779B1u) ^ (std::uint64_t{Bits(p.y)} << 21) ^
+                              (std::uint64_t{Bits(p.z)} << 42) ^ Bits(p.z);
+    return MixBits(key);
+}
+
+// Puts `vertex` (at `p`, hashed to `hash`) into `table`, or names the earlier vertex at
+// its position.
+void WeldOne(const PositionReader& positions, DWORD vertex, const Position& p, std::uint32_t hash, SlotTable& table,
+             DWORD* pointReps) {
+    for (std::size_t slot = table.First(hash);; slot = table.Next(slot)) {
+        const DWORD held = table[slot];
+        if (held == kEmptySlot) {
+            table[slot] = vertex;
+            return;
+        }
+        const Position q = positions.Read(held);
+        if (q.x == p.x && q.y == p.y && q.z == p.z) {
+            pointReps[vertex] = held;
+            return;
+        }
+    }
+}
+
 void WeldEqual(const PositionReader& positions, DWORD vertexCount, SlotTable& table, DWORD* pointReps) {
     for (DWORD vertex = 0; vertex < vertexCount; ++vertex) {
         const Position p = positions.Read(vertex);
         pointReps[vertex] = vertex;
         if (HasNaN(p)) continue;
-        const std::uint64_t key = (std::uint64_t{Bits(p.x)} * 0x9E3779B1u) ^ (std::uint64_t{Bits(p.y)} << 21) ^
-                                  (std::uint64_t{Bits(p.z)} << 42) ^ Bits(p.z);
-        for (std::size_t slot = table.First(MixBits(key));; slot = table.Next(slot)) {
-            const DWORD held = table[slot];
-            if (held == kEmptySlot) {
-                table[slot] = vertex;
-                break;
-            }
-            const Position q = positions.Read(held);
-            if (q.x == p.x && q.y == p.y && q.z == p.z) {
-                pointReps[vertex] = held;
-                break;
-            }
-        }
+        WeldOne(positions, vertex, p, HashPosition(p), table, pointReps);
     }
+}
+
+// The hash class a thread welds; the hash's top bits, which the tables' slots do not use
+// much.
+std::size_t ClassOf(std::uint32_t hash, std::size_t classes) { return (std::uint64_t{hash} * classes) >> 32; }
+
+constexpr std::uint32_t kNoHash = 0xFFFFFFFF;  // a position with a NaN, which never welds
+
+HRESULT WeldEqualInParallel(const PositionReader& positions, DWORD vertexCount, ThreadPool* pool,
+                            std::size_t parts, DWORD* pointReps) {
+    WorkArray<std::uint32_t> hashes;
+    if (!hashes.Allocate(vertexCount)) return E_OUTOFMEMORY;
+    std::vector<std::vector<DWORD>> classSizes(parts, std::vector<DWORD>(parts, 0));
+    RunParts(pool, parts, [&](std::size_t part) {
+        for (DWORD vertex = static_cast<DWORD>(PartStart(vertexCount, parts, part));
+             vertex < PartStart(vertexCount, parts, part + 1); ++vertex) {
+            const Position p = positions.Read(vertex);
+            pointReps[vertex] = vertex;
+            std::uint32_t hash = kNoHash;
+            if (!HasNaN(p)) {
+                hash = std::min(HashPosition(p), kNoHash - 1);
+                ++classSizes[part][ClassOf(hash, parts)];
+            }
+            hashes[vertex] = hash;
+        }
+    });
+    std::vector<char> failed(parts, 0);
+    RunParts(pool, parts, [&](std::size_t weldClass) {
+        DWORD members = 0;
+        for (std::size_t part = 0; part < parts; ++part) members += classSizes[part][weldClass];
+        SlotTable table;
+        if (!table.Allocate(members)) {
+            failed[weldClass] = 1;
+            return;
+        }
+        for (DWORD vertex = 0; vertex < vertexCount; ++vertex) {
+            const std::uint32_t hash = hashes[vertex];
+            if (hash == kNoHash || ClassOf(hash, parts) != weldClass) continue;
+            WeldOne(positions, vertex, positions.Read(vertex), hash, table, pointReps);
+        }
+    });
+    return std::find(failed.begin(), failed.end(), 1) != failed.end() ? E_OUTOFMEMORY : D3D_OK;
 }
 
 struct Cell {
@@ -200,6 +262,10 @@ void WeldNear(const PositionReader& positions, DWORD vertexCount, double epsilon
 }  // namespace
 
 HRESULT PointRepsFromPositions(Mesh* mesh, float epsilon, DWORD* pointReps) {
+    return PointRepsFromPositions(mesh, epsilon, pointReps, nullptr);
+}
+
+HRESULT PointRepsFromPositions(Mesh* mesh, float epsilon, DWORD* pointReps, ThreadPool* pool) {
     if (mesh == nullptr || pointReps == nullptr || !(epsilon >= 0.0f)) return D3DERR_INVALIDCALL;
     if ((mesh->Options() & MeshOptions::VertexWriteOnly) != 0) return D3DERR_INVALIDCALL;
     D3DVERTEXELEMENT9 declaration[MAX_FVF_DECL_SIZE];
@@ -209,18 +275,21 @@ HRESULT PointRepsFromPositions(Mesh* mesh, float epsilon, DWORD* pointReps) {
     if (layout.position == nullptr) return D3DERR_INVALIDCALL;
 
     const DWORD vertexCount = mesh->VertexCount();
+    const std::size_t parts = epsilon == 0.0f ? PartsFor(pool, vertexCount) : 1;
     SlotTable table;
-    if (!table.Allocate(vertexCount)) return E_OUTOFMEMORY;
+    if (parts == 1 && !table.Allocate(vertexCount)) return E_OUTOFMEMORY;
     void* vertices = nullptr;
     result = mesh->LockVertices(D3DLOCK_READONLY, &vertices);
     if (FAILED(result)) return result;
     const PositionReader positions(static_cast<const BYTE*>(vertices), layout.stride, layout.position->Offset);
-    if (epsilon == 0.0f)
+    if (parts > 1)
+        result = WeldEqualInParallel(positions, vertexCount, pool, parts, pointReps);
+    else if (epsilon == 0.0f)
         WeldEqual(positions, vertexCount, table, pointReps);
     else
         WeldNear(positions, vertexCount, epsilon, table, pointReps);
     mesh->UnlockVertices();
-    return D3D_OK;
+    return result;
 }
 
 }  // namespace facet

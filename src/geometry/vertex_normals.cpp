@@ -38,6 +38,7 @@ public:
     void Write(DWORD vertex, const Vector3& value) const {
         std::memcpy(base_ + std::size_t{vertex} * stride_, &value, sizeof value);
     }
+    void Prefetch(DWORD vertex) const { __builtin_prefetch(base_ + std::size_t{vertex} * stride_, 1); }
 
 private:
     BYTE* base_;
@@ -134,6 +135,10 @@ Vector3 NormalisedDoubleSum(DoubleVector sum) {
 // The target of corner index `corner`: the vertex itself or its point representative.
 inline DWORD Target(DWORD corner, const DWORD* pointReps) { return pointReps != nullptr ? pointReps[corner] : corner; }
 
+// How far ahead the face loop fetches: on a mesh in no particular order each corner's
+// position and sum is a cache miss, and fetched ahead the misses overlap.
+constexpr DWORD kPrefetchFaces = 16;
+
 // Sums the face vectors into the normals in single precision. False, at once, when a
 // face vector underflowed, so the sums cannot be trusted.
 template <typename Index>
@@ -141,6 +146,14 @@ bool SumInSinglePrecision(const Index* indices, DWORD faceCount, DWORD vertexCou
                           const VertexField& normals, const DWORD* pointReps) {
     for (DWORD vertex = 0; vertex < vertexCount; ++vertex) normals.Write(vertex, {0.0f, 0.0f, 0.0f});
     for (DWORD face = 0; face < faceCount; ++face) {
+        if (face + 2 * kPrefetchFaces < faceCount && pointReps != nullptr)
+            for (DWORD k = 0; k < 3; ++k) __builtin_prefetch(&pointReps[indices[3 * std::size_t{face + 2 * kPrefetchFaces} + k]]);
+        if (face + kPrefetchFaces < faceCount)
+            for (DWORD k = 0; k < 3; ++k) {
+                const DWORD ahead = indices[3 * std::size_t{face + kPrefetchFaces} + k];
+                positions.Prefetch(ahead);
+                normals.Prefetch(Target(ahead, pointReps));
+            }
         const Index* corner = indices + std::size_t{3} * face;
         const Vector3 p0 = positions.Read(corner[0]), p1 = positions.Read(corner[1]), p2 = positions.Read(corner[2]);
         const Vector3 n = FaceVector(p0, p1, p2);

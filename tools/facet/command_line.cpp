@@ -3,7 +3,11 @@
 
 #include "text_escapes.h"
 
+#include "facet/thread_pool.h"
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 bool ParsedCommandLine::Has(const char* name) const {
@@ -57,5 +61,24 @@ bool ParseCommandLine(const char* command, int argc, char** argv, std::initializ
         }
         parsed->options.emplace_back(spec->name, value);
     }
+    return true;
+}
+
+bool ParseThreadCount(const char* command, const char* text, unsigned* threads) {
+    constexpr unsigned long kMostThreads = 1024;
+    if (text == nullptr) {
+        *threads = facet::ThreadPool::HardwareThreads();
+        return true;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long parsed = std::strtoul(text, &end, 10);
+    if (text[0] < '0' || text[0] > '9' || end == text || *end != '\0' || errno != 0 || parsed < 1 ||
+        parsed > kMostThreads) {
+        std::fprintf(stderr, "facet %s: --threads needs a whole number from 1 to %lu, not %s\n", command, kMostThreads,
+                     QuotedArgument(text).c_str());
+        return false;
+    }
+    *threads = static_cast<unsigned>(parsed);
     return true;
 }

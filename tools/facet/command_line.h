@@ -29,3 +29,7 @@ struct ParsedCommandLine {
 // lets a file name start with "-".
 bool ParseCommandLine(const char* command, int argc, char** argv, std::initializer_list<OptionSpec> specs,
                       ParsedCommandLine* parsed);
+
+// The thread count of --threads (`text`: a whole number from 1 to 1024), or every
+// hardware thread when `text` is null. False after printing one line on standard error.
+bool ParseThreadCount(const char* command, const char* text, unsigned* threads);

@@ -104,14 +104,14 @@ bool ParseWeldEpsilon(const char* command, const char* text, float* epsilon) {
 }
 
 HRESULT WeldedAdjacency(facet::Mesh* mesh, float epsilon, ProgressBar* progress, std::vector<DWORD>* pointReps,
-                        std::vector<DWORD>* adjacency) {
+                        std::vector<DWORD>* adjacency, facet::ThreadPool* pool) {
     pointReps->resize(mesh->VertexCount());
     adjacency->resize(std::size_t{3} * mesh->FaceCount());
     progress->Step("welding");
-    HRESULT result = facet::PointRepsFromPositions(mesh, epsilon, pointReps->data());
+    HRESULT result = facet::PointRepsFromPositions(mesh, epsilon, pointReps->data(), pool);
     if (FAILED(result)) return result;
     progress->Step("adjacency");
-    return mesh->AdjacencyFromPointReps(pointReps->data(), adjacency->data());
+    return facet::AdjacencyFromPointReps(mesh, pointReps->data(), adjacency->data(), pool);
 }
 
 bool WriteMeshOutput(CommandOutput* output, const facet::MeshFileData& data, const facet::MeshWriteOptions& writing,

@@ -9,6 +9,7 @@
 
 #include "facet/mesh.h"
 #include "facet/mesh_file.h"
+#include "facet/thread_pool.h"
 
 #include <cstdio>
 #include <initializer_list>
@@ -64,9 +65,9 @@ private:
 bool ParseWeldEpsilon(const char* command, const char* text, float* epsilon);
 
 // Point representatives of the vertices welded within `epsilon`, and the adjacency built
-// from them.
+// from them, the work spread over `pool` when one is given.
 HRESULT WeldedAdjacency(facet::Mesh* mesh, float epsilon, ProgressBar* progress, std::vector<DWORD>* pointReps,
-                        std::vector<DWORD>* adjacency);
+                        std::vector<DWORD>* adjacency, facet::ThreadPool* pool = nullptr);
 
 // Writes a mesh the command has finished with into its opened output and keeps the file,
 // showing the writing on `progress`. False after one line, with nothing kept.

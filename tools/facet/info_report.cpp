@@ -34,7 +34,7 @@ std::string RoundTripDecimal(double value) {
 }
 
 HRESULT CountMeshForInfo(facet::Mesh* mesh, const facet::MeshFileSummary& summary, float epsilon,
-                         ProgressBar* progress, facet::MeshStatistics* statistics) {
+                         ProgressBar* progress, facet::MeshStatistics* statistics, facet::ThreadPool* pool) {
     if (mesh == nullptr) {
         *statistics = facet::MeshStatistics{};
         statistics->vertices = summary.vertices;
@@ -43,9 +43,9 @@ HRESULT CountMeshForInfo(facet::Mesh* mesh, const facet::MeshFileSummary& summar
     }
     if (progress != nullptr) progress->Step("welding");
     std::vector<DWORD> reps(mesh->VertexCount());
-    HRESULT result = facet::PointRepsFromPositions(mesh, epsilon, reps.data());
+    HRESULT result = facet::PointRepsFromPositions(mesh, epsilon, reps.data(), pool);
     if (progress != nullptr) progress->Step("counting");
-    if (SUCCEEDED(result)) result = facet::ComputeMeshStatistics(mesh, reps.data(), statistics);
+    if (SUCCEEDED(result)) result = facet::ComputeMeshStatistics(mesh, reps.data(), statistics, pool);
     return result;
 }
 

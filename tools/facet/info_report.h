@@ -6,6 +6,7 @@
 
 #include "facet/mesh.h"
 #include "facet/mesh_file.h"
+#include "facet/thread_pool.h"
 #include "geometry/mesh_statistics.h"
 
 #include <string>
@@ -19,9 +20,10 @@ std::string RoundTripDecimal(double value);
 
 // Counts `mesh` with its vertices welded within `epsilon`; a null mesh (a file without
 // faces) has only the summary's vertices, all of them unreferenced. `progress` may be null.
-// The library's failure code when welding or counting fails.
+// The library's failure code when welding or counting fails. With a pool, the work is
+// shared among its threads; the counts are the same for every thread count.
 HRESULT CountMeshForInfo(facet::Mesh* mesh, const facet::MeshFileSummary& summary, float epsilon,
-                         ProgressBar* progress, facet::MeshStatistics* statistics);
+                         ProgressBar* progress, facet::MeshStatistics* statistics, facet::ThreadPool* pool = nullptr);
 
 // The JSON object `facet info --json` prints, without the newline; "file" is null when
 // `path` is.

@@ -17,7 +17,7 @@ namespace {
 
 void PrintUsage(std::FILE* to) {
     std::fputs(
-        "usage: facet normals FILE [--weld EPS] -o OUT.ply|OUT.obj|OUT.off|OUT.stl [--binary]\n"
+        "usage: facet normals FILE [--weld EPS] -o OUT.ply|OUT.obj|OUT.off|OUT.stl [--binary] [--threads N]\n"
         "Reads an OBJ, PLY, OFF or STL mesh, computes each vertex's normal from the faces\n"
         "around its point (vertices at one position share it, replacing any the file had)\n"
         "and writes positions, normals, the file's texture coordinates and colours, and\n"
@@ -27,6 +27,8 @@ void PrintUsage(std::FILE* to) {
         "  --weld EPS     join vertices within EPS in each coordinate (default 0: equal positions)\n"
         "  -o OUT         the output, .ply, .obj, .off or .stl (even for a device or pipe)\n"
         "  --binary       write PLY or STL as binary little-endian instead of text\n"
+        "  --threads N    weld and find neighbours on N threads (default: all the processor's);\n"
+        "                 the output is the same for every N\n"
         "example: facet normals scan.off -o scan.ply\n",
         to);
 }
@@ -61,7 +63,7 @@ HRESULT WithNormals(facet::Mesh* mesh, facet::Mesh** out) {
 int RunNormalsCommand(int argc, char** argv) {
     ParsedCommandLine parsed;
     const int parsedExit = ParseFileCommand("normals", argc, argv,
-                                            {{"--weld", true}, {"-o", true}, {"--binary", false}}, 1,
+                                            {{"--weld", true}, {"-o", true}, {"--binary", false}, {"--threads", true}}, 1,
                                             "one mesh file", PrintUsage, &parsed);
     if (parsedExit >= 0) return parsedExit;
     const char* out = parsed.Value("-o");
@@ -80,6 +82,8 @@ int RunNormalsCommand(int argc, char** argv) {
     }
     float epsilon = 0.0f;
     if (!ParseWeldEpsilon("normals", parsed.Value("--weld"), &epsilon)) return kExitRefused;
+    unsigned threads = 1;
+    if (!ParseThreadCount("normals", parsed.Value("--threads"), &threads)) return kExitRefused;
     const char* path = parsed.positionals[0].c_str();
     if (!CheckOutputIsNotInput("normals", path, out)) return kExitRefused;
     CommandOutput output("normals");
@@ -91,7 +95,8 @@ int RunNormalsCommand(int argc, char** argv) {
     HRESULT result = WithNormals(input.mesh(), &mesh);
     input.Release();
     std::vector<DWORD> reps, adjacency;
-    if (SUCCEEDED(result)) result = WeldedAdjacency(mesh, epsilon, &input.progress, &reps, &adjacency);
+    facet::ThreadPool pool(threads);
+    if (SUCCEEDED(result)) result = WeldedAdjacency(mesh, epsilon, &input.progress, &reps, &adjacency, &pool);
     input.progress.Step("normals");
     if (SUCCEEDED(result)) result = facet::ComputeVertexNormals(mesh, adjacency.data());
     facet::MeshFileData exported;

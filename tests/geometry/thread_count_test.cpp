@@ -1,0 +1,142 @@
+// The routines that take a thread pool give, at 1, 2 and 7 threads, exactly what they give
+// without one: welding, adjacency (with and without a group table, with edges of three
+// faces), and the mesh statistics, on meshes large enough to be split between threads.
+#include "facet/thread_pool.h"
+#include "facet/weld.h"
+#include "geometry/mesh_statistics.h"
+#include "geometry_test_support.h"
+#include "support/generated_meshes.h"
+
+#include <atomic>
+#include <bit>
+#include <cstdint>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace {
+
+using generated_meshes::MeshData;
+
+constexpr unsigned kThreadCounts[] = {1, 2, 7};
+
+class ThreadCountTest : public geometry_test::DeviceTest {
+protected:
+    geometry_test::MeshPtr Build(const MeshData& data, DWORD options = facet::MeshOptions::Managed |
+                                                                         facet::MeshOptions::Indices32Bit) {
+        std::vector<float> vertices;
+        for (std::size_t v = 0; v < data.VertexCount(); ++v)
+            vertices.insert(vertices.end(), {data.positions[3 * v], data.positions[3 * v + 1],
+                                             data.positions[3 * v + 2], 0, 0, 0});
+        return MakeMesh(std::vector<DWORD>(data.corners.begin(), data.corners.end()), vertices,
+                        D3DFVF_XYZ | D3DFVF_NORMAL, options);
+    }
+
+    // A shuffled seamed torus (about 190,000 faces, so every step splits between threads)
+    // with a fan of three faces on one edge and a few vertices at a NaN position added.
+    static MeshData Awkward() {
+        MeshData mesh = generated_meshes::Shuffled(generated_meshes::Torus(320, 300, 16), 7);
+        const auto first = static_cast<std::uint32_t>(mesh.VertexCount());
+        const MeshData fan = generated_meshes::ThreeOnOneEdge();
+        mesh.positions.insert(mesh.positions.end(), fan.positions.begin(), fan.positions.end());
+        for (const std::uint32_t corner : fan.corners) mesh.corners.push_back(first + corner);
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        for (int i = 0; i < 3; ++i) mesh.AddVertex(nan, 0.0f, nan);
+        const auto last = static_cast<std::uint32_t>(mesh.VertexCount());
+        mesh.AddFace(last - 3, last - 2, last - 1);
+        return mesh;
+    }
+};
+
+TEST(ThreadPoolTest, RunsEveryTaskOnceAndWaitsForAll) {
+    for (const unsigned threads : {1u, 2u, 7u}) {
+        facet::ThreadPool pool(threads);
+        EXPECT_EQ(pool.Size(), threads);
+        for (const std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{3}, std::size_t{100}}) {
+            std::vector<std::atomic<int>> calls(count);
+            pool.Run(count, [&](std::size_t i) { ++calls[i]; });
+            for (std::size_t i = 0; i < count; ++i) EXPECT_EQ(calls[i].load(), 1) << threads << " threads, task " << i;
+        }
+    }
+}
+
+TEST(ThreadPoolTest, PartsCoverTheItemsInOrder) {
+    facet::ThreadPool pool(7);
+    EXPECT_EQ(facet::PartsFor(nullptr, 1000000), 1u);
+    EXPECT_EQ(facet::PartsFor(&pool, 10), 1u);  // too few to split
+    const std::size_t parts = facet::PartsFor(&pool, 1000000);
+    EXPECT_EQ(parts, 7u);
+    EXPECT_EQ(facet::PartStart(1000000, parts, 0), 0u);
+    EXPECT_EQ(facet::PartStart(1000000, parts, parts), 1000000u);
+    for (std::size_t part = 0; part < parts; ++part)
+        EXPECT_LT(facet::PartStart(1000000, parts, part), facet::PartStart(1000000, parts, part + 1));
+}
+
+TEST_F(ThreadCountTest, WeldAndAdjacencyAreTheSameForEveryThreadCount) {
+    const auto mesh = Build(Awkward());
+    ASSERT_NE(mesh, nullptr);
+    std::vector<DWORD> reps(mesh->VertexCount()), adjacency(3 * std::size_t{mesh->FaceCount()});
+    ASSERT_EQ(facet::PointRepsFromPositions(mesh.get(), 0.0f, reps.data()), D3D_OK);
+    ASSERT_EQ(mesh->AdjacencyFromPointReps(reps.data(), adjacency.data()), D3D_OK);
+    for (const unsigned threads : kThreadCounts) {
+        facet::ThreadPool pool(threads);
+        std::vector<DWORD> pooledReps(reps.size(), 0xA5A5A5A5), pooledAdjacency(adjacency.size(), 0xA5A5A5A5);
+        ASSERT_EQ(facet::PointRepsFromPositions(mesh.get(), 0.0f, pooledReps.data(), &pool), D3D_OK);
+        EXPECT_EQ(pooledReps, reps) << threads << " threads";
+        ASSERT_EQ(facet::AdjacencyFromPointReps(mesh.get(), reps.data(), pooledAdjacency.data(), &pool), D3D_OK);
+        EXPECT_EQ(pooledAdjacency, adjacency) << threads << " threads";
+        // Without representatives the adjacency joins shared indices only.
+        std::vector<DWORD> byIndex(adjacency.size()), pooledByIndex(adjacency.size());
+        ASSERT_EQ(mesh->AdjacencyFromPointReps(nullptr, byIndex.data()), D3D_OK);
+        ASSERT_EQ(facet::AdjacencyFromPointReps(mesh.get(), nullptr, pooledByIndex.data(), &pool), D3D_OK);
+        EXPECT_EQ(pooledByIndex, byIndex) << threads << " threads";
+    }
+}
+
+TEST_F(ThreadCountTest, AdjacencyFollowsTheGroupTableOnAPool) {
+    const auto mesh = Build(Awkward());
+    ASSERT_NE(mesh, nullptr);
+    const DWORD faces = mesh->FaceCount();
+    // Two groups listed back to front: the visiting order, and so the pairing of the
+    // three-face edge, differs from face order.
+    const facet::GroupEntry groups[2] = {{1, faces / 2, faces - faces / 2, 0, mesh->VertexCount()},
+                                         {0, 0, faces / 2, 0, mesh->VertexCount()}};
+    ASSERT_EQ(mesh->SetGroupTable(groups, 2), D3D_OK);
+    std::vector<DWORD> reps(mesh->VertexCount()), adjacency(3 * std::size_t{faces}), pooled(adjacency.size());
+    ASSERT_EQ(facet::PointRepsFromPositions(mesh.get(), 0.0f, reps.data()), D3D_OK);
+    ASSERT_EQ(mesh->AdjacencyFromPointReps(reps.data(), adjacency.data()), D3D_OK);
+    facet::ThreadPool pool(7);
+    ASSERT_EQ(facet::AdjacencyFromPointReps(mesh.get(), reps.data(), pooled.data(), &pool), D3D_OK);
+    EXPECT_EQ(pooled, adjacency);
+    EXPECT_EQ(facet::AdjacencyFromPointReps(nullptr, reps.data(), pooled.data(), &pool), D3DERR_INVALIDCALL);
+    EXPECT_EQ(facet::AdjacencyFromPointReps(mesh.get(), reps.data(), nullptr, &pool), D3DERR_INVALIDCALL);
+}
+
+TEST_F(ThreadCountTest, StatisticsAreTheSameForEveryThreadCount) {
+    const auto mesh = Build(Awkward());
+    ASSERT_NE(mesh, nullptr);
+    std::vector<DWORD> reps(mesh->VertexCount());
+    ASSERT_EQ(facet::PointRepsFromPositions(mesh.get(), 0.0f, reps.data()), D3D_OK);
+    facet::MeshStatistics alone;
+    ASSERT_EQ(facet::ComputeMeshStatistics(mesh.get(), reps.data(), &alone), D3D_OK);
+    // The torus is one closed component; the fan of three and the NaN face are two more.
+    EXPECT_EQ(alone.components, 3u);
+    EXPECT_EQ(alone.nonManifoldEdges, 1u);
+    EXPECT_GT(alone.weldedPoints, 0u);
+    for (const unsigned threads : kThreadCounts) {
+        facet::ThreadPool pool(threads);
+        facet::MeshStatistics pooled;
+        ASSERT_EQ(facet::ComputeMeshStatistics(mesh.get(), reps.data(), &pooled, &pool), D3D_OK);
+        const auto fields = [](const facet::MeshStatistics& s) {
+            return std::vector<std::uint64_t>{s.vertices, s.faces, s.indices32, s.degenerateFaces, s.zeroAreaFaces,
+                                              s.unreferencedVertices, s.weldedPoints, s.boundaryEdges,
+                                              s.nonManifoldEdges, s.misorientedEdges, s.components, s.edgeComponents,
+                                              s.closed, s.hasVolume, std::bit_cast<std::uint64_t>(s.area),
+                                              std::bit_cast<std::uint64_t>(s.volume)};
+        };
+        EXPECT_EQ(fields(pooled), fields(alone)) << threads << " threads";
+    }
+}
+
+}  // namespace
