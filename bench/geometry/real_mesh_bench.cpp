@@ -56,20 +56,7 @@ facet::Mesh* FacetMesh(int size) {
     static std::map<int, facet::Mesh*> meshes;
     auto found = meshes.find(size);
     if (found != meshes.end()) return found->second;
-    const MeshData& data = Generated(size);
-    facet::Mesh* mesh = nullptr;
-    if (facet::CreateMeshFromFormat(static_cast<DWORD>(data.FaceCount()), static_cast<DWORD>(data.VertexCount()),
-                                    facet::MeshOptions::Managed | facet::MeshOptions::Indices32Bit,
-                                    D3DFVF_XYZ | D3DFVF_NORMAL, Device(), &mesh) != D3D_OK)
-        std::abort();
-    void* bytes = nullptr;
-    mesh->LockVertices(0, &bytes);
-    for (std::size_t v = 0; v < data.VertexCount(); ++v)
-        std::memcpy(static_cast<float*>(bytes) + 6 * v, &data.positions[3 * v], 12);
-    mesh->UnlockVertices();
-    mesh->LockIndices(0, &bytes);
-    std::memcpy(bytes, data.corners.data(), data.corners.size() * 4);
-    mesh->UnlockIndices();
+    facet::Mesh* mesh = geometry_bench::NewFacetMesh(Generated(size));
     return meshes.emplace(size, mesh).first->second;
 }
 
@@ -202,21 +189,7 @@ std::string MeshFile(const char* kind) {
     return files.emplace(kind, path).first->second;
 }
 
-void ReadWithFacet(benchmark::State& state, const char* kind) {
-    const std::string path = MeshFile(kind);
-    for (auto _ : state) {
-        facet::Mesh* mesh = nullptr;
-        facet::MeshFileSummary summary;
-        std::string error;
-        if (facet::ReadMeshFile(Device(), path.c_str(), {}, &mesh, &summary, &error) != D3D_OK) {
-            state.SkipWithError(error.c_str());
-            break;
-        }
-        mesh->Release();
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(std::filesystem::file_size(path)));
-}
+void ReadWithFacet(benchmark::State& state, const char* kind) { geometry_bench::TimeFacetReads(state, MeshFile(kind)); }
 
 void ReadWithAssimp(benchmark::State& state, const char* kind) {
     const std::string path = MeshFile(kind);

@@ -62,18 +62,7 @@ void ReadWithFacet(benchmark::State& state, bool binary) {
         state.SkipWithError("cannot write the STL file");
         return;
     }
-    for (auto _ : state) {
-        facet::Mesh* mesh = nullptr;
-        facet::MeshFileSummary summary;
-        std::string error;
-        if (facet::ReadMeshFile(Device(), path.c_str(), {}, &mesh, &summary, &error) != D3D_OK) {
-            state.SkipWithError(error.c_str());
-            return;
-        }
-        state.counters["vertices"] = mesh->VertexCount();
-        mesh->Release();
-    }
-    SetBytes(state, path);
+    geometry_bench::TimeFacetReads(state, path);
 }
 
 void ReadWithAssimp(benchmark::State& state, bool binary) {

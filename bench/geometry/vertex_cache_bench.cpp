@@ -178,30 +178,12 @@ void BM_MeshoptVertexFetch(benchmark::State& state) {
     SetFaces(state, c->mesh.FaceCount());
 }
 
-// A 32-bit mesh of position and normal holding the case's mesh; the caller releases it.
-facet::Mesh* FacetMesh(const MeshData& data) {
-    facet::Mesh* mesh = nullptr;
-    if (facet::CreateMeshFromFormat(static_cast<DWORD>(data.FaceCount()), static_cast<DWORD>(data.VertexCount()),
-                                    facet::MeshOptions::Managed | facet::MeshOptions::Indices32Bit,
-                                    D3DFVF_XYZ | D3DFVF_NORMAL, Device(), &mesh) != D3D_OK)
-        std::abort();
-    void* bytes = nullptr;
-    mesh->LockIndices(0, &bytes);
-    std::memcpy(bytes, data.corners.data(), data.corners.size() * 4);
-    mesh->UnlockIndices();
-    mesh->LockVertices(0, &bytes);
-    for (std::size_t v = 0; v < data.VertexCount(); ++v)
-        std::memcpy(static_cast<float*>(bytes) + 6 * v, &data.positions[3 * v], 12);
-    mesh->UnlockVertices();
-    return mesh;
-}
-
 // Times `work` on a fresh copy of the case's mesh per iteration, the copy made untimed.
 template <typename Work>
 void TimeOnCopies(benchmark::State& state, Work&& work) {
     const Case* c = Prepare(state);
     if (c == nullptr) return;
-    facet::Mesh* source = FacetMesh(c->mesh);
+    facet::Mesh* source = geometry_bench::NewFacetMesh(c->mesh);
     for (auto _ : state) {
         state.PauseTiming();
         facet::Mesh* mesh = nullptr;
