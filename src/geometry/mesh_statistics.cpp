@@ -6,7 +6,8 @@
 //
 // Components come from disjoint sets that several threads may join at once: a root is
 // linked under the smaller of the two roots by compare-and-swap, and a walk to a root
-// only ever points a node at one of its ancestors. The count of components does not
+// only ever points a node at one of its ancestors (the compilers' relaxed atomic builtins
+// on the plain arrays, since the page's standard library has no std::atomic_ref). The count of components does not
 // depend on the order of the joins, so it is the same for every number of threads. On a
 // mesh in no particular order every step of the face pass is a cache miss; the data of a
 // face some way ahead is fetched early, so the misses overlap.
@@ -16,7 +17,6 @@
 #include "geometry/work_array.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -47,7 +47,7 @@ public:
             const DWORD parent = Load(x);
             if (parent == x) return x;
             const DWORD grandparent = Load(parent);
-            if (grandparent != parent) std::atomic_ref<DWORD>(parent_[x]).store(grandparent, std::memory_order_relaxed);
+            if (grandparent != parent) __atomic_store_n(&parent_[x], grandparent, __ATOMIC_RELAXED);
             x = grandparent;
         }
     }
@@ -62,7 +62,7 @@ public:
                 return;
             }
             DWORD expected = a;
-            if (std::atomic_ref<DWORD>(parent_[a]).compare_exchange_strong(expected, b, std::memory_order_relaxed))
+            if (__atomic_compare_exchange_n(&parent_[a], &expected, b, false, __ATOMIC_RELAXED, __ATOMIC_RELAXED))
                 return;
         }
     }
@@ -70,7 +70,7 @@ public:
     void Prefetch(DWORD x) const { __builtin_prefetch(&parent_[x], 1); }
 
 private:
-    DWORD Load(DWORD x) const { return std::atomic_ref<DWORD>(parent_[x]).load(std::memory_order_relaxed); }
+    DWORD Load(DWORD x) const { return __atomic_load_n(&parent_[x], __ATOMIC_RELAXED); }
     WorkArray<DWORD> parent_;
     bool shared_ = false;
 };
@@ -86,8 +86,8 @@ public:
         });
         return true;
     }
-    void Set(DWORD i) const { std::atomic_ref<unsigned char>(flags_[i]).store(1, std::memory_order_relaxed); }
-    bool IsSet(DWORD i) const { return std::atomic_ref<unsigned char>(flags_[i]).load(std::memory_order_relaxed) != 0; }
+    void Set(DWORD i) const { __atomic_store_n(&flags_[i], static_cast<unsigned char>(1), __ATOMIC_RELAXED); }
+    bool IsSet(DWORD i) const { return __atomic_load_n(&flags_[i], __ATOMIC_RELAXED) != 0; }
     void Prefetch(DWORD i) const { __builtin_prefetch(&flags_[i], 1); }
 
 private:
