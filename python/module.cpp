@@ -41,10 +41,10 @@ PYBIND11_MODULE(facet, module) {
                "Reads an OBJ, PLY, OFF or STL mesh into a MeshData, numbered as the input numbers it\n"
                "(polygons split into triangles, STL corners joined at equal positions). path is a\n"
                "file's path (str or os.PathLike), or the mesh itself: bytes (or any buffer), or a\n"
-               "binary file-like object read to its end (sys.stdin.buffer, io.BytesIO). The format of bytes and streams is format=\n"
-               "('obj', 'ply', 'off', 'stl'), else the stream name's extension, else told from the\n"
-               "first bytes as `facet info -` tells it. A refused file raises OSError, refused bytes\n"
-               "or streams ValueError, with the reader's line.");
+               "binary file-like object read to its end (sys.stdin.buffer, io.BytesIO). The format\n"
+               "of bytes and streams is format= ('obj', 'ply', 'off', 'stl'), else the stream name's\n"
+               "extension, else told from the first bytes as `facet info -` tells it. A refused file\n"
+               "raises OSError, refused bytes or streams ValueError, with the reader's line.");
     module.def("write", &Write, "path"_a, "positions"_a, "faces"_a, "normals"_a = py::none(),
                "texcoords"_a = py::none(), "colors"_a = py::none(), "binary"_a = true,
                "Writes the mesh to path in the format its extension names; binary applies to PLY and\n"
