@@ -6,6 +6,8 @@
 #include "array_mesh.h"
 #include "errors.h"
 #include "info_report.h"
+#include "mesh_input.h"
+#include "thread_pools.h"
 
 #include "springdrop/file/output_file.h"
 
@@ -20,71 +22,31 @@ namespace facet_python {
 
 namespace {
 
-// A path as the system takes it: str (in the file system's encoding), bytes or os.PathLike.
-std::string FileSystemPath(py::handle path) {
-    const py::bytes encoded = py::module_::import("os").attr("fsencode")(path);
-    std::string text = encoded;
-    if (text.find('\0') != std::string::npos) ThrowValueError("facet: the path holds a NUL byte");
-    return text;
-}
-
-// Reads `path` into a mesh (null for a file without faces, when that is allowed). The
-// reader's line becomes an OSError.
-class FileMesh {
-public:
-    FileMesh(const std::string& path, bool allowNoFaces) {
-        HRESULT result = D3D_OK;
-        std::string error;
-        {
-            py::gil_scoped_release unlocked;
-            IDirect3DDevice9* device = nullptr;
-            result = ThreadDevice(&device);
-            facet::MeshReadOptions options;
-            options.allowNoFaces = allowNoFaces;
-            if (SUCCEEDED(result))
-                result = facet::ReadMeshFile(device, path.c_str(), options, &mesh_, &summary_, &error);
-        }
-        if (FAILED(result) && !error.empty()) ThrowOSError(error);
-        if (FAILED(result)) ThrowFailure("read", "reading the mesh", result);
-    }
-    ~FileMesh() {
-        if (mesh_ != nullptr) mesh_->Release();
-    }
-    FileMesh(const FileMesh&) = delete;
-    FileMesh& operator=(const FileMesh&) = delete;
-
-    facet::Mesh* mesh() const { return mesh_; }
-    const facet::MeshFileSummary& summary() const { return summary_; }
-
-private:
-    facet::Mesh* mesh_ = nullptr;
-    facet::MeshFileSummary summary_;
-};
-
 py::dict InfoDict(const std::string& json) {
     return py::module_::import("json").attr("loads")(json);
 }
 
-py::dict InfoOfFile(const std::string& path, float epsilon) {
-    const FileMesh input(path, true);
+py::dict InfoOfInput(py::handle source, py::handle format, float epsilon, unsigned threads) {
+    const InputMesh input(source, format, true, "info");
     facet::MeshStatistics statistics;
     HRESULT result = D3D_OK;
     {
         py::gil_scoped_release unlocked;
-        result = CountMeshForInfo(input.mesh(), input.summary(), epsilon, nullptr, &statistics);
+        const PoolLease pool(threads);
+        result = CountMeshForInfo(input.mesh(), input.summary(), epsilon, nullptr, &statistics, pool.get());
     }
     if (FAILED(result)) ThrowFailure("info", "counting", result);
-    return InfoDict(InfoJson(path.c_str(), input.summary(), statistics));
+    return InfoDict(InfoJson(input.file() ? input.file()->c_str() : nullptr, input.summary(), statistics));
 }
 
 // The counts of data in memory: everything but the file's own record (name, format,
 // encoding, polygons before splitting) comes from the arrays as they are now.
-py::dict InfoOfMeshData(const MeshData& data, float epsilon) {
+py::dict InfoOfMeshData(const MeshData& data, float epsilon, unsigned threads) {
     const FloatRows positions = TakeFloat3(data.positions, "info", "positions");
     const FaceArray faces = TakeFaces(data.faces, "info");
     CheckCorners(faces, positions.rows, "info");
-    facet::MeshFileSummary summary = data.summary;
-    if (!data.file) summary.polygons = static_cast<DWORD>(faces.rows());
+    facet::MeshFileSummary summary = data.summary.value_or(facet::MeshFileSummary{});
+    if (!data.summary) summary.polygons = static_cast<DWORD>(faces.rows());
     summary.vertices = static_cast<DWORD>(positions.rows);
     for (int axis = 0; axis < 3; ++axis) {
         summary.minimum[axis] = summary.maximum[axis] = positions.rows > 0 ? positions.data()[axis] : 0.0f;
@@ -97,13 +59,14 @@ py::dict InfoOfMeshData(const MeshData& data, float epsilon) {
     HRESULT result = D3D_OK;
     {
         py::gil_scoped_release unlocked;
+        const PoolLease pool(threads);
         ArrayMesh mesh;
         if (faces.rows() > 0) result = mesh.Create(positions.data(), positions.rows, &faces);
-        if (SUCCEEDED(result)) result = CountMeshForInfo(mesh.get(), summary, epsilon, nullptr, &statistics);
+        if (SUCCEEDED(result)) result = CountMeshForInfo(mesh.get(), summary, epsilon, nullptr, &statistics, pool.get());
     }
     if (FAILED(result)) ThrowFailure("info", "counting", result);
     py::dict info = InfoDict(InfoJson(data.file ? data.file->c_str() : nullptr, summary, statistics));
-    if (!data.file) {
+    if (!data.summary) {
         info["format"] = py::none();
         info["encoding"] = py::none();
     }
@@ -147,9 +110,9 @@ void RefuseWhatTheFormatLeavesOut(const facet::MeshFileData& data, facet::MeshFi
 
 }  // namespace
 
-MeshData Read(py::handle path) {
-    const std::string name = FileSystemPath(path);
-    const FileMesh input(name, false);
+MeshData Read(py::handle source, py::handle format, py::handle threads) {
+    TakeThreads(threads, "read");
+    const InputMesh input(source, format, false, "read");
     facet::MeshFileData data;
     HRESULT result = D3D_OK;
     {
@@ -157,7 +120,7 @@ MeshData Read(py::handle path) {
         result = facet::CopyMeshFileData(input.mesh(), false, &data);
     }
     if (FAILED(result)) ThrowFailure("read", "copying the mesh", result);
-    return MeshDataFromFile(std::move(data), input.summary(), name);
+    return MeshDataFromFile(std::move(data), input.summary(), input.file());
 }
 
 void Write(py::handle path, py::handle positions, py::handle faces, py::handle normals, py::handle texcoords,
@@ -210,10 +173,12 @@ void Write(py::handle path, py::handle positions, py::handle faces, py::handle n
     if (!error.empty()) ThrowOSError(error);
 }
 
-py::dict Info(py::handle pathOrMesh, double epsilon) {
+py::dict Info(py::handle source, double epsilon, py::handle format, py::handle threads) {
     const float weld = TakeEpsilon(epsilon, "info");
-    if (py::isinstance<MeshData>(pathOrMesh)) return InfoOfMeshData(pathOrMesh.cast<const MeshData&>(), weld);
-    return InfoOfFile(FileSystemPath(pathOrMesh), weld);
+    const unsigned threadCount = TakeThreads(threads, "info");
+    if (!py::isinstance<MeshData>(source)) return InfoOfInput(source, format, weld, threadCount);
+    if (!format.is_none()) ThrowValueError("facet.info: format is for bytes and streams, not for a MeshData");
+    return InfoOfMeshData(source.cast<const MeshData&>(), weld, threadCount);
 }
 
 }  // namespace facet_python

@@ -10,7 +10,8 @@
 
 namespace facet_python {
 
-MeshData MeshDataFromFile(facet::MeshFileData&& data, const facet::MeshFileSummary& summary, std::string file) {
+MeshData MeshDataFromFile(facet::MeshFileData&& data, const facet::MeshFileSummary& summary,
+                          std::optional<std::string> file) {
     MeshData mesh;
     const std::size_t vertices = data.VertexCount();
     const std::size_t faces = data.FaceCount();

@@ -6,6 +6,7 @@
 #include "array_mesh.h"
 #include "errors.h"
 #include "numpy_output.h"
+#include "thread_pools.h"
 
 #include "facet/mesh_cleaning.h"
 #include "facet/mesh_file.h"
@@ -32,29 +33,42 @@ py::tuple MeshArrays(facet::MeshFileData&& data, py::dict report) {
                           std::move(report));
 }
 
+// The adjacency of the mesh with its vertices welded within `epsilon`, the two steps of
+// `facet adjacency` and `facet normals`.
+HRESULT WeldedAdjacency(facet::Mesh* mesh, float epsilon, DWORD* adjacency, facet::ThreadPool* pool) {
+    std::vector<DWORD> reps(mesh->VertexCount());
+    const HRESULT result = facet::PointRepsFromPositions(mesh, epsilon, reps.data(), pool);
+    if (FAILED(result)) return result;
+    return facet::AdjacencyFromPointReps(mesh, reps.data(), adjacency, pool);
+}
+
 void RefuseNoFaces(const FaceArray& faces, const char* function) {
     if (faces.rows() == 0) ThrowValueError(std::string("facet.") + function + ": faces is empty; a mesh needs a face");
 }
 
 }  // namespace
 
-py::array_t<std::uint32_t> Weld(py::handle positionsArg, double epsilonArg) {
+py::array_t<std::uint32_t> Weld(py::handle positionsArg, double epsilonArg, py::handle threadsArg) {
     const float epsilon = TakeEpsilon(epsilonArg, "weld");
+    const unsigned threads = TakeThreads(threadsArg, "weld");
     const FloatRows positions = TakeFloat3(positionsArg, "weld", "positions");
     std::vector<DWORD> reps(positions.rows);
     HRESULT result = D3D_OK;
     if (positions.rows > 0) {
         py::gil_scoped_release unlocked;
+        const PoolLease pool(threads);
         ArrayMesh mesh;
         result = mesh.Create(positions.data(), positions.rows, nullptr);
-        if (SUCCEEDED(result)) result = facet::PointRepsFromPositions(mesh.get(), epsilon, reps.data());
+        if (SUCCEEDED(result)) result = facet::PointRepsFromPositions(mesh.get(), epsilon, reps.data(), pool.get());
     }
     if (FAILED(result)) ThrowFailure("weld", "welding", result);
     return ToArray(std::move(reps), positions.rows, 0);
 }
 
-py::array_t<std::uint32_t> Adjacency(py::handle facesArg, py::handle positionsArg, double epsilonArg) {
+py::array_t<std::uint32_t> Adjacency(py::handle facesArg, py::handle positionsArg, double epsilonArg,
+                                     py::handle threadsArg) {
     const float epsilon = TakeEpsilon(epsilonArg, "adjacency");
+    const unsigned threads = TakeThreads(threadsArg, "adjacency");
     const FaceArray faces = TakeFaces(facesArg, "adjacency");
     std::optional<FloatRows> positions;
     std::size_t vertices = faces.VerticesNeeded();
@@ -69,20 +83,23 @@ py::array_t<std::uint32_t> Adjacency(py::handle facesArg, py::handle positionsAr
     HRESULT result = D3D_OK;
     if (faces.rows() > 0) {
         py::gil_scoped_release unlocked;
+        const PoolLease pool(threads);
         ArrayMesh mesh;
         result = mesh.Create(positions ? positions->data() : nullptr, vertices, &faces);
         // With positions, vertices at one place are one point, as `facet adjacency` welds
         // them; without, only shared indices join faces.
         if (SUCCEEDED(result))
-            result = positions ? mesh.get()->BuildAdjacency(epsilon, adjacency.data())
-                               : mesh.get()->AdjacencyFromPointReps(nullptr, adjacency.data());
+            result = positions ? WeldedAdjacency(mesh.get(), epsilon, adjacency.data(), pool.get())
+                               : facet::AdjacencyFromPointReps(mesh.get(), nullptr, adjacency.data(), pool.get());
     }
     if (FAILED(result)) ThrowFailure("adjacency", "computing the adjacency", result);
     return ToArray(std::move(adjacency), faces.rows(), 3);
 }
 
-py::array_t<float> VertexNormals(py::handle positionsArg, py::handle facesArg, double epsilonArg) {
+py::array_t<float> VertexNormals(py::handle positionsArg, py::handle facesArg, double epsilonArg,
+                                 py::handle threadsArg) {
     const float epsilon = TakeEpsilon(epsilonArg, "vertex_normals");
+    const unsigned threads = TakeThreads(threadsArg, "vertex_normals");
     const FloatRows positions = TakeFloat3(positionsArg, "vertex_normals", "positions");
     const FaceArray faces = TakeFaces(facesArg, "vertex_normals");
     CheckCorners(faces, positions.rows, "vertex_normals");
@@ -92,10 +109,11 @@ py::array_t<float> VertexNormals(py::handle positionsArg, py::handle facesArg, d
         data.normals.assign(3 * positions.rows, 0.0f);  // no face gives a vertex a direction
     } else {
         py::gil_scoped_release unlocked;
+        const PoolLease pool(threads);
         ArrayMesh mesh;
         std::vector<DWORD> adjacency(3 * faces.rows());
         result = mesh.Create(positions.data(), positions.rows, &faces);
-        if (SUCCEEDED(result)) result = mesh.get()->BuildAdjacency(epsilon, adjacency.data());
+        if (SUCCEEDED(result)) result = WeldedAdjacency(mesh.get(), epsilon, adjacency.data(), pool.get());
         if (SUCCEEDED(result)) result = facet::ComputeVertexNormals(mesh.get(), adjacency.data());
         if (SUCCEEDED(result)) result = facet::CopyMeshFileData(mesh.get(), true, &data);
     }
@@ -103,7 +121,8 @@ py::array_t<float> VertexNormals(py::handle positionsArg, py::handle facesArg, d
     return ToArray(std::move(data.normals), positions.rows, 3);
 }
 
-py::tuple Optimize(py::handle positionsArg, py::handle facesArg) {
+py::tuple Optimize(py::handle positionsArg, py::handle facesArg, py::handle threadsArg) {
+    TakeThreads(threadsArg, "optimize");
     const FloatRows positions = TakeFloat3(positionsArg, "optimize", "positions");
     const FaceArray faces = TakeFaces(facesArg, "optimize");
     CheckCorners(faces, positions.rows, "optimize");
@@ -158,8 +177,9 @@ py::tuple Optimize(py::handle positionsArg, py::handle facesArg) {
     return MeshArrays(std::move(data), report);
 }
 
-py::tuple Clean(py::handle positionsArg, py::handle facesArg, double epsilonArg) {
+py::tuple Clean(py::handle positionsArg, py::handle facesArg, double epsilonArg, py::handle threadsArg) {
     const float epsilon = TakeEpsilon(epsilonArg, "clean");
+    TakeThreads(threadsArg, "clean");
     const FloatRows positions = TakeFloat3(positionsArg, "clean", "positions");
     const FaceArray faces = TakeFaces(facesArg, "clean");
     CheckCorners(faces, positions.rows, "clean");

@@ -9,8 +9,9 @@ vertex normals) and python3-meshio (reading). Meshes: libcgal-demo's scans and m
 assimp-testmodels' PLY and STL files, each that is installed; every mesh is also
 converted by facet.write to binary PLY so each reader is timed on the same data in its
 fastest format too. Prints a Markdown table of median times in milliseconds and each
-ratio to Facet (peer time / Facet time: above 1 means Facet is faster), then the calling
-overhead of the module on a one-triangle mesh in microseconds.
+ratio to Facet (peer time / Facet time: above 1 means Facet is faster), with Facet on all
+the processor's threads (its default) and on one, then the calling overhead of the module
+on a one-triangle mesh in microseconds, on one thread and on all.
 """
 import argparse
 import os
@@ -75,13 +76,13 @@ def row(path, repeat, open3d, meshio):
     mesh = facet.read(path)
     cells = [path.name, f"{len(mesh.faces)}"]
 
-    def facet_normals():
-        m = facet.read(path)
-        facet.vertex_normals(m.positions, m.faces)
+    def facet_normals(threads=None):
+        m = facet.read(path, threads=threads)
+        facet.vertex_normals(m.positions, m.faces, threads=threads)
 
     ours_normals = median_ms(facet_normals, repeat)
     ours_read = median_ms(lambda: facet.read(path), repeat)
-    cells.append(f"{ours_normals:.2f}")
+    cells += [f"{median_ms(lambda: facet_normals(1), repeat):.2f}", f"{ours_normals:.2f}"]
     if open3d is not None:
         def open3d_normals():
             m = open3d.io.read_triangle_mesh(str(path))
@@ -105,17 +106,22 @@ def row(path, repeat, open3d, meshio):
 def call_overhead_us():
     positions = np.array([[0, 0, 0], [1, 0, 0], [0, 1, 0]], np.float32)
     faces = np.array([[0, 1, 2]], np.uint32)
+    off = b"OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n"
     calls = {
-        "weld": lambda: facet.weld(positions),
-        "adjacency (with positions)": lambda: facet.adjacency(faces, positions),
-        "vertex_normals": lambda: facet.vertex_normals(positions, faces),
-        "info (arrays)": lambda: facet.info(facet.MeshData(positions, faces)),
+        "weld": lambda threads: facet.weld(positions, threads=threads),
+        "adjacency (with positions)": lambda threads: facet.adjacency(faces, positions, threads=threads),
+        "vertex_normals": lambda threads: facet.vertex_normals(positions, faces, threads=threads),
+        "info (arrays)": lambda threads: facet.info(facet.MeshData(positions, faces), threads=threads),
+        "read (OFF bytes)": lambda threads: facet.read(off, threads=threads),
     }
     lines = []
     for name, call in calls.items():
-        number = 2000
-        best = min(timeit.repeat(call, number=number, repeat=5)) / number
-        lines.append(f"| {name} | {best * 1e6:.1f} |")
+        cells = [name]
+        for threads in (1, None):
+            number = 2000
+            best = min(timeit.repeat(lambda: call(threads), number=number, repeat=5)) / number
+            cells.append(f"{best * 1e6:.1f}")
+        lines.append("| " + " | ".join(cells) + " |")
     return lines
 
 
@@ -130,15 +136,15 @@ def main():
           f"meshio {getattr(meshio, '__version__', 'absent')}; numpy {np.__version__}; "
           f"load average {os.getloadavg()[0]:.1f} on {os.cpu_count()} cores (wall times: run on an idle machine)")
     print()
-    print("| mesh | faces | facet read+normals ms | Open3D ms | Open3D/facet | facet read ms | meshio ms "
-          "| meshio/facet |")
-    print("| --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: |")
+    print("| mesh | faces | facet read+normals ms, 1 thread | all threads | Open3D ms | Open3D/facet "
+          "| facet read ms | meshio ms | meshio/facet |")
+    print("| --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: |")
     with tempfile.TemporaryDirectory() as folder:
         for path in meshes(folder):
             print(row(path, args.repeat, open3d, meshio), flush=True)
     print()
-    print("| one-triangle call | µs |")
-    print("| --- | ---: |")
+    print(f"| one-triangle call | µs, 1 thread | µs, {os.cpu_count()} threads |")
+    print("| --- | ---: | ---: |")
     print("\n".join(call_overhead_us()))
 
 
