@@ -222,7 +222,7 @@ private:
 bool ReadObjContents(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
                      MeshFileContents* contents, std::string* error) {
     TextScanner scanner(name, bytes, size);
-    ProgressTicker progress(options, size);
+    ProgressTicker progress(options, size, contents->input);
     ObjReader reader(scanner, contents, error);
     std::string_view keyword;
     while (scanner.NextLine('#', true)) {

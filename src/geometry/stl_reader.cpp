@@ -71,7 +71,7 @@ bool ReadBinary(const char* name, const char* bytes, std::size_t size, const Mes
     contents->summary.polygons = count;
     contents->corners.reserve(std::size_t{3} * count);
     CornerJoiner joiner(contents, count / 2);
-    ProgressTicker progress(options, size);
+    ProgressTicker progress(options, size, contents->input);
     for (std::size_t t = 0; t < count; ++t) {
         const std::size_t record = kBinaryHeaderBytes + kBinaryTriangleBytes * t;
         progress.At(record);
@@ -167,7 +167,7 @@ class TextReader {
 public:
     TextReader(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
                MeshFileContents* contents, std::string* error)
-        : name_(name), cursor_(bytes, size), progress_(options, size), allowNoFaces_(options.allowNoFaces),
+        : name_(name), cursor_(bytes, size), progress_(options, size, contents->input), allowNoFaces_(options.allowNoFaces),
           contents_(contents), joiner_(contents, 0), error_(error) {}
 
     bool Read() {
