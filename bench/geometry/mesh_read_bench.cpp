@@ -4,8 +4,10 @@
 // (about 19 MB), binary STL (50 MB), OBJ and OFF (about 40 MB each), ASCII PLY.
 // bytes/s is the reading speed: ReadMeshFile from open to the built mesh.
 //
-// A larger file of one's own is timed with FACET_READ_BENCH_FILE=PATH (BM_ReadGivenFile).
+// A larger file of one's own is timed with FACET_READ_BENCH_FILE=PATH (BM_ReadGivenFile;
+// BM_ReadGivenFileOnThreads/N reads it with a pool of N threads).
 #include "facet/mesh_file.h"
+#include "facet/thread_pool.h"
 #include "geometry_bench_support.h"
 #include "../../tests/support/generated_meshes.h"
 
@@ -76,11 +78,35 @@ void BM_ReadGivenFile(benchmark::State& state) {
     geometry_bench::TimeFacetReads(state, path);
 }
 
+void BM_ReadGivenFileOnThreads(benchmark::State& state) {
+    const char* path = std::getenv("FACET_READ_BENCH_FILE");
+    if (path == nullptr) {
+        state.SkipWithError("set FACET_READ_BENCH_FILE to the file to read");
+        return;
+    }
+    facet::ThreadPool pool(static_cast<unsigned>(state.range(0)));
+    facet::MeshReadOptions options;
+    options.pool = &pool;
+    for (auto _ : state) {
+        facet::Mesh* mesh = nullptr;
+        facet::MeshFileSummary summary;
+        std::string error;
+        if (facet::ReadMeshFile(geometry_bench::Device(), path, options, &mesh, &summary, &error) != D3D_OK) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        mesh->Release();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(std::filesystem::file_size(path)));
+}
+
 BENCHMARK(BM_ReadPlyBinary)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadPlyText)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadStlBinaryTorus)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadObj)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadOff)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadGivenFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadGivenFileOnThreads)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

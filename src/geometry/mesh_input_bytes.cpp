@@ -80,6 +80,14 @@ void MeshInputBytes::ReleaseBefore(std::size_t offset) const {
     released_ = whole;
 }
 
+void MeshInputBytes::ReleaseRange(std::size_t begin, std::size_t end) const {
+    if (mapped_ == nullptr) return;
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t first = (begin + page - 1) / page * page;
+    const std::size_t last = std::min(end, mappedSize_) / page * page;
+    if (first < last) madvise(static_cast<char*>(mapped_) + first, last - first, MADV_DONTNEED);
+}
+
 HRESULT MeshInputBytes::LoadStream(int descriptor, const char* name, std::uint64_t maxBytes, const Judge& judge,
                                    std::string* error) {
     // One byte past the cap is read to tell an input of exactly the cap from a longer one.

@@ -41,6 +41,9 @@ public:
     // them again still gives the file's bytes (they come back from the file); an input
     // read into memory keeps its bytes.
     void ReleaseBefore(std::size_t offset) const;
+    // Lets go of the mapped pages wholly inside [begin, end), as ReleaseBefore does; safe
+    // to call from several threads at once on ranges of their own.
+    void ReleaseRange(std::size_t begin, std::size_t end) const;
 
 private:
     HRESULT LoadMapped(int descriptor, const char* name, std::uint64_t fileSize, std::uint64_t maxBytes,

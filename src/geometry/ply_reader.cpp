@@ -10,9 +10,11 @@
 // Before anything is allocated, every element's count times the smallest size its record
 // can have is checked against the bytes after the header, so a header claiming billions
 // of elements in a short file is refused at its own line.
+#include "facet/thread_pool.h"
 #include "geometry/mesh_file_contents.h"
 #include "geometry/ply_binary_records.h"
 #include "geometry/text_scanner.h"
+
 
 #include <algorithm>
 #include <bit>
@@ -621,34 +623,41 @@ bool ReadPlyTriangleBuffers(const char* bytes, std::size_t size, const MeshReadO
     Header header;
     std::string ignored;
     if (!ReadHeader("", bytes, size, options, &header, &ignored) || !HasTriangleBufferLayout(header)) return false;
-    ProgressTicker progress(options, size, input);
+    // Progress comes from the first part, as far as the whole element has come at its pace;
+    // the pages read are let go by each part for its own records.
+    ProgressTicker progress(options, size);
     std::size_t at = header.bodyStart;
     for (const Element& element : header.elements) {
         PlyVertexRecordLayout vertexLayout;
         std::size_t countBytes = 0;
-        std::uint64_t done = 0;
-        std::size_t recordBytes = 0;
-        if (VertexBulkLayout(element, header.encoding, &vertexLayout)) {
-            recordBytes = vertexLayout.recordBytes;
-            done = ReadInBlocks(bytes, size, at, element.count, recordBytes, progress,
-                                [&](std::size_t records, const char* from) {
-                                    const std::size_t read = ReadPlyVertexRecords(from, records, vertexLayout, positions);
-                                    positions += 3 * read;
-                                    return read;
-                                });
-        } else {
-            FaceBulkLayout(element, header.encoding, &countBytes);
-            recordBytes = countBytes + 12;
-            done = ReadInBlocks(bytes, size, at, element.count, recordBytes, progress,
-                                [&](std::size_t records, const char* from) {
-                                    const std::size_t read =
-                                        ReadPlyTriangleRecords(from, records, countBytes, header.vertexCount, corners);
-                                    corners += 3 * read;
-                                    return read;
-                                });
-        }
-        if (done < element.count) return false;
-        at += static_cast<std::size_t>(done) * recordBytes;
+        const bool vertices = VertexBulkLayout(element, header.encoding, &vertexLayout);
+        if (!vertices) FaceBulkLayout(element, header.encoding, &countBytes);
+        const std::size_t recordBytes = vertices ? vertexLayout.recordBytes : countBytes + 12;
+        // Reads `records` records at `from`, the first of them record `first`.
+        const auto read = [&](std::size_t records, const char* from, std::size_t first) {
+            return vertices ? ReadPlyVertexRecords(from, records, vertexLayout, positions + 3 * first)
+                            : ReadPlyTriangleRecords(from, records, countBytes, header.vertexCount, corners + 3 * first);
+        };
+        if ((size - at) / recordBytes < element.count) return false;
+        const auto count = static_cast<std::size_t>(element.count);
+        const std::size_t parts = PartsFor(options.pool, count, kBulkBlock);
+        std::vector<char> complete(parts, 0);
+        RunParts(options.pool, parts, [&](std::size_t part) {
+            const std::size_t first = PartStart(count, parts, part), last = PartStart(count, parts, part + 1);
+            std::size_t done = first;
+            while (done < last) {
+                const std::size_t block = std::min(kBulkBlock, last - done);
+                const std::size_t offset = at + done * recordBytes;
+                if (part == 0) progress.At(at + (done - first) * parts * recordBytes);
+                const std::size_t taken = read(block, bytes + offset, done);
+                if (input != nullptr) input->ReleaseRange(offset, offset + taken * recordBytes);
+                done += taken;
+                if (taken < block) break;
+            }
+            complete[part] = done == last;
+        });
+        if (std::find(complete.begin(), complete.end(), 0) != complete.end()) return false;
+        at += count * recordBytes;
     }
     summary->encoding = header.encoding;
     summary->polygons = static_cast<DWORD>(FaceCount(header));

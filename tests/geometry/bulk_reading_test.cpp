@@ -5,6 +5,7 @@
 // mesh, summary or refusal. Text numbers go through a fast float parser that must agree
 // with the standard one, and lines through a scanner that looks at eight bytes at a time.
 #include "facet/mesh_file.h"
+#include "facet/thread_pool.h"
 #include "geometry/text_scanner.h"
 #include "geometry_test_support.h"
 
@@ -120,12 +121,14 @@ protected:
         return read;
     }
 
-    Read ReadBytes(const std::string& bytes) {
+    Read ReadBytes(const std::string& bytes, facet::ThreadPool* pool = nullptr) {
         facet::Mesh* mesh = nullptr;
         facet::MeshFileSummary summary;
         std::string error;
+        facet::MeshReadOptions options;
+        options.pool = pool;
         const HRESULT result = facet::ReadMeshBytes(device(), "mesh.ply", MeshFileFormat::Ply, bytes.data(),
-                                                    bytes.size(), {}, &mesh, &summary, &error);
+                                                    bytes.size(), options, &mesh, &summary, &error);
         return Contents(result, mesh, summary, error);
     }
 
@@ -244,6 +247,28 @@ TEST_F(BulkReadingTest, RefusalsDeepInTheRecordsNameTheSameByte) {
         const Read fast = ReadBytes(little), careful = ReadBytes(big);
         EXPECT_EQ(fast.result, D3DERR_INVALIDCALL);
         EXPECT_EQ(fast.error, careful.error);
+    }
+}
+
+TEST_F(BulkReadingTest, EveryThreadCountGivesTheSameMeshAndRefusal) {
+    // 490000 vertices and some 976000 triangles: several parts of records on seven threads.
+    PlyRecords records = Grid(700);
+    PlyRecords refused = records;
+    refused.faces[900000][1] = 490000;
+    const std::string good = records.Encode(false), bad = refused.Encode(false);
+    const Read alone = ReadBytes(good), badAlone = ReadBytes(bad);
+    ASSERT_EQ(alone.result, D3D_OK) << alone.error;
+    ASSERT_EQ(badAlone.result, D3DERR_INVALIDCALL);
+    for (const unsigned threads : {1u, 2u, 7u}) {
+        facet::ThreadPool pool(threads);
+        const Read read = ReadBytes(good, &pool);
+        EXPECT_EQ(read.result, D3D_OK) << threads;
+        EXPECT_EQ(read.positions, alone.positions) << threads;
+        EXPECT_EQ(read.corners, alone.corners) << threads;
+        EXPECT_EQ(read.summary.polygons, alone.summary.polygons) << threads;
+        EXPECT_EQ(std::memcmp(read.summary.minimum, alone.summary.minimum, sizeof alone.summary.minimum), 0) << threads;
+        EXPECT_EQ(std::memcmp(read.summary.maximum, alone.summary.maximum, sizeof alone.summary.maximum), 0) << threads;
+        EXPECT_EQ(ReadBytes(bad, &pool).error, badAlone.error) << threads;
     }
 }
 
