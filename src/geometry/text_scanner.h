@@ -6,7 +6,9 @@
 
 #include "springdrop/d3d9/d3d9.h"
 
+#include <bit>
 #include <cstddef>
+#include <cstring>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -35,6 +37,7 @@ public:
         if (cursor_ >= lineEnd_) return false;
         const std::size_t start = cursor_;
         for (;;) {
+            cursor_ = PlainWordEnd(cursor_);
             while (cursor_ < lineEnd_ && static_cast<unsigned char>(bytes_[cursor_]) > ' ' && bytes_[cursor_] != '\\')
                 ++cursor_;
             if (cursor_ >= lineEnd_ || !InWord(cursor_)) break;
@@ -86,6 +89,23 @@ private:
         *value = number;
         return true;
     }
+    // Past the bytes from `at` that are above the space and no backslash, eight at a time
+    // while eight whole bytes of the line are left (the rest is for the caller's loop).
+    std::size_t PlainWordEnd(std::size_t at) const {
+        constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+        for (; at + 8 <= lineEnd_; at += 8) {
+            std::uint64_t eight;
+            std::memcpy(&eight, bytes_ + at, 8);
+            const std::uint64_t backslashes = eight ^ ('\\' * kOnes);
+            // The high bit of a byte below 0x21 (not one of 0x80 and above) or of a
+            // backslash, exact for the lowest such byte.
+            const std::uint64_t stops =
+                (((eight - 0x21 * kOnes) & ~eight) | ((backslashes - kOnes) & ~backslashes)) & kHigh;
+            if (stops != 0) return at + static_cast<std::size_t>(std::countr_zero(stops)) / 8;
+        }
+        return at;
+    }
+
     static bool ParseLongUnsigned(std::string_view word, std::uint64_t* value);
     static bool ParseLongSigned(std::string_view word, std::int64_t* value);
 
