@@ -4,7 +4,7 @@
 # demo: building and running the two programs (scripts/run). SDL2, FreeType and fontconfig
 # for the window and its text, a font that covers Hangul, libpng for --png.
 packages_demo=(build-essential cmake pkg-config
-  libsdl2-dev libfreetype-dev libfontconfig-dev fonts-nanum libpng-dev)
+  libsdl2-dev libfreetype-dev libfontconfig-dev fonts-nanum libpng-dev libfast-float-dev)
 
 # test, on top of demo: the unit and program tests, the window tests under Xvfb, video
 # recording (ffmpeg), the installed-tree checks, the benchmarks with their peer libraries,

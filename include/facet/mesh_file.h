@@ -87,6 +87,8 @@
 
 namespace facet {
 
+class ThreadPool;
+
 enum class MeshFileFormat { Obj, Ply, Off, Stl };
 enum class MeshFileEncoding { Text, BinaryLittleEndian, BinaryBigEndian };
 
@@ -124,6 +126,10 @@ struct MeshReadOptions {
     // faces") unless this is set; then it is read: 0 with `*meshOut` set to null (a mesh
     // has at least one face) and the summary counting and bounding its vertices.
     bool allowNoFaces = false;
+    // Threads to read with: the records of a large binary PLY file of vertices and
+    // triangles are then read in parts at once. The mesh, summary and refusal are the
+    // same with or without a pool, whatever its size.
+    ThreadPool* pool = nullptr;
 };
 
 // The format named by the path's extension (.obj, .ply, .off, .stl in any case); false for others.

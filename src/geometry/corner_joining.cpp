@@ -16,12 +16,16 @@ constexpr std::size_t kSmallestTable = 1024;
 // The bits of a coordinate with -0 taken as +0, so that equal values hash alike.
 std::uint64_t KeyBits(float value) { return value == 0.0f ? 0 : std::bit_cast<std::uint32_t>(value); }
 
-std::uint64_t HashOf(const float* position) {
+}  // namespace
+
+std::uint64_t CornerJoiner::HashOf(const float* position) {
     std::uint64_t hash = KeyBits(position[0]) * 0x9E3779B97F4A7C15ull;
     hash = (hash ^ KeyBits(position[1])) * 0xC2B2AE3D27D4EB4Full;
     hash = (hash ^ KeyBits(position[2])) * 0x165667B19E3779F9ull;
     return hash ^ (hash >> 29);
 }
+
+namespace {
 
 std::uint32_t TagOf(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
 
@@ -47,8 +51,25 @@ void CornerJoiner::Grow() {
     for (DWORD v = 0; v < contents_->VertexCount(); ++v) Insert(HashOf(&contents_->positions[3 * std::size_t{v}]), v);
 }
 
-void CornerJoiner::Add(const float position[3]) {
-    const std::uint64_t hash = HashOf(position);
+void CornerJoiner::AddAll(const float* positions, std::size_t count) {
+    // Two steps ahead: the slot of the corner kAhead * 2 on, then the position of the
+    // vertex in the slot of the corner kAhead on (most corners meet their vertex there).
+    constexpr std::size_t kAhead = 8;
+    hashes_.resize(count);
+    for (std::size_t k = 0; k < count; ++k) hashes_[k] = HashOf(positions + 3 * k);
+    const auto slotOf = [&](std::size_t k) { return &slots_[static_cast<std::size_t>(hashes_[k]) & mask_]; };
+    for (std::size_t k = 0; k < std::min(count, 2 * kAhead); ++k) __builtin_prefetch(slotOf(k));
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k + 2 * kAhead < count) __builtin_prefetch(slotOf(k + 2 * kAhead));
+        if (k + kAhead < count) {
+            const DWORD vertex = slotOf(k + kAhead)->vertex;
+            if (vertex != kEmptySlot) __builtin_prefetch(&contents_->positions[3 * std::size_t{vertex}]);
+        }
+        AddHashed(positions + 3 * k, hashes_[k]);
+    }
+}
+
+void CornerJoiner::AddHashed(const float* position, std::uint64_t hash) {
     const std::uint32_t tag = TagOf(hash);
     for (std::size_t slot = static_cast<std::size_t>(hash) & mask_; slots_[slot].vertex != kEmptySlot;
          slot = (slot + 1) & mask_) {

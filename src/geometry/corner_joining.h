@@ -22,7 +22,11 @@ public:
     CornerJoiner(MeshFileContents* contents, std::size_t expectedVertices);
 
     // Appends the corner at `position` (finite coordinates) to the contents' corners.
-    void Add(const float position[3]);
+    void Add(const float position[3]) { AddHashed(position, HashOf(position)); }
+    // Appends `count` corners at `positions` (three coordinates each) in order, as Add
+    // does one by one; the table slots of the next few are fetched ahead, since on a
+    // large mesh nearly every corner's slot is a cache miss.
+    void AddAll(const float* positions, std::size_t count);
 
 private:
     struct Slot {
@@ -30,12 +34,15 @@ private:
         std::uint32_t tag;  // the upper half of the position's hash
     };
 
+    static std::uint64_t HashOf(const float* position);
+    void AddHashed(const float* position, std::uint64_t hash);
     void Grow();
     void Insert(std::uint64_t hash, DWORD vertex);
 
     MeshFileContents* contents_;
     std::vector<Slot> slots_;
     std::size_t mask_ = 0;
+    std::vector<std::uint64_t> hashes_;  // of the corners AddAll is adding
 };
 
 }  // namespace facet

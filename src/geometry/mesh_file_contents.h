@@ -5,6 +5,7 @@
 #pragma once
 
 #include "facet/mesh_file.h"
+#include "geometry/mesh_input_bytes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -36,6 +37,9 @@ struct MeshFileContents {
     bool colorBytes = false;
     std::vector<SplitPolygon> splitPolygons;
     MeshFileSummary summary;
+    // The input the bytes come from, when it is one (its mapped pages are let go as the
+    // reader passes them); null for bytes the caller holds.
+    const MeshInputBytes* input = nullptr;
 
     DWORD VertexCount() const { return static_cast<DWORD>(positions.size() / 3); }
 };
@@ -45,19 +49,22 @@ inline DWORD ColorByte(float value) {
     return static_cast<DWORD>(std::lround(std::clamp(value, 0.0f, 1.0f) * 255.0f));
 }
 
-// Reports progress through the caller's callback about every 1/64 of the input.
+// Marks a reader's way through its input about every 1/64 of it: reports the progress
+// through the caller's callback and lets go of the input's pages already read.
 class ProgressTicker {
 public:
-    ProgressTicker(const MeshReadOptions& options, std::uint64_t total)
-        : options_(options), total_(total), step_(total / 64 + 1), next_(step_) {}
+    ProgressTicker(const MeshReadOptions& options, std::uint64_t total, const MeshInputBytes* input = nullptr)
+        : options_(options), input_(input), total_(total), step_(total / 64 + 1), next_(step_) {}
     void At(std::uint64_t done) {
-        if (done < next_ || options_.progress == nullptr) return;
-        options_.progress(options_.progressContext, done, total_);
+        if (done < next_) return;
+        if (options_.progress != nullptr) options_.progress(options_.progressContext, done, total_);
+        if (input_ != nullptr) input_->ReleaseBefore(static_cast<std::size_t>(done));
         next_ = done + step_;
     }
 
 private:
     const MeshReadOptions& options_;
+    const MeshInputBytes* input_;
     std::uint64_t total_;
     std::uint64_t step_;
     std::uint64_t next_;
@@ -82,5 +89,18 @@ bool ReadOffContents(const char* name, const char* bytes, std::size_t size, cons
                      MeshFileContents* contents, std::string* error);
 bool ReadStlContents(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
                      MeshFileContents* contents, std::string* error);
+
+// Binary PLY of vertices and faces alone whose records all take the bulk layouts (see
+// ply_binary_records.h) can be read straight into a mesh's buffers. True, with the
+// header's vertex and face counts, when the header says the file is laid out so.
+bool PlyTriangleBufferCounts(const char* bytes, std::size_t size, const MeshReadOptions& options,
+                             std::uint64_t* vertices, std::uint64_t* triangles);
+// Reads such a file's positions (three per vertex) and corners (three per face, every
+// face a triangle) into the given arrays, sized by PlyTriangleBufferCounts, and sets the
+// summary's encoding and polygons. False when some record leaves the layout (a face that
+// is not a triangle, a value the reader refuses, a short file): then the file is to be
+// read by ReadPlyContents, which reads or refuses it as it is.
+bool ReadPlyTriangleBuffers(const char* bytes, std::size_t size, const MeshReadOptions& options,
+                            const MeshInputBytes* input, float* positions, DWORD* corners, MeshFileSummary* summary);
 
 }  // namespace facet

@@ -109,15 +109,43 @@ HRESULT BuildMesh(IDirect3DDevice9* device, const MeshFileContents& contents, Me
     return D3D_OK;
 }
 
-void MeasureVertices(MeshFileContents* contents) {
-    MeshFileSummary& summary = contents->summary;
-    summary.vertices = contents->VertexCount();
-    for (DWORD v = 0; v < summary.vertices; ++v)
-        for (int axis = 0; axis < 3; ++axis) {
-            const float value = contents->positions[3 * std::size_t{v} + axis];
-            if (v == 0 || value < summary.minimum[axis]) summary.minimum[axis] = value;
-            if (v == 0 || value > summary.maximum[axis]) summary.maximum[axis] = value;
+// The bounding box, as a scan in vertex order keeping each axis's first smallest and
+// largest value would find it. The scan runs over four vertices (twelve values) at a time,
+// so it keeps twelve lanes whose axes repeat x y z; a tie between lanes matters only for
+// -0 and +0, so an axis whose bound is zero takes the first zero of that axis instead.
+void MeasureVertices(const float* positions, DWORD vertices, MeshFileSummary* summary) {
+    summary->vertices = vertices;
+    if (vertices == 0) return;
+    constexpr std::size_t kLanes = 12;
+    float low[kLanes], high[kLanes];
+    for (std::size_t k = 0; k < kLanes; ++k) low[k] = high[k] = positions[k % 3];
+    const std::size_t values = 3 * std::size_t{vertices};
+    std::size_t at = 0;
+    for (; at + kLanes <= values; at += kLanes)
+        for (std::size_t k = 0; k < kLanes; ++k) {
+            const float value = positions[at + k];
+            low[k] = value < low[k] ? value : low[k];
+            high[k] = value > high[k] ? value : high[k];
         }
+    for (; at < values; ++at) {
+        const float value = positions[at];
+        low[at % 3] = value < low[at % 3] ? value : low[at % 3];
+        high[at % 3] = value > high[at % 3] ? value : high[at % 3];
+    }
+    for (int axis = 0; axis < 3; ++axis) {
+        float minimum = low[axis], maximum = high[axis];
+        for (std::size_t k = axis; k < kLanes; k += 3) {
+            minimum = std::min(minimum, low[k]);
+            maximum = std::max(maximum, high[k]);
+        }
+        const auto firstZero = [&] {
+            std::size_t v = 0;
+            while (positions[3 * v + axis] != 0.0f) ++v;
+            return positions[3 * v + axis];
+        };
+        summary->minimum[axis] = minimum == 0.0f ? firstZero() : minimum;
+        summary->maximum[axis] = maximum == 0.0f ? firstZero() : maximum;
+    }
 }
 
 bool EndsWith(std::string_view text, std::string_view suffix) {
@@ -163,14 +191,56 @@ bool ReadJudgedContents(const char* name, MeshFileFormat format, const char* tex
     }
     if (!read) return false;
     TriangulateSplitPolygons(contents);
-    MeasureVertices(contents);
+    MeasureVertices(contents->positions.data(), contents->VertexCount(), &contents->summary);
+    return true;
+}
+
+// Reads a binary PLY file of the bulk layouts straight into a new mesh's buffers, so the
+// mesh's data is never held twice. False, with nothing made, for any other file (also
+// for one whose few vertices take 16-bit indices) or one that leaves the layout part way:
+// the general reading then reads or refuses it.
+bool ReadIntoMeshBuffers(IDirect3DDevice9* device, MeshFileFormat format, const char* text, std::size_t size,
+                         const MeshReadOptions& options, const MeshInputBytes* input, Mesh** meshOut,
+                         MeshFileSummary* summary) {
+    std::uint64_t vertices = 0, triangles = 0;
+    if (format != MeshFileFormat::Ply || !PlyTriangleBufferCounts(text, size, options, &vertices, &triangles) ||
+        (vertices <= kLargest16BitCount && triangles <= kLargest16BitCount))
+        return false;
+    D3DVERTEXELEMENT9 declaration[MAX_FVF_DECL_SIZE];
+    FileDeclaration(MeshFileContents{}, declaration);
+    Mesh* mesh = nullptr;
+    if (FAILED(CreateMeshFromDeclaration(static_cast<DWORD>(triangles), static_cast<DWORD>(vertices),
+                                         MeshOptions::Managed | MeshOptions::Indices32Bit, declaration, device, &mesh)))
+        return false;
+    void* positions = nullptr;
+    void* corners = nullptr;
+    MeshFileSummary read;
+    read.format = format;
+    bool done = false;
+    if (SUCCEEDED(mesh->LockVertices(0, &positions))) {
+        if (SUCCEEDED(mesh->LockIndices(0, &corners))) {
+            done = ReadPlyTriangleBuffers(text, size, options, input, static_cast<float*>(positions),
+                                          static_cast<DWORD*>(corners), &read);
+            mesh->UnlockIndices();
+        }
+        if (done) MeasureVertices(static_cast<const float*>(positions), static_cast<DWORD>(vertices), &read);
+        mesh->UnlockVertices();
+    }
+    if (!done) {
+        mesh->Release();
+        return false;
+    }
+    *meshOut = mesh;
+    *summary = read;
     return true;
 }
 
 HRESULT ReadJudgedBytes(IDirect3DDevice9* device, const char* name, MeshFileFormat format, const char* text,
-                        std::size_t size, const MeshReadOptions& options, Mesh** meshOut, MeshFileSummary* summary,
-                        std::string* error) {
+                        std::size_t size, const MeshReadOptions& options, const MeshInputBytes* input, Mesh** meshOut,
+                        MeshFileSummary* summary, std::string* error) {
+    if (ReadIntoMeshBuffers(device, format, text, size, options, input, meshOut, summary)) return D3D_OK;
     MeshFileContents contents;
+    contents.input = input;
     if (!ReadJudgedContents(name, format, text, size, options, &contents, error)) return D3DERR_INVALIDCALL;
     if (contents.corners.empty()) {
         // Only a caller that allowed a file without faces gets here (the readers refuse
@@ -185,9 +255,10 @@ HRESULT ReadJudgedBytes(IDirect3DDevice9* device, const char* name, MeshFileForm
 }
 
 HRESULT ReadJudgedData(const char* name, MeshFileFormat format, const char* text, std::size_t size,
-                       const MeshReadOptions& options, MeshFileData* data, MeshFileSummary* summary,
-                       std::string* error) {
+                       const MeshReadOptions& options, const MeshInputBytes* input, MeshFileData* data,
+                       MeshFileSummary* summary, std::string* error) {
     MeshFileContents contents;
+    contents.input = input;
     if (!ReadJudgedContents(name, format, text, size, options, &contents, error)) return D3DERR_INVALIDCALL;
     data->positions = std::move(contents.positions);
     data->normals = std::move(contents.normals);
@@ -215,7 +286,7 @@ HRESULT ReadMeshBytes(IDirect3DDevice9* device, const char* name, MeshFileFormat
     const char* text = static_cast<const char*>(bytes);
     try {
         if (!JudgeMeshInputStart(name, text, size, true, &format, error)) return D3DERR_INVALIDCALL;
-        return ReadJudgedBytes(device, name, format, text, size, options, meshOut, summary, error);
+        return ReadJudgedBytes(device, name, format, text, size, options, nullptr, meshOut, summary, error);
     } catch (const std::bad_alloc&) {
         return OutOfMemory(error);
     }
@@ -223,8 +294,8 @@ HRESULT ReadMeshBytes(IDirect3DDevice9* device, const char* name, MeshFileFormat
 
 namespace {
 
-// Loads the input of `descriptor`, judging its first bytes, and hands the bytes and their
-// format to `read`.
+// Loads the input of `descriptor`, judging its first bytes, and hands the bytes, their
+// format and the loaded input to `read`.
 template <typename Read>
 HRESULT ReadLoadedDescriptor(int descriptor, const char* name, const MeshReadOptions& options, std::string* error,
                              const Read& read) {
@@ -239,7 +310,7 @@ HRESULT ReadLoadedDescriptor(int descriptor, const char* name, const MeshReadOpt
             },
             error);
         if (loaded != S_OK) return loaded;
-        return read(format, input.data(), input.size());
+        return read(format, input);
     } catch (const std::bad_alloc&) {
         return OutOfMemory(error);
     }
@@ -271,9 +342,9 @@ HRESULT ReadMeshDescriptor(IDirect3DDevice9* device, int descriptor, const char*
         error == nullptr)
         return D3DERR_INVALIDCALL;
     return ReadLoadedDescriptor(descriptor, name, options, error,
-                                [&](MeshFileFormat format, const char* bytes, std::size_t size) {
-                                    return ReadJudgedBytes(device, name, format, bytes, size, options, meshOut,
-                                                           summary, error);
+                                [&](MeshFileFormat format, const MeshInputBytes& input) {
+                                    return ReadJudgedBytes(device, name, format, input.data(), input.size(), options,
+                                                           &input, meshOut, summary, error);
                                 });
 }
 
@@ -291,8 +362,9 @@ HRESULT ReadMeshDescriptorData(int descriptor, const char* name, const MeshReadO
     if (descriptor < 0 || name == nullptr || data == nullptr || summary == nullptr || error == nullptr)
         return D3DERR_INVALIDCALL;
     return ReadLoadedDescriptor(descriptor, name, options, error,
-                                [&](MeshFileFormat format, const char* bytes, std::size_t size) {
-                                    return ReadJudgedData(name, format, bytes, size, options, data, summary, error);
+                                [&](MeshFileFormat format, const MeshInputBytes& input) {
+                                    return ReadJudgedData(name, format, input.data(), input.size(), options, &input,
+                                                          data, summary, error);
                                 });
 }
 

@@ -71,6 +71,23 @@ HRESULT MeshInputBytes::LoadMapped(int descriptor, const char* name, std::uint64
     return S_OK;
 }
 
+void MeshInputBytes::ReleaseBefore(std::size_t offset) const {
+    if (mapped_ == nullptr) return;
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t whole = std::min(offset, mappedSize_) / page * page;
+    if (whole <= released_) return;
+    madvise(static_cast<char*>(mapped_) + released_, whole - released_, MADV_DONTNEED);
+    released_ = whole;
+}
+
+void MeshInputBytes::ReleaseRange(std::size_t begin, std::size_t end) const {
+    if (mapped_ == nullptr) return;
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t first = (begin + page - 1) / page * page;
+    const std::size_t last = std::min(end, mappedSize_) / page * page;
+    if (first < last) madvise(static_cast<char*>(mapped_) + first, last - first, MADV_DONTNEED);
+}
+
 HRESULT MeshInputBytes::LoadStream(int descriptor, const char* name, std::uint64_t maxBytes, const Judge& judge,
                                    std::string* error) {
     // One byte past the cap is read to tell an input of exactly the cap from a longer one.

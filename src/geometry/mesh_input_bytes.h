@@ -36,6 +36,15 @@ public:
     const char* data() const { return mapped_ != nullptr ? static_cast<const char*>(mapped_) : read_.get(); }
     std::size_t size() const { return mapped_ != nullptr ? mappedSize_ : readSize_; }
 
+    // Lets go of the mapped pages wholly before byte `offset`, which the reader is done
+    // with, so a large file does not stay resident beside the mesh built from it. Reading
+    // them again still gives the file's bytes (they come back from the file); an input
+    // read into memory keeps its bytes.
+    void ReleaseBefore(std::size_t offset) const;
+    // Lets go of the mapped pages wholly inside [begin, end), as ReleaseBefore does; safe
+    // to call from several threads at once on ranges of their own.
+    void ReleaseRange(std::size_t begin, std::size_t end) const;
+
 private:
     HRESULT LoadMapped(int descriptor, const char* name, std::uint64_t fileSize, std::uint64_t maxBytes,
                        const Judge& judge, std::string* error);
@@ -48,6 +57,7 @@ private:
 
     void* mapped_ = nullptr;
     std::size_t mappedSize_ = 0;
+    mutable std::size_t released_ = 0;  // the mapped bytes before this are let go
     // Grown with realloc, which moves large blocks by remapping their pages rather than
     // copying them, so a long stream never needs twice its size.
     std::unique_ptr<char, Free> read_;

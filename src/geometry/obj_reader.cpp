@@ -61,7 +61,7 @@ public:
         }
         if (count < 3) return scanner_.Fail(error_, "a vertex needs three coordinates");
         if (vertexData_.size() >= kMaxFileVertices) return scanner_.Fail(error_, "too many vertices");
-        contents_->positions.insert(contents_->positions.end(), values, values + 3);
+        for (int axis = 0; axis < 3; ++axis) contents_->positions.push_back(values[axis]);
         vertexData_.push_back(CornerData{});
         used_.push_back(false);
         // Six numbers are a position and a colour; four (a weight) or seven are not.
@@ -149,13 +149,16 @@ private:
     }
 
     // Resolves a 1-based or negative index against `defined` items; false when it names none.
-    static bool Resolve(std::string_view word, std::size_t defined, DWORD* index) {
-        std::int64_t value = 0;
-        if (!TextScanner::ParseSigned(word, &value) || value == 0) return false;
+    static bool Resolve(std::int64_t value, std::size_t defined, DWORD* index) {
+        if (value == 0) return false;
         const std::int64_t resolved = value > 0 ? value - 1 : static_cast<std::int64_t>(defined) + value;
         if (resolved < 0 || resolved >= static_cast<std::int64_t>(defined)) return false;
         *index = static_cast<DWORD>(resolved);
         return true;
+    }
+    static bool Resolve(std::string_view word, std::size_t defined, DWORD* index) {
+        std::int64_t value = 0;
+        return TextScanner::ParseSigned(word, &value) && Resolve(value, defined, index);
     }
 
     bool ReadCorner(std::string_view word, DWORD* vertex, CornerData* data) {
@@ -164,7 +167,7 @@ private:
         std::int64_t value = 0;
         if (!TextScanner::ParseSigned(vertexWord, &value) || value == 0)
             return scanner_.Fail(error_, "corner " + Quoted(word) + " does not start with a vertex number");
-        if (!Resolve(vertexWord, vertexData_.size(), vertex))
+        if (!Resolve(value, vertexData_.size(), vertex))
             return scanner_.Fail(error_, "corner " + Quoted(word) + " names no vertex (" +
                                              std::to_string(vertexData_.size()) + " defined so far)");
         if (firstSlash == std::string_view::npos) return true;
@@ -190,6 +193,15 @@ private:
     // The vertex a corner becomes: the file's vertex when its data is the first seen for
     // it (or the same), else the copy made for that data.
     DWORD VertexOfCorner(DWORD vertex, const CornerData& data) {
+        if (!cornersNamedData_) {
+            // While no corner names a texture coordinate or normal, no vertex is split and
+            // the vertices' data stays empty: the corners used so far are marked only when
+            // the first corner that names some arrives.
+            if (data == CornerData{}) return vertex;
+            cornersNamedData_ = true;
+            for (const DWORD used : contents_->corners) used_[used] = true;
+            for (const DWORD used : polygon_) used_[used] = true;
+        }
         if (!used_[vertex]) {
             used_[vertex] = true;
             vertexData_[vertex] = data;
@@ -206,7 +218,8 @@ private:
     MeshFileContents* contents_;
     std::string* error_;
     std::vector<CornerData> vertexData_;  // per file vertex; the copies' are added by Finish
-    std::vector<bool> used_;              // per file vertex: a corner has used it
+    std::vector<bool> used_;              // per file vertex: a corner has used it (see VertexOfCorner)
+    bool cornersNamedData_ = false;       // some corner has named a texture coordinate or normal
     std::unordered_map<CopyKey, DWORD, CopyKeyHash> copyNumbers_;
     std::vector<CopyKey> copies_;            // in the order of their first corners
     std::vector<float> textureCoordinates_;  // two per "vt"
@@ -222,7 +235,7 @@ private:
 bool ReadObjContents(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
                      MeshFileContents* contents, std::string* error) {
     TextScanner scanner(name, bytes, size);
-    ProgressTicker progress(options, size);
+    ProgressTicker progress(options, size, contents->input);
     ObjReader reader(scanner, contents, error);
     std::string_view keyword;
     while (scanner.NextLine('#', true)) {

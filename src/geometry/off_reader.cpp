@@ -194,7 +194,7 @@ bool ReadOffContents(const char* name, const char* bytes, std::size_t size, cons
     OffVariant variant;
     if (!ReadCounts(scanner, options, &variant, &vertices, &faces, error)) return false;
     contents->positions.reserve(3 * vertices);
-    ProgressTicker progress(options, size);
+    ProgressTicker progress(options, size, contents->input);
     OffVertexData vertexData(variant, vertices);
     for (std::uint64_t v = 0; v < vertices; ++v) {
         progress.At(scanner.Offset());

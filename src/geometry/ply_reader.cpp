@@ -10,8 +10,11 @@
 // Before anything is allocated, every element's count times the smallest size its record
 // can have is checked against the bytes after the header, so a header claiming billions
 // of elements in a short file is refused at its own line.
+#include "facet/thread_pool.h"
 #include "geometry/mesh_file_contents.h"
+#include "geometry/ply_binary_records.h"
 #include "geometry/text_scanner.h"
+
 
 #include <algorithm>
 #include <bit>
@@ -251,6 +254,10 @@ public:
           text_(name, bytes, size, header.bodyStart, header.headerLines) {}
 
     std::size_t Offset() const { return encoding_ == MeshFileEncoding::Text ? text_.Offset() : offset_; }
+    const char* Bytes() const { return bytes_; }
+    std::size_t Size() const { return size_; }
+    // Moves a binary body past `bytes` read in bulk.
+    void Skip(std::size_t bytes) { offset_ += bytes; }
 
     // Reads one value of `type` as a double; false with the refusal set.
     bool Read(Scalar type, double* value, std::string* error) {
@@ -381,10 +388,101 @@ bool AppendVertex(BodyReader& body, const Element& element, const std::vector<do
     return true;
 }
 
+// The vertex records of `element` in the bulk layout: fixed-size records whose x, y and z
+// are floats, keeping nothing else (other scalar properties are passed over).
+bool VertexBulkLayout(const Element& element, MeshFileEncoding encoding, PlyVertexRecordLayout* layout) {
+    if (encoding != MeshFileEncoding::BinaryLittleEndian || element.role != Role::Vertex || element.HasNormals() ||
+        element.HasTextureCoordinates() || element.HasColors())
+        return false;
+    std::size_t offset = 0;
+    for (std::size_t p = 0; p < element.properties.size(); ++p) {
+        const Property& property = element.properties[p];
+        if (property.isList) return false;
+        for (int axis = 0; axis < 3; ++axis)
+            if (element.coordinate[axis] == static_cast<int>(p)) {
+                if (property.type != Scalar::Float32) return false;
+                layout->coordinateOffset[axis] = offset;
+            }
+        offset += SizeOf(property.type);
+    }
+    layout->recordBytes = offset;
+    return true;
+}
+
+// The face records of `element` in the bulk layout: the corner list alone, its items
+// 32-bit; `*countBytes` is the size of its count.
+bool FaceBulkLayout(const Element& element, MeshFileEncoding encoding, std::size_t* countBytes) {
+    if (encoding != MeshFileEncoding::BinaryLittleEndian || element.role != Role::Face ||
+        element.properties.size() != 1 || element.corners != 0)
+        return false;
+    const Property& list = element.properties[0];
+    if (list.type != Scalar::Int32 && list.type != Scalar::UInt32) return false;
+    *countBytes = SizeOf(list.countType);
+    return *countBytes != 8;
+}
+
+// How many records of a bulk loop run between two progress marks.
+constexpr std::size_t kBulkBlock = 1 << 16;
+
+// Runs `read(records, at)` over blocks of the records of `count` that the bytes
+// left can hold, `recordBytes` each, until a block stops short; returns the records read.
+template <typename ReadBlock>
+std::uint64_t ReadInBlocks(const char* bytes, std::size_t size, std::size_t start, std::uint64_t count,
+                           std::size_t recordBytes, ProgressTicker& progress, const ReadBlock& read) {
+    const std::uint64_t whole = std::min<std::uint64_t>(count, (size - start) / recordBytes);
+    std::uint64_t done = 0;
+    while (done < whole) {
+        const auto block = static_cast<std::size_t>(std::min<std::uint64_t>(kBulkBlock, whole - done));
+        const std::size_t at = start + static_cast<std::size_t>(done) * recordBytes;
+        progress.At(at);
+        const std::size_t taken = read(block, bytes + at);
+        done += taken;
+        if (taken < block) break;
+    }
+    return done;
+}
+
+// Reads the leading records of `element` that the bulk loops take and moves the body
+// past them; returns how many were read (the general reader goes on from there).
+std::uint64_t ReadBulkRecords(BodyReader& body, const Element& element, const Header& header,
+                              ProgressTicker& progress, MeshFileContents* contents) {
+    PlyVertexRecordLayout vertexLayout;
+    std::size_t countBytes = 0;
+    std::uint64_t done = 0;
+    if (VertexBulkLayout(element, header.encoding, &vertexLayout)) {
+        std::vector<float>& positions = contents->positions;
+        done = ReadInBlocks(body.Bytes(), body.Size(), body.Offset(), element.count, vertexLayout.recordBytes,
+                            progress, [&](std::size_t records, const char* at) {
+                                const std::size_t old = positions.size();
+                                positions.resize(old + 3 * records);
+                                const std::size_t read = ReadPlyVertexRecords(at, records, vertexLayout, &positions[old]);
+                                positions.resize(old + 3 * read);
+                                return read;
+                            });
+        body.Skip(static_cast<std::size_t>(done) * vertexLayout.recordBytes);
+    } else if (FaceBulkLayout(element, header.encoding, &countBytes) &&
+               element.count <= kMaxFileTriangles - contents->corners.size() / 3) {
+        std::vector<DWORD>& corners = contents->corners;
+        done = ReadInBlocks(body.Bytes(), body.Size(), body.Offset(), element.count, countBytes + 12, progress,
+                            [&](std::size_t records, const char* at) {
+                                const std::size_t old = corners.size();
+                                corners.resize(old + 3 * records);
+                                const std::size_t read =
+                                    ReadPlyTriangleRecords(at, records, countBytes, header.vertexCount, &corners[old]);
+                                corners.resize(old + 3 * read);
+                                return read;
+                            });
+        contents->summary.polygons += static_cast<DWORD>(done);
+        body.Skip(static_cast<std::size_t>(done) * (countBytes + 12));
+    }
+    return done;
+}
+
 bool ReadElement(BodyReader& body, const Element& element, const Header& header, ProgressTicker& progress,
                  std::vector<DWORD>* polygon, MeshFileContents* contents, std::string* error) {
     std::vector<double> values(element.properties.size(), 0.0);
-    for (std::uint64_t record = 0; record < element.count; ++record) {
+    for (std::uint64_t record = ReadBulkRecords(body, element, header, progress, contents); record < element.count;
+         ++record) {
         progress.At(body.Offset());
         for (std::size_t p = 0; p < element.properties.size(); ++p) {
             const Property& property = element.properties[p];
@@ -422,33 +520,55 @@ bool ReadElement(BodyReader& body, const Element& element, const Header& header,
 
 }  // namespace
 
-bool ReadPlyContents(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
-                     MeshFileContents* contents, std::string* error) {
+namespace {
+
+// Reads the header up to "end_header" and checks its counts against the bytes after it.
+bool ReadHeader(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
+                Header* header, std::string* error) {
     TextScanner scanner(name, bytes, size);
     std::string_view word;
     if (!scanner.NextLine() || !scanner.NextWord(&word) || word != "ply" || scanner.NextWord(&word))
         return scanner.Fail(error, "a PLY file starts with the line 'ply'");
-    Header header;
     bool ended = false, formatSeen = false;
     while (!ended) {
         if (!scanner.NextLine()) return scanner.Fail(error, "the header has no 'end_header' line");
         if (scanner.ForeignByte() >= 0) return scanner.Fail(error, "the header holds a byte no text holds");
-        const std::size_t elements = header.elements.size();
+        const std::size_t elements = header->elements.size();
         TextScanner peek = scanner;
         std::string_view keyword;
         formatSeen = formatSeen || (peek.NextWord(&keyword) && keyword == "format");
-        if (!ReadHeaderLine(scanner, &header, &ended, error)) return false;
-        if (!formatSeen && (ended || header.elements.size() != elements))
+        if (!ReadHeaderLine(scanner, header, &ended, error)) return false;
+        if (!formatSeen && (ended || header->elements.size() != elements))
             return scanner.Fail(error, "the format line must come before the elements");
     }
-    header.bodyStart = scanner.Offset();
-    header.headerLines = scanner.LineNumber();
-    if (!CheckHeader(scanner, options, &header, error)) {
+    header->bodyStart = scanner.Offset();
+    header->headerLines = scanner.LineNumber();
+    if (!CheckHeader(scanner, options, header, error)) {
         *error = std::string(name) + ": " + *error;
         return false;
     }
+    return true;
+}
+
+// The triangles a file of only vertices and faces holds when every face is one: its
+// face count, which the header has checked against the bytes after it.
+std::uint64_t FaceCount(const Header& header) {
+    for (const Element& element : header.elements)
+        if (element.role == Role::Face) return element.count;
+    return 0;
+}
+
+}  // namespace
+
+bool ReadPlyContents(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
+                     MeshFileContents* contents, std::string* error) {
+    Header header;
+    if (!ReadHeader(name, bytes, size, options, &header, error)) return false;
     contents->summary.encoding = header.encoding;
     contents->positions.reserve(3 * header.vertexCount);
+    // Room for every face as a triangle: exact for the usual file, and a polygon file grows
+    // from there. The count is bounded by the bytes after the header.
+    contents->corners.reserve(3 * std::min<std::uint64_t>(FaceCount(header), kMaxFileTriangles));
     for (const Element& element : header.elements) {
         if (element.role != Role::Vertex) continue;
         if (element.HasNormals()) contents->normals.reserve(3 * header.vertexCount);
@@ -465,10 +585,82 @@ bool ReadPlyContents(const char* name, const char* bytes, std::size_t size, cons
     }
 
     BodyReader body(name, bytes, size, header);
-    ProgressTicker progress(options, size);
+    ProgressTicker progress(options, size, contents->input);
     std::vector<DWORD> polygon;
     for (const Element& element : header.elements)
         if (!ReadElement(body, element, header, progress, &polygon, contents, error)) return false;
+    return true;
+}
+
+namespace {
+
+// The file is binary PLY of vertices and faces alone, both in the bulk layouts.
+bool HasTriangleBufferLayout(const Header& header) {
+    PlyVertexRecordLayout vertexLayout;
+    std::size_t countBytes = 0;
+    if (header.elements.size() != 2) return false;
+    for (const Element& element : header.elements)
+        if (!VertexBulkLayout(element, header.encoding, &vertexLayout) &&
+            !FaceBulkLayout(element, header.encoding, &countBytes))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+bool PlyTriangleBufferCounts(const char* bytes, std::size_t size, const MeshReadOptions& options,
+                             std::uint64_t* vertices, std::uint64_t* triangles) {
+    Header header;
+    std::string ignored;
+    if (!ReadHeader("", bytes, size, options, &header, &ignored) || !HasTriangleBufferLayout(header)) return false;
+    *vertices = header.vertexCount;
+    *triangles = FaceCount(header);
+    return *vertices > 0 && *triangles > 0 && *triangles <= kMaxFileTriangles;
+}
+
+bool ReadPlyTriangleBuffers(const char* bytes, std::size_t size, const MeshReadOptions& options,
+                            const MeshInputBytes* input, float* positions, DWORD* corners, MeshFileSummary* summary) {
+    Header header;
+    std::string ignored;
+    if (!ReadHeader("", bytes, size, options, &header, &ignored) || !HasTriangleBufferLayout(header)) return false;
+    // Progress comes from the first part, as far as the whole element has come at its pace;
+    // the pages read are let go by each part for its own records.
+    ProgressTicker progress(options, size);
+    std::size_t at = header.bodyStart;
+    for (const Element& element : header.elements) {
+        PlyVertexRecordLayout vertexLayout;
+        std::size_t countBytes = 0;
+        const bool vertices = VertexBulkLayout(element, header.encoding, &vertexLayout);
+        if (!vertices) FaceBulkLayout(element, header.encoding, &countBytes);
+        const std::size_t recordBytes = vertices ? vertexLayout.recordBytes : countBytes + 12;
+        // Reads `records` records at `from`, the first of them record `first`.
+        const auto read = [&](std::size_t records, const char* from, std::size_t first) {
+            return vertices ? ReadPlyVertexRecords(from, records, vertexLayout, positions + 3 * first)
+                            : ReadPlyTriangleRecords(from, records, countBytes, header.vertexCount, corners + 3 * first);
+        };
+        if ((size - at) / recordBytes < element.count) return false;
+        const auto count = static_cast<std::size_t>(element.count);
+        const std::size_t parts = PartsFor(options.pool, count, kBulkBlock);
+        std::vector<char> complete(parts, 0);
+        RunParts(options.pool, parts, [&](std::size_t part) {
+            const std::size_t first = PartStart(count, parts, part), last = PartStart(count, parts, part + 1);
+            std::size_t done = first;
+            while (done < last) {
+                const std::size_t block = std::min(kBulkBlock, last - done);
+                const std::size_t offset = at + done * recordBytes;
+                if (part == 0) progress.At(at + (done - first) * parts * recordBytes);
+                const std::size_t taken = read(block, bytes + offset, done);
+                if (input != nullptr) input->ReleaseRange(offset, offset + taken * recordBytes);
+                done += taken;
+                if (taken < block) break;
+            }
+            complete[part] = done == last;
+        });
+        if (std::find(complete.begin(), complete.end(), 0) != complete.end()) return false;
+        at += count * recordBytes;
+    }
+    summary->encoding = header.encoding;
+    summary->polygons = static_cast<DWORD>(FaceCount(header));
     return true;
 }
 

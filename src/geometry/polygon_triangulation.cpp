@@ -144,8 +144,13 @@ bool AppendPolygon(const DWORD* polygon, std::size_t count, MeshFileContents* co
     if (triangles + (count - 2) > kMaxFileTriangles) return false;
     if (count > 3)
         contents->splitPolygons.push_back({static_cast<DWORD>(triangles), static_cast<DWORD>(count)});
-    for (std::size_t k = 1; k + 1 < count; ++k)
-        contents->corners.insert(contents->corners.end(), {polygon[0], polygon[k], polygon[k + 1]});
+    // One element at a time: a three-element range insert costs a library call each.
+    std::vector<DWORD>& corners = contents->corners;
+    for (std::size_t k = 1; k + 1 < count; ++k) {
+        corners.push_back(polygon[0]);
+        corners.push_back(polygon[k]);
+        corners.push_back(polygon[k + 1]);
+    }
     ++contents->summary.polygons;
     if (count > 3) ++contents->summary.splitPolygons;
     return true;

@@ -61,13 +61,14 @@ bool CheckOutputIsNotInput(const char* command, const char* input, const char* o
     return false;
 }
 
-int CommandMesh::Load(const char* path, bool allowNoFaces) {
+int CommandMesh::Load(const char* path, bool allowNoFaces, facet::ThreadPool* pool) {
     HRESULT result = device_.Create();
     if (FAILED(result)) return ReportFailure(command_, "creating the software device", result);
     facet::MeshReadOptions options;
     options.progress = &ProgressBar::OnRead;
     options.progressContext = &progress;
     options.allowNoFaces = allowNoFaces;
+    options.pool = pool;
     progress.Step("reading");
     std::string error;
     // "-" is standard input, read as any other input (size cap, early refusal, format from

@@ -45,8 +45,9 @@ public:
 
     // Creates the device and reads `path`, showing the progress bar. 0, or the exit code
     // after one line on standard error ("facet COMMAND: <the reader's line>"). With
-    // `allowNoFaces` a file without faces is read too, and mesh() is then null.
-    int Load(const char* path, bool allowNoFaces = false);
+    // `allowNoFaces` a file without faces is read too, and mesh() is then null. With a
+    // `pool`, the reader may spread its work over it (the mesh is the same).
+    int Load(const char* path, bool allowNoFaces = false, facet::ThreadPool* pool = nullptr);
     facet::Mesh* mesh() const { return mesh_; }
     // Lets the mesh go once the command needs it no more.
     void Release();
