@@ -109,9 +109,19 @@ void BM_NormalsStep(benchmark::State& state) {
     SetFaces(state, scale.mesh->FaceCount());
 }
 
+// The fan walks alone: the representatives from the adjacency.
+void BM_FanWalks(benchmark::State& state) {
+    const ScaleMesh& scale = Scale();
+    std::vector<DWORD> reps(scale.reps.size());
+    for (auto _ : state)
+        if (FAILED(scale.mesh->PointRepsFromAdjacency(scale.adjacency.data(), reps.data()))) state.SkipWithError("failed");
+    SetFaces(state, scale.mesh->FaceCount());
+}
+
 BENCHMARK(BM_WeldAndAdjacency)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MeshoptWeldedAdjacency)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Statistics)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_NormalsStep)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FanWalks)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
