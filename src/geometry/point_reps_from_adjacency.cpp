@@ -73,13 +73,15 @@ public:
         HRESULT result = D3D_OK;
         FanRing ring{0, 0};
         const bool walked = order_.ForEach([&](DWORD face) {
+            // Room for a walk from each corner first: applying walks changes which corners
+            // need one.
+            while (ring.count > kFansInFlight - 3) {
+                result = StepAndCommit(&ring);
+                if (FAILED(result)) return false;
+            }
             for (DWORD corner = 0; corner < 3; ++corner) {
                 const Index vertex = faces_[face].corner[corner];
                 if (vertex == kEmpty || State(vertex) != kUnreached) continue;
-                while (ring.count == kFansInFlight) {
-                    result = StepAndCommit(&ring);
-                    if (FAILED(result)) return false;
-                }
                 SetState(vertex, kPending);
                 Start(&fans_[(ring.head + ring.count++) % kFansInFlight], face, corner);
             }
