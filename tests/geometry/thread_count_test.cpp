@@ -1,9 +1,12 @@
 // The routines that take a thread pool give, at 1, 2 and 7 threads, exactly what they give
 // without one: welding, adjacency (with and without a group table, with edges of three
-// faces), and the mesh statistics, on meshes large enough to be split between threads.
+// faces), the mesh statistics and the normals, on meshes large enough to be split between
+// threads.
+#include "facet/normals.h"
 #include "facet/thread_pool.h"
 #include "facet/weld.h"
 #include "geometry/mesh_statistics.h"
+#include "math/dispatch_testing.h"
 #include "geometry_test_support.h"
 #include "support/generated_meshes.h"
 
@@ -136,6 +139,43 @@ TEST_F(ThreadCountTest, StatisticsAreTheSameForEveryThreadCount) {
                                               std::bit_cast<std::uint64_t>(s.volume)};
         };
         EXPECT_EQ(fields(pooled), fields(alone)) << threads << " threads";
+    }
+}
+
+// The normals with the welded adjacency (seams joined), with a few neighbours broken (so
+// some representatives have representatives of their own), and without adjacency; at
+// ordinary scale and at scales where the single-precision sums underflow or overflow.
+TEST_F(ThreadCountTest, NormalsAreTheSameBitsForEveryThreadCount) {
+    MeshData data = Awkward();
+    const std::vector<float> ordinary = data.positions;
+    for (const float scale : {1.0f, 1e-22f, 1e20f}) {
+        for (std::size_t i = 0; i < ordinary.size(); ++i) data.positions[i] = ordinary[i] * scale;
+        const auto mesh = Build(data);
+        ASSERT_NE(mesh, nullptr);
+        std::vector<DWORD> reps(mesh->VertexCount()), welded(3 * std::size_t{mesh->FaceCount()});
+        ASSERT_EQ(facet::PointRepsFromPositions(mesh.get(), 0.0f, reps.data()), D3D_OK);
+        ASSERT_EQ(mesh->AdjacencyFromPointReps(reps.data(), welded.data()), D3D_OK);
+        std::vector<DWORD> broken = welded;
+        for (std::size_t i = 0; i < broken.size(); i += 97) broken[i] = static_cast<DWORD>((i * 7919) % mesh->FaceCount());
+        const auto normalBits = [&] {
+            void* bytes = nullptr;
+            EXPECT_EQ(mesh->LockVertices(D3DLOCK_READONLY, &bytes), D3D_OK);
+            std::vector<std::uint32_t> bits(6 * std::size_t{mesh->VertexCount()});
+            std::memcpy(bits.data(), bytes, bits.size() * sizeof(std::uint32_t));
+            mesh->UnlockVertices();
+            return bits;
+        };
+        for (const DWORD* entries : {welded.data(), broken.data(), static_cast<DWORD*>(nullptr)}) {
+            ASSERT_EQ(facet::ComputeVertexNormals(mesh.get(), entries), D3D_OK);
+            const std::vector<std::uint32_t> alone = normalBits();
+            for (const unsigned threads : kThreadCounts) {
+                facet::ThreadPool pool(threads);
+                // As in a fresh process, where the threads' normalisations choose the routines.
+                facet::ResetDispatchForTesting();
+                ASSERT_EQ(facet::ComputeVertexNormals(mesh.get(), entries, &pool), D3D_OK);
+                EXPECT_EQ(normalBits(), alone) << threads << " threads, scale " << scale;
+            }
+        }
     }
 }
 
