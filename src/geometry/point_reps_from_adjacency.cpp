@@ -68,11 +68,18 @@ public:
         // the representatives would not.
         states_.reset(new (std::nothrow) std::uint64_t[vertexCount_ / kStatesPerWord + 1]());
         if (states_ == nullptr) return E_OUTOFMEMORY;
-        pointReps_ = pointReps;
-        std::fill(pointReps, pointReps + vertexCount_, NoNeighbour);
+        // The walks write their representatives to scattered places: in memory of its own
+        // (large pages) rather than the caller's, each write is not also a miss in the
+        // address translation. Only entries of assigned vertices are read.
+        if (!reps_.Allocate(vertexCount_)) return E_OUTOFMEMORY;
         HRESULT result = D3D_OK;
         FanRing ring{0, 0};
         const bool walked = order_.ForEach([&](DWORD face) {
+            // The states of the corners some way ahead are fetched now.
+            if (face + kPrefetchFaces < order_.faceCount)
+                for (DWORD corner = 0; corner < 3; ++corner)
+                    if (const Index ahead = faces_[face + kPrefetchFaces].corner[corner]; ahead != kEmpty)
+                        __builtin_prefetch(&states_[ahead / kStatesPerWord]);
             // Room for a walk from each corner first: applying walks changes which corners
             // need one.
             while (ring.count > kFansInFlight - 3) {
@@ -91,10 +98,11 @@ public:
             result = StepAndCommit(&ring);
             if (FAILED(result)) break;
         }
-        if (FAILED(result)) return result;
+        // Vertices never reached stand for themselves; after a failed walk they stay
+        // without a representative.
         for (DWORD vertex = 0; vertex < vertexCount_; ++vertex)
-            if (pointReps[vertex] == NoNeighbour) pointReps[vertex] = vertex;
-        return D3D_OK;
+            pointReps[vertex] = State(vertex) == kAssigned ? reps_[vertex] : FAILED(result) ? NoNeighbour : vertex;
+        return result;
     }
 
 private:
@@ -160,6 +168,7 @@ private:
     static constexpr DWORD kFansInFlight = 32;
     static constexpr std::uint64_t kUnreached = 0, kPending = 1, kAssigned = 2;
     static constexpr DWORD kStatesPerWord = 32;
+    static constexpr DWORD kPrefetchFaces = 16;
 
     struct Fan {
         DWORD startFace;
@@ -244,7 +253,7 @@ private:
         fan->corner = fan->backward ? edge : (edge + 1) % 3;
         if (const Index reached = faces_[fan->face].corner[fan->corner]; reached != kEmpty) {
             fan->reached[fan->reachedCount++] = reached;
-            __builtin_prefetch(&pointReps_[reached], 1);  // written when the walk is applied
+            __builtin_prefetch(&reps_[reached], 1);  // written when the walk is applied
         }
         LookAhead(fan);
     }
@@ -275,7 +284,7 @@ private:
         word = (word & ~(std::uint64_t{3} << shift)) | state << shift;
     }
     void Assign(Index vertex, DWORD representative) {
-        pointReps_[vertex] = representative;
+        reps_[vertex] = representative;
         SetState(vertex, kAssigned);
     }
 
@@ -283,7 +292,7 @@ private:
     DWORD vertexCount_;
     FaceOrder order_;
     // A face's neighbours and corners, side by side.
-    struct FaceRecord {
+    struct alignas(4 * sizeof(Index)) FaceRecord {
         Index neighbour[3];
         Index corner[3];
     };
@@ -291,7 +300,7 @@ private:
     Fan fans_[kFansInFlight];
     std::unique_ptr<Index[]> reached_;
     std::unique_ptr<std::uint64_t[]> states_;
-    DWORD* pointReps_ = nullptr;
+    WorkArray<DWORD> reps_;
 };
 
 }  // namespace
