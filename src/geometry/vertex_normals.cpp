@@ -15,8 +15,10 @@
 #include "facet/dispatch.h"
 #include "facet/math.h"
 #include "geometry/vertex_layout_view.h"
+#include "geometry/work_array.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -196,25 +198,29 @@ private:
 // position and sum is a cache miss, and fetched ahead the misses overlap.
 constexpr DWORD kPrefetchFaces = 16;
 
-// Sums, in face order, the face vectors into the normals of the target vertices in
+// Sums, in face order, the face vectors into the sums of the target vertices in
 // [first, last), after clearing those. Each thread owns a range of targets, so every sum
 // is formed by one thread in the same order at any thread count; a face is read by every
 // thread owning one of its corners' targets. False, at once, when a face vector
 // underflowed, so the sums cannot be trusted.
 template <typename Index>
 bool SumInSinglePrecision(const Index* indices, DWORD faceCount, const VertexField& positions,
-                          const VertexField& normals, const Representatives& reps, DWORD first, DWORD last) {
-    for (DWORD vertex = first; vertex < last; ++vertex) normals.Write(vertex, {0.0f, 0.0f, 0.0f});
+                          const VertexField& sums, const Representatives& reps, DWORD first, DWORD last) {
+    for (DWORD vertex = first; vertex < last; ++vertex) sums.Write(vertex, {0.0f, 0.0f, 0.0f});
     const auto owned = [&](DWORD target) { return target >= first && target < last; };
     for (DWORD face = 0; face < faceCount; ++face) {
         if (face + 2 * kPrefetchFaces < faceCount)
             for (DWORD k = 0; k < 3; ++k) reps.PrefetchTarget(indices[3 * std::size_t{face + 2 * kPrefetchFaces} + k]);
+        // A joined vertex's target is not known this far ahead without waiting for its
+        // representative, so only its position is fetched.
         if (face + kPrefetchFaces < faceCount)
             for (DWORD k = 0; k < 3; ++k) {
                 const DWORD ahead = indices[3 * std::size_t{face + kPrefetchFaces} + k];
-                if (const DWORD target = reps.Target(ahead); owned(target)) {
+                if (reps.IsJoined(ahead)) {
                     positions.Prefetch(ahead);
-                    normals.Prefetch(target);
+                } else if (owned(ahead)) {
+                    positions.Prefetch(ahead);
+                    sums.Prefetch(ahead);
                 }
             }
         const Index* corner = indices + std::size_t{3} * face;
@@ -224,23 +230,23 @@ bool SumInSinglePrecision(const Index* indices, DWORD faceCount, const VertexFie
         const Vector3 n = FaceVector(p0, p1, p2);
         if (FaceVectorUnderflowed(n, p0, p1, p2)) return false;
         for (const DWORD target : targets)
-            if (owned(target)) normals.Write(target, normals.Read(target) + n);
+            if (owned(target)) sums.Write(target, sums.Read(target) + n);
     }
     return true;
 }
 
 // Gives the joined vertices of [first, last) their representatives' sums, when every
 // representative stands for itself (so no sum read here is replaced here).
-void ShareSums(DWORD first, DWORD last, const VertexField& normals, const Representatives& reps) {
+void ShareSums(DWORD first, DWORD last, const VertexField& sums, const Representatives& reps) {
     for (DWORD vertex = first; vertex < last; ++vertex)
-        if (reps.IsJoined(vertex)) normals.Write(vertex, normals.Read(reps.pointReps()[vertex]));
+        if (reps.IsJoined(vertex)) sums.Write(vertex, sums.Read(reps.pointReps()[vertex]));
 }
 
-// Normalises the sums of [first, last). False, at once, at a sum that overflowed, which
-// only the double-precision sums can replace.
-bool NormaliseSingleSums(DWORD first, DWORD last, const VertexField& normals) {
+// Normalises the sums of [first, last) into the normals. False, at once, at a sum that
+// overflowed, which only the double-precision sums can replace.
+bool NormaliseSingleSums(DWORD first, DWORD last, const VertexField& sums, const VertexField& normals) {
     for (DWORD vertex = first; vertex < last; ++vertex) {
-        Vector3 normal = normals.Read(vertex);
+        Vector3 normal = sums.Read(vertex);
         if (!IsFinite(normal)) return false;
         NormaliseFloatSum(&normal);
         normals.Write(vertex, normal);
@@ -289,32 +295,73 @@ HRESULT SumAndNormaliseInDoublePrecision(const Index* indices, DWORD faceCount, 
     return D3D_OK;
 }
 
+// Where the face loop reads positions and forms sums: a compact copy in memory of its own
+// (in large pages), each vertex's position and sum side by side in half a cache line; or,
+// without room for it, the vertex fields themselves. In the vertex buffer each scattered
+// read of a large mesh also misses in the address translation (small pages), and a sum
+// kept apart from its position would be a second miss.
+class SumFields {
+public:
+    SumFields(const VertexField& positions, const VertexField& normals) : positions_(positions), sums_(normals) {}
+
+    // Copies the positions when the fields lie apart and there is room; the sums are the
+    // same additions either way.
+    void Compact(DWORD vertexCount, ThreadPool* pool) {
+        if (positions_.Overlaps(sums_) || !records_.Allocate(vertexCount)) return;
+        const VertexField original = positions_;
+        BYTE* records = reinterpret_cast<BYTE*>(records_.get());
+        positions_ = VertexField(records, sizeof(Record), offsetof(Record, position));
+        sums_ = VertexField(records, sizeof(Record), offsetof(Record, sum));
+        const std::size_t parts = PartsFor(pool, vertexCount);
+        RunParts(pool, parts, [&](std::size_t part) {
+            for (auto vertex = static_cast<DWORD>(PartStart(vertexCount, parts, part));
+                 vertex < PartStart(vertexCount, parts, part + 1); ++vertex)
+                positions_.Write(vertex, original.Read(vertex));
+        });
+    }
+
+    const VertexField& positions() const { return positions_; }
+    const VertexField& sums() const { return sums_; }
+
+private:
+    struct alignas(32) Record {
+        Vector3 position;
+        Vector3 sum;
+    };
+    VertexField positions_;
+    VertexField sums_;
+    WorkArray<Record> records_;
+};
+
 // The sums and their normalisation on `parts` ranges of target vertices. When the position
 // and normal fields overlap, writing a sum changes positions still to be read, so the work
-// stays on one thread in the order of the sums' definition.
+// stays on one thread, in place, in the order of the sums' definition.
 template <typename Index>
 HRESULT ComputeNormals(const Index* indices, DWORD faceCount, DWORD vertexCount, const VertexField& positions,
                        const VertexField& normals, const DWORD* pointReps, ThreadPool* pool) {
     Representatives reps;
     if (!reps.Prepare(pointReps, vertexCount, pool)) return E_OUTOFMEMORY;
     const std::size_t parts = positions.Overlaps(normals) ? 1 : PartsFor(pool, vertexCount);
+    SumFields fields(positions, normals);
+    fields.Compact(vertexCount, pool);
+    const VertexField& sums = fields.sums();
     bool summed = ForVertexRanges(pool, parts, vertexCount, [&](DWORD first, DWORD last) {
-        return SumInSinglePrecision(indices, faceCount, positions, normals, reps, first, last);
+        return SumInSinglePrecision(indices, faceCount, fields.positions(), sums, reps, first, last);
     });
     if (summed && reps.HasJoined()) {
         if (reps.OwnRepsOnly())
             ForVertexRanges(pool, parts, vertexCount, [&](DWORD first, DWORD last) {
-                ShareSums(first, last, normals, reps);
+                ShareSums(first, last, sums, reps);
                 return true;
             });
         else  // a representative that has one of its own: the copies follow vertex order
-            ShareSums(0, vertexCount, normals, reps);
+            ShareSums(0, vertexCount, sums, reps);
     }
     // The first call of a dispatched routine chooses the routines for the processor, and
     // calls made meanwhile run the portable ones: it is made here, before the threads.
     if (summed && parts > 1) InitDispatchTable(1);
     if (summed && ForVertexRanges(pool, parts, vertexCount, [&](DWORD first, DWORD last) {
-            return NormaliseSingleSums(first, last, normals);
+            return NormaliseSingleSums(first, last, sums, normals);
         }))
         return D3D_OK;
     return SumAndNormaliseInDoublePrecision(indices, faceCount, vertexCount, positions, normals, reps);
