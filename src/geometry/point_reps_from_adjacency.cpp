@@ -68,10 +68,7 @@ public:
         // the representatives would not.
         states_.reset(new (std::nothrow) std::uint64_t[vertexCount_ / kStatesPerWord + 1]());
         if (states_ == nullptr) return E_OUTOFMEMORY;
-        // The walks write their representatives to scattered places: in memory of its own
-        // (large pages) rather than the caller's, each write is not also a miss in the
-        // address translation. Only entries of assigned vertices are read.
-        if (!reps_.Allocate(vertexCount_)) return E_OUTOFMEMORY;
+        pointReps_ = pointReps;
         HRESULT result = D3D_OK;
         FanRing ring{0, 0};
         const bool walked = order_.ForEach([&](DWORD face) {
@@ -101,7 +98,7 @@ public:
         // Vertices never reached stand for themselves; after a failed walk they stay
         // without a representative.
         for (DWORD vertex = 0; vertex < vertexCount_; ++vertex)
-            pointReps[vertex] = State(vertex) == kAssigned ? reps_[vertex] : FAILED(result) ? NoNeighbour : vertex;
+            if (State(vertex) != kAssigned) pointReps[vertex] = FAILED(result) ? NoNeighbour : vertex;
         return result;
     }
 
@@ -253,7 +250,7 @@ private:
         fan->corner = fan->backward ? edge : (edge + 1) % 3;
         if (const Index reached = faces_[fan->face].corner[fan->corner]; reached != kEmpty) {
             fan->reached[fan->reachedCount++] = reached;
-            __builtin_prefetch(&reps_[reached], 1);  // written when the walk is applied
+            __builtin_prefetch(&pointReps_[reached], 1);  // written when the walk is applied
         }
         LookAhead(fan);
     }
@@ -284,7 +281,7 @@ private:
         word = (word & ~(std::uint64_t{3} << shift)) | state << shift;
     }
     void Assign(Index vertex, DWORD representative) {
-        reps_[vertex] = representative;
+        pointReps_[vertex] = representative;
         SetState(vertex, kAssigned);
     }
 
@@ -300,7 +297,7 @@ private:
     Fan fans_[kFansInFlight];
     std::unique_ptr<Index[]> reached_;
     std::unique_ptr<std::uint64_t[]> states_;
-    WorkArray<DWORD> reps_;
+    DWORD* pointReps_ = nullptr;
 };
 
 }  // namespace
