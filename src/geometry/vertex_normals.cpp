@@ -202,12 +202,13 @@ constexpr DWORD kPrefetchFaces = 16;
 // [first, last), after clearing those. Each thread owns a range of targets, so every sum
 // is formed by one thread in the same order at any thread count; a face is read by every
 // thread owning one of its corners' targets. False, at once, when a face vector
-// underflowed, so the sums cannot be trusted.
-template <typename Index>
+// underflowed, so the sums cannot be trusted. `kOwnsAll` (one thread, every target)
+// spares the loop its ownership tests.
+template <bool kOwnsAll, typename Index>
 bool SumInSinglePrecision(const Index* indices, DWORD faceCount, const VertexField& positions,
                           const VertexField& sums, const Representatives& reps, DWORD first, DWORD last) {
     for (DWORD vertex = first; vertex < last; ++vertex) sums.Write(vertex, {0.0f, 0.0f, 0.0f});
-    const auto owned = [&](DWORD target) { return target >= first && target < last; };
+    const auto owned = [&](DWORD target) { return kOwnsAll || (target >= first && target < last); };
     for (DWORD face = 0; face < faceCount; ++face) {
         if (face + 2 * kPrefetchFaces < faceCount)
             for (DWORD k = 0; k < 3; ++k) reps.PrefetchTarget(indices[3 * std::size_t{face + 2 * kPrefetchFaces} + k]);
@@ -304,10 +305,11 @@ class SumFields {
 public:
     SumFields(const VertexField& positions, const VertexField& normals) : positions_(positions), sums_(normals) {}
 
-    // Copies the positions when the fields lie apart and there is room; the sums are the
-    // same additions either way.
+    // Copies the positions when the mesh is large enough for the translation misses to
+    // matter, the fields lie apart and there is room; the sums are the same additions
+    // either way.
     void Compact(DWORD vertexCount, ThreadPool* pool) {
-        if (positions_.Overlaps(sums_) || !records_.Allocate(vertexCount)) return;
+        if (vertexCount < kCompactFrom || positions_.Overlaps(sums_) || !records_.Allocate(vertexCount)) return;
         const VertexField original = positions_;
         BYTE* records = reinterpret_cast<BYTE*>(records_.get());
         positions_ = VertexField(records, sizeof(Record), offsetof(Record, position));
@@ -324,6 +326,9 @@ public:
     const VertexField& sums() const { return sums_; }
 
 private:
+    // Below this many vertices the vertex buffer's pages fit the translation caches, and
+    // the copy would cost more than it saves.
+    static constexpr DWORD kCompactFrom = 1u << 20;
     struct alignas(32) Record {
         Vector3 position;
         Vector3 sum;
@@ -346,7 +351,8 @@ HRESULT ComputeNormals(const Index* indices, DWORD faceCount, DWORD vertexCount,
     fields.Compact(vertexCount, pool);
     const VertexField& sums = fields.sums();
     bool summed = ForVertexRanges(pool, parts, vertexCount, [&](DWORD first, DWORD last) {
-        return SumInSinglePrecision(indices, faceCount, fields.positions(), sums, reps, first, last);
+        return parts == 1 ? SumInSinglePrecision<true>(indices, faceCount, fields.positions(), sums, reps, first, last)
+                          : SumInSinglePrecision<false>(indices, faceCount, fields.positions(), sums, reps, first, last);
     });
     if (summed && reps.HasJoined()) {
         if (reps.OwnRepsOnly())
