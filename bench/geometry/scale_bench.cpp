@@ -1,8 +1,9 @@
 // The steps of `facet info`, `adjacency` and `normals` on one shuffled, seamed torus (about
 // 1 Mi faces; FACET_BENCH_FACES sets another size, e.g. 1e7), on one thread and on two:
 // weld plus adjacency, the statistics, and the normals step (representatives from the
-// adjacency, then the normals; the fan walks also alone, on one thread), beside meshoptimizer's position-welded adjacency on the
-// same triangles. Items per second are faces per second.
+// adjacency, then the normals; the fan walks also alone, on one thread), beside
+// meshoptimizer's position-welded adjacency on the same triangles. Items per second are
+// faces per second.
 #include "facet/normals.h"
 #include "facet/thread_pool.h"
 #include "facet/weld.h"
