@@ -182,6 +182,9 @@ public:
     void PrefetchTarget(DWORD vertex) const {
         if (IsJoined(vertex)) __builtin_prefetch(&pointReps_[vertex]);
     }
+    // Whether the vertex's sum may lie elsewhere, so that fetching ahead stops at its
+    // position rather than wait for its representative.
+    bool MayBeElsewhere(DWORD vertex) const { return IsJoined(vertex); }
     bool HasJoined() const { return joined_ != nullptr; }
     // Whether every representative stands for itself, so that copying their sums to the
     // joined vertices never reads a sum already replaced.
@@ -203,10 +206,10 @@ constexpr DWORD kPrefetchFaces = 16;
 // is formed by one thread in the same order at any thread count; a face is read by every
 // thread owning one of its corners' targets. False, at once, when a face vector
 // underflowed, so the sums cannot be trusted. `kOwnsAll` (one thread, every target)
-// spares the loop its ownership tests.
-template <bool kOwnsAll, typename Index>
+// spares the loop its ownership tests; `reps` tells each vertex's target.
+template <bool kOwnsAll, typename Index, typename Targets>
 bool SumInSinglePrecision(const Index* indices, DWORD faceCount, const VertexField& positions,
-                          const VertexField& sums, const Representatives& reps, DWORD first, DWORD last) {
+                          const VertexField& sums, const Targets& reps, DWORD first, DWORD last) {
     for (DWORD vertex = first; vertex < last; ++vertex) sums.Write(vertex, {0.0f, 0.0f, 0.0f});
     const auto owned = [&](DWORD target) { return kOwnsAll || (target >= first && target < last); };
     for (DWORD face = 0; face < faceCount; ++face) {
@@ -217,7 +220,7 @@ bool SumInSinglePrecision(const Index* indices, DWORD faceCount, const VertexFie
         if (face + kPrefetchFaces < faceCount)
             for (DWORD k = 0; k < 3; ++k) {
                 const DWORD ahead = indices[3 * std::size_t{face + kPrefetchFaces} + k];
-                if (reps.IsJoined(ahead)) {
+                if (reps.MayBeElsewhere(ahead)) {
                     positions.Prefetch(ahead);
                 } else if (owned(ahead)) {
                     positions.Prefetch(ahead);
@@ -296,20 +299,40 @@ HRESULT SumAndNormaliseInDoublePrecision(const Index* indices, DWORD faceCount, 
     return D3D_OK;
 }
 
-// Where the face loop reads positions and forms sums: a compact copy in memory of its own
-// (in large pages), each vertex's position and sum side by side in half a cache line; or,
-// without room for it, the vertex fields themselves. In the vertex buffer each scattered
-// read of a large mesh also misses in the address translation (small pages), and a sum
-// kept apart from its position would be a second miss.
+// Where the face loop reads positions and targets and forms sums: a compact copy in memory
+// of its own (in large pages), each vertex's position, target and sum side by side in half
+// a cache line; or, without room for it, the vertex fields and the representatives
+// themselves. In the vertex buffer each scattered read of a large mesh also misses in the
+// address translation (small pages), and a target or sum kept apart from its position
+// would be another miss.
 class SumFields {
+    struct alignas(32) Record {
+        Vector3 position;
+        DWORD target;
+        Vector3 sum;
+    };
+
 public:
     SumFields(const VertexField& positions, const VertexField& normals) : positions_(positions), sums_(normals) {}
 
-    // Copies the positions when the mesh is large enough for the translation misses to
-    // matter, the fields lie apart and there is room; the sums are the same additions
-    // either way.
-    void Compact(DWORD vertexCount, ThreadPool* pool) {
-        if (vertexCount < kCompactFrom || positions_.Overlaps(sums_) || !records_.Allocate(vertexCount)) return;
+    // The targets as the compact copy holds them.
+    class RecordTargets {
+    public:
+        explicit RecordTargets(const Record* records) : records_(records) {}
+        DWORD Target(DWORD vertex) const { return records_[vertex].target; }
+        void PrefetchTarget(DWORD) const {}
+        // Fetching a vertex's record brings its target, and its own sum with it.
+        bool MayBeElsewhere(DWORD) const { return true; }
+
+    private:
+        const Record* records_;
+    };
+
+    // Copies the positions and targets when the mesh is large enough for the translation
+    // misses to matter, the fields lie apart and there is room; the sums are the same
+    // additions either way.
+    bool Compact(DWORD vertexCount, const Representatives& reps, ThreadPool* pool) {
+        if (vertexCount < kCompactFrom || positions_.Overlaps(sums_) || !records_.Allocate(vertexCount)) return false;
         const VertexField original = positions_;
         BYTE* records = reinterpret_cast<BYTE*>(records_.get());
         positions_ = VertexField(records, sizeof(Record), offsetof(Record, position));
@@ -317,22 +340,22 @@ public:
         const std::size_t parts = PartsFor(pool, vertexCount);
         RunParts(pool, parts, [&](std::size_t part) {
             for (auto vertex = static_cast<DWORD>(PartStart(vertexCount, parts, part));
-                 vertex < PartStart(vertexCount, parts, part + 1); ++vertex)
+                 vertex < PartStart(vertexCount, parts, part + 1); ++vertex) {
                 positions_.Write(vertex, original.Read(vertex));
+                records_[vertex].target = reps.Target(vertex);
+            }
         });
+        return true;
     }
 
     const VertexField& positions() const { return positions_; }
     const VertexField& sums() const { return sums_; }
+    RecordTargets targets() const { return RecordTargets(records_.get()); }
 
 private:
     // Below this many vertices the vertex buffer's pages fit the translation caches, and
     // the copy would cost more than it saves.
     static constexpr DWORD kCompactFrom = 1u << 20;
-    struct alignas(32) Record {
-        Vector3 position;
-        Vector3 sum;
-    };
     VertexField positions_;
     VertexField sums_;
     WorkArray<Record> records_;
@@ -348,11 +371,15 @@ HRESULT ComputeNormals(const Index* indices, DWORD faceCount, DWORD vertexCount,
     if (!reps.Prepare(pointReps, vertexCount, pool)) return E_OUTOFMEMORY;
     const std::size_t parts = positions.Overlaps(normals) ? 1 : PartsFor(pool, vertexCount);
     SumFields fields(positions, normals);
-    fields.Compact(vertexCount, pool);
+    const bool compact = fields.Compact(vertexCount, reps, pool);
     const VertexField& sums = fields.sums();
+    const auto sumRange = [&](const auto& targets, DWORD first, DWORD last) {
+        return parts == 1
+                   ? SumInSinglePrecision<true>(indices, faceCount, fields.positions(), sums, targets, first, last)
+                   : SumInSinglePrecision<false>(indices, faceCount, fields.positions(), sums, targets, first, last);
+    };
     bool summed = ForVertexRanges(pool, parts, vertexCount, [&](DWORD first, DWORD last) {
-        return parts == 1 ? SumInSinglePrecision<true>(indices, faceCount, fields.positions(), sums, reps, first, last)
-                          : SumInSinglePrecision<false>(indices, faceCount, fields.positions(), sums, reps, first, last);
+        return compact ? sumRange(fields.targets(), first, last) : sumRange(reps, first, last);
     });
     if (summed && reps.HasJoined()) {
         if (reps.OwnRepsOnly())
