@@ -315,17 +315,20 @@ class SumFields {
 public:
     SumFields(const VertexField& positions, const VertexField& normals) : positions_(positions), sums_(normals) {}
 
-    // The targets as the compact copy holds them.
+    // The targets as the compact copy holds them. A vertex that is not joined is its own
+    // target, which the bits tell without reading its record: a thread reads the records
+    // of the vertices it owns and of joined ones only.
     class RecordTargets {
     public:
-        explicit RecordTargets(const Record* records) : records_(records) {}
-        DWORD Target(DWORD vertex) const { return records_[vertex].target; }
+        RecordTargets(const Record* records, const Representatives& reps) : records_(records), reps_(reps) {}
+        DWORD Target(DWORD vertex) const { return reps_.IsJoined(vertex) ? records_[vertex].target : vertex; }
         void PrefetchTarget(DWORD) const {}
-        // Fetching a vertex's record brings its target, and its own sum with it.
-        bool MayBeElsewhere(DWORD) const { return true; }
+        // Fetching a joined vertex's record brings its target.
+        bool MayBeElsewhere(DWORD vertex) const { return reps_.IsJoined(vertex); }
 
     private:
         const Record* records_;
+        const Representatives& reps_;
     };
 
     // Copies the positions and targets when the mesh is large enough for the translation
@@ -350,7 +353,7 @@ public:
 
     const VertexField& positions() const { return positions_; }
     const VertexField& sums() const { return sums_; }
-    RecordTargets targets() const { return RecordTargets(records_.get()); }
+    RecordTargets targets(const Representatives& reps) const { return RecordTargets(records_.get(), reps); }
 
 private:
     // Below this many vertices the vertex buffer's pages fit the translation caches, and
@@ -379,7 +382,7 @@ HRESULT ComputeNormals(const Index* indices, DWORD faceCount, DWORD vertexCount,
                    : SumInSinglePrecision<false>(indices, faceCount, fields.positions(), sums, targets, first, last);
     };
     bool summed = ForVertexRanges(pool, parts, vertexCount, [&](DWORD first, DWORD last) {
-        return compact ? sumRange(fields.targets(), first, last) : sumRange(reps, first, last);
+        return compact ? sumRange(fields.targets(reps), first, last) : sumRange(reps, first, last);
     });
     if (summed && reps.HasJoined()) {
         if (reps.OwnRepsOnly())
