@@ -1,8 +1,9 @@
 // The steps of `facet info`, `adjacency` and `normals` on one shuffled, seamed torus (about
 // 1 Mi faces; FACET_BENCH_FACES sets another size, e.g. 1e7), on one thread and on two:
 // weld plus adjacency, the statistics, and the normals step (representatives from the
-// adjacency, then the normals), beside meshoptimizer's position-welded adjacency on the
-// same triangles. Items per second are faces per second.
+// adjacency, then the normals; the fan walks also alone, on one thread), beside
+// meshoptimizer's position-welded adjacency on the same triangles. Items per second are
+// faces per second.
 #include "facet/normals.h"
 #include "facet/thread_pool.h"
 #include "facet/weld.h"
@@ -104,14 +105,25 @@ void BM_Statistics(benchmark::State& state) {
 // What `facet normals` does after the adjacency: representatives from it, then normals.
 void BM_NormalsStep(benchmark::State& state) {
     const ScaleMesh& scale = Scale();
+    facet::ThreadPool pool(static_cast<unsigned>(state.range(0)));
     for (auto _ : state)
-        if (FAILED(facet::ComputeVertexNormals(scale.mesh, scale.adjacency.data()))) state.SkipWithError("failed");
+        if (FAILED(facet::ComputeVertexNormals(scale.mesh, scale.adjacency.data(), &pool))) state.SkipWithError("failed");
+    SetFaces(state, scale.mesh->FaceCount());
+}
+
+// The fan walks alone: the representatives from the adjacency.
+void BM_FanWalks(benchmark::State& state) {
+    const ScaleMesh& scale = Scale();
+    std::vector<DWORD> reps(scale.reps.size());
+    for (auto _ : state)
+        if (FAILED(scale.mesh->PointRepsFromAdjacency(scale.adjacency.data(), reps.data()))) state.SkipWithError("failed");
     SetFaces(state, scale.mesh->FaceCount());
 }
 
 BENCHMARK(BM_WeldAndAdjacency)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MeshoptWeldedAdjacency)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Statistics)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_NormalsStep)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_NormalsStep)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FanWalks)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "facet/mesh.h"
+#include "facet/thread_pool.h"
 
 namespace facet {
 
@@ -20,10 +21,17 @@ namespace facet {
 //
 // D3DERR_INVALIDCALL, with nothing written, for a null mesh, write-only vertex or index
 // data, a layout without a three-float position or a three-float normal, or a corner
-// index not below the vertex count. E_OUTOFMEMORY when the point representatives cannot
-// be allocated (nothing written), or when a mesh whose face vectors leave the float range
-// has no room for its double-precision sums (every normal is then (0, 0, 0)); failures of the mesh's adjacency step and of the buffer locks are passed
-// through, with everything obtained released again.
+// index not below the vertex count. E_OUTOFMEMORY when the point representatives (or the
+// bit per vertex that marks those of other vertices) cannot be allocated (nothing
+// written), or when a mesh whose face vectors leave the float range has no room for its
+// double-precision sums (every normal is then (0, 0, 0)); failures of the mesh's adjacency
+// step and of the buffer locks are passed through, with everything obtained released
+// again.
 HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency);
+
+// The same, with the sums and their normalisation spread over `pool` (null: on the caller
+// alone); the normals are the same bits for any number of threads. The walks that find
+// the point representatives stay on the caller.
+HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency, ThreadPool* pool);
 
 }  // namespace facet

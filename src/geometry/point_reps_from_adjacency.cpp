@@ -15,6 +15,8 @@
 #include "geometry/work_array.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <memory>
 #include <new>
 
@@ -55,33 +57,53 @@ public:
                 faces_[face].neighbour[k] = neighbour == NoNeighbour ? kEmpty : static_cast<Index>(neighbour);
                 faces_[face].corner[k] = indices_[3 * std::size_t{face} + k];
             }
+        // Only the start of each walk's room is touched on ordinary meshes, so it comes in
+        // small pages from the ordinary allocator.
+        reached_.reset(new (std::nothrow) Index[std::size_t{kFansInFlight} * kMaxWalkFaces]);
+        if (reached_ == nullptr) return E_OUTOFMEMORY;
+        for (DWORD slot = 0; slot < kFansInFlight; ++slot) fans_[slot].reached = reached_.get() + std::size_t{slot} * kMaxWalkFaces;
 
-        std::fill(pointReps, pointReps + vertexCount_, NoNeighbour);
+        // Whether a vertex has a representative (or a walk under way) is asked at every
+        // corner, in no particular vertex order; two bits per vertex stay in the cache where
+        // the representatives would not.
+        states_.reset(new (std::nothrow) std::uint64_t[vertexCount_ / kStatesPerWord + 1]());
+        if (states_ == nullptr) return E_OUTOFMEMORY;
+        pointReps_ = pointReps;
         HRESULT result = D3D_OK;
-        order_.ForEach([&](DWORD face) {
-            // Whether a corner's vertex has its representative is a scattered read; the
-            // ones of a face some way ahead are fetched now.
+        FanRing ring{0, 0};
+        const bool walked = order_.ForEach([&](DWORD face) {
+            // The states of the corners some way ahead are fetched now.
             if (face + kPrefetchFaces < order_.faceCount)
                 for (DWORD corner = 0; corner < 3; ++corner)
                     if (const Index ahead = faces_[face + kPrefetchFaces].corner[corner]; ahead != kEmpty)
-                        __builtin_prefetch(&pointReps[ahead]);
-            for (DWORD corner = 0; corner < 3; ++corner) {
-                const Index vertex = indices_[3 * face + corner];
-                if (vertex == kEmpty || pointReps[vertex] != NoNeighbour) continue;
-                result = WalkAround(face, corner, pointReps);
+                        __builtin_prefetch(&states_[ahead / kStatesPerWord]);
+            // Room for a walk from each corner first: applying walks changes which corners
+            // need one.
+            while (ring.count > kFansInFlight - 3) {
+                result = StepAndCommit(&ring);
                 if (FAILED(result)) return false;
+            }
+            for (DWORD corner = 0; corner < 3; ++corner) {
+                const Index vertex = faces_[face].corner[corner];
+                if (vertex == kEmpty || State(vertex) != kUnreached) continue;
+                SetState(vertex, kPending);
+                Start(&fans_[(ring.head + ring.count++) % kFansInFlight], face, corner);
             }
             return true;
         });
-        if (FAILED(result)) return result;
+        while (walked && ring.count != 0) {
+            result = StepAndCommit(&ring);
+            if (FAILED(result)) break;
+        }
+        // Vertices never reached stand for themselves; after a failed walk they stay
+        // without a representative.
         for (DWORD vertex = 0; vertex < vertexCount_; ++vertex)
-            if (pointReps[vertex] == NoNeighbour) pointReps[vertex] = vertex;
-        return D3D_OK;
+            if (State(vertex) != kAssigned) pointReps[vertex] = FAILED(result) ? NoNeighbour : vertex;
+        return result;
     }
 
 private:
     static constexpr Index kEmpty = MeshObject<Index>::kEmptyIndex;
-    static constexpr DWORD kPrefetchFaces = 16;
 
     // The edge of `next` across which the walk arrives from `face` over `face`'s edge
     // `crossed`, or 3 when `next` does not name `face` (an adjacency that is not symmetric
@@ -95,6 +117,11 @@ private:
     // opposite ways, so of two consecutive edges k, k + 1 of `face` naming `next`, k
     // pairs with the second of `next`'s two consecutive edges naming `face`.
     DWORD EdgeBackTo(DWORD next, DWORD face, DWORD crossed, DWORD walkedEnd) const {
+        // Usually one edge names `face`, and it is the one.
+        const Index* named = faces_[next].neighbour;
+        const unsigned naming = (named[0] == face ? 1u : 0u) | (named[1] == face ? 2u : 0u) | (named[2] == face ? 4u : 0u);
+        if (naming == 1u || naming == 2u || naming == 4u) return static_cast<DWORD>(std::countr_zero(naming));
+        if (naming == 0) return 3;
         const Index walked = faces_[face].corner[(crossed + 1 - walkedEnd) % 3];
         const Index other = faces_[face].corner[(crossed + walkedEnd) % 3];
         DWORD best = 3;
@@ -129,55 +156,148 @@ private:
         return fallback;
     }
 
-    void Assign(DWORD face, DWORD corner, DWORD vertex, DWORD* pointReps) const {
-        const Index reached = faces_[face].corner[corner];
-        if (reached != kEmpty) pointReps[reached] = vertex;
+    // Walks run ahead of their turn, several at once, so that the faces they enter (one
+    // cache miss per step on a mesh in no particular order) are fetched side by side. Each
+    // walk only records what it reaches; the records are applied in the order the walks
+    // started, and a walk is applied only if its vertex still has no representative then,
+    // so the result is that of walking one fan after the other. A vertex whose walk has
+    // started is marked pending, so no second walk starts from it meanwhile.
+    static constexpr DWORD kFansInFlight = 32;
+    static constexpr std::uint64_t kUnreached = 0, kPending = 1, kAssigned = 2;
+    static constexpr DWORD kStatesPerWord = 32;
+    static constexpr DWORD kPrefetchFaces = 16;
+
+    struct Fan {
+        DWORD startFace;
+        DWORD startCorner;
+        Index vertex;
+        DWORD face;
+        DWORD corner;
+        Index next;  // the face the next step enters, being fetched
+        bool backward;
+        bool finished;
+        HRESULT result;
+        DWORD facesReached;
+        DWORD reachedCount;
+        Index* reached;  // the vertices at the corners reached, start excluded
+    };
+
+    // The walks in flight: `count` of them from slot `head` on, in starting order.
+    struct FanRing {
+        DWORD head;
+        DWORD count;
+    };
+
+    void Start(Fan* fan, DWORD face, DWORD corner) const {
+        fan->startFace = face;
+        fan->startCorner = corner;
+        fan->vertex = faces_[face].corner[corner];
+        fan->facesReached = 1;
+        fan->reachedCount = 0;
+        fan->finished = false;
+        fan->result = D3D_OK;
+        TurnTo(fan, false);
     }
 
-    HRESULT WalkAround(DWORD startFace, DWORD startCorner, DWORD* pointReps) const {
-        const DWORD vertex = faces_[startFace].corner[startCorner];
-        DWORD facesReached = 1;
-        pointReps[vertex] = vertex;
+    // Back at the start face, heading forward (across the edge that leaves the vertex) or
+    // backward (across the edge that ends at it).
+    void TurnTo(Fan* fan, bool backward) const {
+        fan->backward = backward;
+        fan->face = fan->startFace;
+        fan->corner = fan->startCorner;
+        LookAhead(fan);
+    }
 
-        // Forward: across the edge that leaves the vertex (from its corner to the next).
-        DWORD face = startFace;
-        DWORD corner = startCorner;
-        for (;;) {
-            const Index next = faces_[face].neighbour[corner];
-            if (next == kEmpty) break;
-            if (next == startFace) return D3D_OK;  // all the way round
-            const DWORD edge = EdgeBackTo(next, face, corner, 1);
-            if (edge == 3) break;
-            if (++facesReached > kMaxWalkFaces) return kWalkTooLong;
-            face = next;
-            corner = (edge + 1) % 3;  // the shared edge runs the other way: it ends at the vertex
-            Assign(face, corner, vertex, pointReps);
+    // Finds the face across the edge the walk crosses next, and fetches it; or ends the
+    // walk or turns it back where there is none.
+    void LookAhead(Fan* fan) const {
+        const DWORD edge = fan->backward ? (fan->corner + 2) % 3 : fan->corner;
+        const Index next = faces_[fan->face].neighbour[edge];
+        if (next == kEmpty) {
+            if (fan->backward)
+                fan->finished = true;
+            else
+                TurnTo(fan, true);
+            return;
         }
-        // Backward: across the edge that ends at the vertex (from the previous corner).
-        face = startFace;
-        corner = startCorner;
-        for (;;) {
-            const Index next = faces_[face].neighbour[(corner + 2) % 3];
-            if (next == kEmpty || next == startFace) break;
-            const DWORD edge = EdgeBackTo(next, face, (corner + 2) % 3, 0);
-            if (edge == 3) break;
-            if (++facesReached > kMaxWalkFaces) return kWalkTooLong;
-            face = next;
-            corner = edge;  // the shared edge starts at the vertex
-            Assign(face, corner, vertex, pointReps);
+        if (next == fan->startFace) {  // all the way round, or back where the walk began
+            fan->finished = true;
+            return;
+        }
+        fan->next = next;
+        __builtin_prefetch(&faces_[next]);
+    }
+
+    // Enters the face fetched in the last step.
+    void Step(Fan* fan) const {
+        const DWORD crossed = fan->backward ? (fan->corner + 2) % 3 : fan->corner;
+        const DWORD edge = EdgeBackTo(fan->next, fan->face, crossed, fan->backward ? 0 : 1);
+        if (edge == 3) {
+            if (fan->backward)
+                fan->finished = true;
+            else
+                TurnTo(fan, true);
+            return;
+        }
+        if (++fan->facesReached > kMaxWalkFaces) {
+            fan->result = kWalkTooLong;
+            fan->finished = true;
+            return;
+        }
+        fan->face = fan->next;
+        // Forward the shared edge runs the other way, so it ends at the vertex; backward
+        // it starts there.
+        fan->corner = fan->backward ? edge : (edge + 1) % 3;
+        if (const Index reached = faces_[fan->face].corner[fan->corner]; reached != kEmpty) {
+            fan->reached[fan->reachedCount++] = reached;
+            __builtin_prefetch(&pointReps_[reached], 1);  // written when the walk is applied
+        }
+        LookAhead(fan);
+    }
+
+    // Steps every walk in flight once, then applies the finished ones at the head of the
+    // ring. A failed walk that applies ends everything.
+    HRESULT StepAndCommit(FanRing* ring) {
+        for (DWORD i = 0; i < ring->count; ++i)
+            if (Fan& fan = fans_[(ring->head + i) % kFansInFlight]; !fan.finished) Step(&fan);
+        while (ring->count != 0 && fans_[ring->head].finished) {
+            const Fan& fan = fans_[ring->head];
+            ring->head = (ring->head + 1) % kFansInFlight;
+            --ring->count;
+            if (State(fan.vertex) != kPending) continue;  // an earlier walk reached it
+            Assign(fan.vertex, fan.vertex);
+            for (DWORD i = 0; i < fan.reachedCount; ++i) Assign(fan.reached[i], fan.vertex);
+            if (FAILED(fan.result)) return fan.result;
         }
         return D3D_OK;
+    }
+
+    std::uint64_t State(Index vertex) const {
+        return states_[vertex / kStatesPerWord] >> (2 * (vertex % kStatesPerWord)) & 3;
+    }
+    void SetState(Index vertex, std::uint64_t state) {
+        std::uint64_t& word = states_[vertex / kStatesPerWord];
+        const unsigned shift = 2 * (vertex % kStatesPerWord);
+        word = (word & ~(std::uint64_t{3} << shift)) | state << shift;
+    }
+    void Assign(Index vertex, DWORD representative) {
+        pointReps_[vertex] = representative;
+        SetState(vertex, kAssigned);
     }
 
     const Index* indices_;
     DWORD vertexCount_;
     FaceOrder order_;
     // A face's neighbours and corners, side by side.
-    struct FaceRecord {
+    struct alignas(4 * sizeof(Index)) FaceRecord {
         Index neighbour[3];
         Index corner[3];
     };
     WorkArray<FaceRecord> faces_;
+    Fan fans_[kFansInFlight];
+    std::unique_ptr<Index[]> reached_;
+    std::unique_ptr<std::uint64_t[]> states_;
+    DWORD* pointReps_ = nullptr;
 };
 
 }  // namespace

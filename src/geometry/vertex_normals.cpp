@@ -12,14 +12,19 @@
 // left alone, so ordinary meshes keep their exact results.
 #include "facet/normals.h"
 
+#include "facet/dispatch.h"
 #include "facet/math.h"
 #include "geometry/vertex_layout_view.h"
+#include "geometry/work_array.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace facet {
 
@@ -39,6 +44,9 @@ public:
         std::memcpy(base_ + std::size_t{vertex} * stride_, &value, sizeof value);
     }
     void Prefetch(DWORD vertex) const { __builtin_prefetch(base_ + std::size_t{vertex} * stride_, 1); }
+    bool Overlaps(const VertexField& other) const {
+        return base_ < other.base_ + sizeof(Vector3) && other.base_ < base_ + sizeof(Vector3);
+    }
 
 private:
     BYTE* base_;
@@ -132,54 +140,136 @@ Vector3 NormalisedDoubleSum(DoubleVector sum) {
     return normal;
 }
 
-// The target of corner index `corner`: the vertex itself or its point representative.
-inline DWORD Target(DWORD corner, const DWORD* pointReps) { return pointReps != nullptr ? pointReps[corner] : corner; }
+// The point representatives as the face loop asks them: a bit per vertex tells whether
+// its representative is another vertex. The bits stay in the cache where the
+// representatives would not, so the loop's scattered reads are the vertices themselves
+// and, only at the few joined vertices (seams), their representatives.
+class Representatives {
+public:
+    // False when the bits cannot be allocated. Without `pointReps` every vertex stands for
+    // itself.
+    bool Prepare(const DWORD* pointReps, DWORD vertexCount, ThreadPool* pool) {
+        pointReps_ = pointReps;
+        if (pointReps == nullptr) return true;
+        const std::size_t words = vertexCount / 64 + 1;
+        joined_.reset(new (std::nothrow) std::uint64_t[words]);
+        if (joined_ == nullptr) return false;
+        // Parts of whole words, so no two threads write one.
+        const std::size_t parts = PartsFor(pool, words, 1u << 10);
+        std::vector<unsigned char> ownRepsOnly(parts, 1);
+        RunParts(pool, parts, [&](std::size_t part) {
+            for (std::size_t word = PartStart(words, parts, part); word < PartStart(words, parts, part + 1); ++word) {
+                std::uint64_t bits = 0;
+                for (DWORD bit = 0; bit < 64 && 64 * word + bit < vertexCount; ++bit) {
+                    const DWORD vertex = static_cast<DWORD>(64 * word + bit);
+                    const DWORD representative = pointReps[vertex];
+                    if (representative == vertex) continue;
+                    bits |= std::uint64_t{1} << bit;
+                    if (pointReps[representative] != representative) ownRepsOnly[part] = 0;
+                }
+                joined_[word] = bits;
+            }
+        });
+        ownRepsOnly_ = std::find(ownRepsOnly.begin(), ownRepsOnly.end(), 0) == ownRepsOnly.end();
+        return true;
+    }
+
+    bool IsJoined(DWORD vertex) const {
+        return joined_ != nullptr && (joined_[vertex / 64] >> (vertex % 64) & 1) != 0;
+    }
+    // The vertex whose normal sums the corner's face vectors.
+    DWORD Target(DWORD vertex) const { return IsJoined(vertex) ? pointReps_[vertex] : vertex; }
+    void PrefetchTarget(DWORD vertex) const {
+        if (IsJoined(vertex)) __builtin_prefetch(&pointReps_[vertex]);
+    }
+    // Whether the vertex's sum may lie elsewhere, so that fetching ahead stops at its
+    // position rather than wait for its representative.
+    bool MayBeElsewhere(DWORD vertex) const { return IsJoined(vertex); }
+    bool HasJoined() const { return joined_ != nullptr; }
+    // Whether every representative stands for itself, so that copying their sums to the
+    // joined vertices never reads a sum already replaced.
+    bool OwnRepsOnly() const { return ownRepsOnly_; }
+    const DWORD* pointReps() const { return pointReps_; }
+
+private:
+    const DWORD* pointReps_ = nullptr;
+    std::unique_ptr<std::uint64_t[]> joined_;
+    bool ownRepsOnly_ = true;
+};
 
 // How far ahead the face loop fetches: on a mesh in no particular order each corner's
 // position and sum is a cache miss, and fetched ahead the misses overlap.
 constexpr DWORD kPrefetchFaces = 16;
 
-// Sums the face vectors into the normals in single precision. False, at once, when a
-// face vector underflowed, so the sums cannot be trusted.
-template <typename Index>
-bool SumInSinglePrecision(const Index* indices, DWORD faceCount, DWORD vertexCount, const VertexField& positions,
-                          const VertexField& normals, const DWORD* pointReps) {
-    for (DWORD vertex = 0; vertex < vertexCount; ++vertex) normals.Write(vertex, {0.0f, 0.0f, 0.0f});
+// Sums, in face order, the face vectors into the sums of the target vertices in
+// [first, last), after clearing those. Each thread owns a range of targets, so every sum
+// is formed by one thread in the same order at any thread count; a face is read by every
+// thread owning one of its corners' targets. False, at once, when a face vector
+// underflowed, so the sums cannot be trusted. `kOwnsAll` (one thread, every target)
+// spares the loop its ownership tests; `reps` tells each vertex's target.
+template <bool kOwnsAll, typename Index, typename Targets>
+bool SumInSinglePrecision(const Index* indices, DWORD faceCount, const VertexField& positions,
+                          const VertexField& sums, const Targets& reps, DWORD first, DWORD last) {
+    for (DWORD vertex = first; vertex < last; ++vertex) sums.Write(vertex, {0.0f, 0.0f, 0.0f});
+    const auto owned = [&](DWORD target) { return kOwnsAll || (target >= first && target < last); };
     for (DWORD face = 0; face < faceCount; ++face) {
-        if (face + 2 * kPrefetchFaces < faceCount && pointReps != nullptr)
-            for (DWORD k = 0; k < 3; ++k) __builtin_prefetch(&pointReps[indices[3 * std::size_t{face + 2 * kPrefetchFaces} + k]]);
+        if (face + 2 * kPrefetchFaces < faceCount)
+            for (DWORD k = 0; k < 3; ++k) reps.PrefetchTarget(indices[3 * std::size_t{face + 2 * kPrefetchFaces} + k]);
+        // A joined vertex's target is not known this far ahead without waiting for its
+        // representative, so only its position is fetched.
         if (face + kPrefetchFaces < faceCount)
             for (DWORD k = 0; k < 3; ++k) {
                 const DWORD ahead = indices[3 * std::size_t{face + kPrefetchFaces} + k];
-                positions.Prefetch(ahead);
-                normals.Prefetch(Target(ahead, pointReps));
+                if (reps.MayBeElsewhere(ahead)) {
+                    positions.Prefetch(ahead);
+                } else if (owned(ahead)) {
+                    positions.Prefetch(ahead);
+                    sums.Prefetch(ahead);
+                }
             }
         const Index* corner = indices + std::size_t{3} * face;
+        const DWORD targets[3] = {reps.Target(corner[0]), reps.Target(corner[1]), reps.Target(corner[2])};
+        if (!owned(targets[0]) && !owned(targets[1]) && !owned(targets[2])) continue;
         const Vector3 p0 = positions.Read(corner[0]), p1 = positions.Read(corner[1]), p2 = positions.Read(corner[2]);
         const Vector3 n = FaceVector(p0, p1, p2);
         if (FaceVectorUnderflowed(n, p0, p1, p2)) return false;
-        for (DWORD k = 0; k < 3; ++k) {
-            const DWORD target = Target(corner[k], pointReps);
-            normals.Write(target, normals.Read(target) + n);
-        }
+        for (const DWORD target : targets)
+            if (owned(target)) sums.Write(target, sums.Read(target) + n);
     }
     return true;
 }
 
-// Shares the representatives' sums and normalises them. False, at once, at a sum that
+// Gives the joined vertices of [first, last) their representatives' sums, when every
+// representative stands for itself (so no sum read here is replaced here).
+void ShareSums(DWORD first, DWORD last, const VertexField& sums, const Representatives& reps) {
+    for (DWORD vertex = first; vertex < last; ++vertex)
+        if (reps.IsJoined(vertex)) sums.Write(vertex, sums.Read(reps.pointReps()[vertex]));
+}
+
+// Normalises the sums of [first, last) into the normals. False, at once, at a sum that
 // overflowed, which only the double-precision sums can replace.
-bool NormaliseSingleSums(DWORD vertexCount, const VertexField& normals, const DWORD* pointReps) {
-    if (pointReps != nullptr) {
-        for (DWORD vertex = 0; vertex < vertexCount; ++vertex)
-            if (pointReps[vertex] != vertex) normals.Write(vertex, normals.Read(pointReps[vertex]));
-    }
-    for (DWORD vertex = 0; vertex < vertexCount; ++vertex) {
-        Vector3 normal = normals.Read(vertex);
+bool NormaliseSingleSums(DWORD first, DWORD last, const VertexField& sums, const VertexField& normals) {
+    for (DWORD vertex = first; vertex < last; ++vertex) {
+        Vector3 normal = sums.Read(vertex);
         if (!IsFinite(normal)) return false;
         NormaliseFloatSum(&normal);
         normals.Write(vertex, normal);
     }
     return true;
+}
+
+// Runs step(first, last) over `parts` equal ranges of the vertices; true when every part
+// returned true.
+template <typename Step>
+bool ForVertexRanges(ThreadPool* pool, std::size_t parts, DWORD vertexCount, Step&& step) {
+    std::vector<unsigned char> succeeded(parts, 0);
+    RunParts(pool, parts, [&](std::size_t part) {
+        succeeded[part] = step(static_cast<DWORD>(PartStart(vertexCount, parts, part)),
+                               static_cast<DWORD>(PartStart(vertexCount, parts, part + 1)))
+                              ? 1
+                              : 0;
+    });
+    return std::find(succeeded.begin(), succeeded.end(), 0) == succeeded.end();
 }
 
 // The same sums in double precision, for meshes whose float sums do not hold; it starts
@@ -188,7 +278,7 @@ bool NormaliseSingleSums(DWORD vertexCount, const VertexField& normals, const DW
 template <typename Index>
 HRESULT SumAndNormaliseInDoublePrecision(const Index* indices, DWORD faceCount, DWORD vertexCount,
                                          const VertexField& positions, const VertexField& normals,
-                                         const DWORD* pointReps) {
+                                         const Representatives& reps) {
     std::unique_ptr<DoubleVector[]> sums(new (std::nothrow) DoubleVector[vertexCount]);
     if (sums == nullptr) {
         for (DWORD vertex = 0; vertex < vertexCount; ++vertex) normals.Write(vertex, {0.0f, 0.0f, 0.0f});
@@ -200,22 +290,117 @@ HRESULT SumAndNormaliseInDoublePrecision(const Index* indices, DWORD faceCount, 
         const DoubleVector n =
             WideFaceVector(positions.Read(corner[0]), positions.Read(corner[1]), positions.Read(corner[2]));
         for (DWORD k = 0; k < 3; ++k) {
-            DoubleVector& sum = sums[Target(corner[k], pointReps)];
+            DoubleVector& sum = sums[reps.Target(corner[k])];
             sum = {sum.x + n.x, sum.y + n.y, sum.z + n.z};
         }
     }
     for (DWORD vertex = 0; vertex < vertexCount; ++vertex)
-        normals.Write(vertex, NormalisedDoubleSum(sums[Target(vertex, pointReps)]));
+        normals.Write(vertex, NormalisedDoubleSum(sums[reps.Target(vertex)]));
     return D3D_OK;
 }
 
+// Where the face loop reads positions and targets and forms sums: a compact copy in memory
+// of its own (in large pages), each vertex's position, target and sum side by side in half
+// a cache line; or, without room for it, the vertex fields and the representatives
+// themselves. In the vertex buffer each scattered read of a large mesh also misses in the
+// address translation (small pages), and a target or sum kept apart from its position
+// would be another miss.
+class SumFields {
+    struct alignas(32) Record {
+        Vector3 position;
+        DWORD target;
+        Vector3 sum;
+    };
+
+public:
+    SumFields(const VertexField& positions, const VertexField& normals) : positions_(positions), sums_(normals) {}
+
+    // The targets as the compact copy holds them. A vertex that is not joined is its own
+    // target, which the bits tell without reading its record: a thread reads the records
+    // of the vertices it owns and of joined ones only.
+    class RecordTargets {
+    public:
+        RecordTargets(const Record* records, const Representatives& reps) : records_(records), reps_(reps) {}
+        DWORD Target(DWORD vertex) const { return reps_.IsJoined(vertex) ? records_[vertex].target : vertex; }
+        void PrefetchTarget(DWORD) const {}
+        // Fetching a joined vertex's record brings its target.
+        bool MayBeElsewhere(DWORD vertex) const { return reps_.IsJoined(vertex); }
+
+    private:
+        const Record* records_;
+        const Representatives& reps_;
+    };
+
+    // Copies the positions and targets when the mesh is large enough for the translation
+    // misses to matter, the fields lie apart and there is room; the sums are the same
+    // additions either way.
+    bool Compact(DWORD vertexCount, const Representatives& reps, ThreadPool* pool) {
+        if (vertexCount < kCompactFrom || positions_.Overlaps(sums_) || !records_.Allocate(vertexCount)) return false;
+        const VertexField original = positions_;
+        BYTE* records = reinterpret_cast<BYTE*>(records_.get());
+        positions_ = VertexField(records, sizeof(Record), offsetof(Record, position));
+        sums_ = VertexField(records, sizeof(Record), offsetof(Record, sum));
+        const std::size_t parts = PartsFor(pool, vertexCount);
+        RunParts(pool, parts, [&](std::size_t part) {
+            for (auto vertex = static_cast<DWORD>(PartStart(vertexCount, parts, part));
+                 vertex < PartStart(vertexCount, parts, part + 1); ++vertex) {
+                positions_.Write(vertex, original.Read(vertex));
+                records_[vertex].target = reps.Target(vertex);
+            }
+        });
+        return true;
+    }
+
+    const VertexField& positions() const { return positions_; }
+    const VertexField& sums() const { return sums_; }
+    RecordTargets targets(const Representatives& reps) const { return RecordTargets(records_.get(), reps); }
+
+private:
+    // Below this many vertices the vertex buffer's pages fit the translation caches, and
+    // the copy would cost more than it saves.
+    static constexpr DWORD kCompactFrom = 1u << 20;
+    VertexField positions_;
+    VertexField sums_;
+    WorkArray<Record> records_;
+};
+
+// The sums and their normalisation on `parts` ranges of target vertices. When the position
+// and normal fields overlap, writing a sum changes positions still to be read, so the work
+// stays on one thread, in place, in the order of the sums' definition.
 template <typename Index>
 HRESULT ComputeNormals(const Index* indices, DWORD faceCount, DWORD vertexCount, const VertexField& positions,
-                       const VertexField& normals, const DWORD* pointReps) {
-    if (SumInSinglePrecision(indices, faceCount, vertexCount, positions, normals, pointReps) &&
-        NormaliseSingleSums(vertexCount, normals, pointReps))
+                       const VertexField& normals, const DWORD* pointReps, ThreadPool* pool) {
+    Representatives reps;
+    if (!reps.Prepare(pointReps, vertexCount, pool)) return E_OUTOFMEMORY;
+    const std::size_t parts = positions.Overlaps(normals) ? 1 : PartsFor(pool, vertexCount);
+    SumFields fields(positions, normals);
+    const bool compact = fields.Compact(vertexCount, reps, pool);
+    const VertexField& sums = fields.sums();
+    const auto sumRange = [&](const auto& targets, DWORD first, DWORD last) {
+        return parts == 1
+                   ? SumInSinglePrecision<true>(indices, faceCount, fields.positions(), sums, targets, first, last)
+                   : SumInSinglePrecision<false>(indices, faceCount, fields.positions(), sums, targets, first, last);
+    };
+    bool summed = ForVertexRanges(pool, parts, vertexCount, [&](DWORD first, DWORD last) {
+        return compact ? sumRange(fields.targets(reps), first, last) : sumRange(reps, first, last);
+    });
+    if (summed && reps.HasJoined()) {
+        if (reps.OwnRepsOnly())
+            ForVertexRanges(pool, parts, vertexCount, [&](DWORD first, DWORD last) {
+                ShareSums(first, last, sums, reps);
+                return true;
+            });
+        else  // a representative that has one of its own: the copies follow vertex order
+            ShareSums(0, vertexCount, sums, reps);
+    }
+    // The first call of a dispatched routine chooses the routines for the processor, and
+    // calls made meanwhile run the portable ones: it is made here, before the threads.
+    if (summed && parts > 1) InitDispatchTable(1);
+    if (summed && ForVertexRanges(pool, parts, vertexCount, [&](DWORD first, DWORD last) {
+            return NormaliseSingleSums(first, last, sums, normals);
+        }))
         return D3D_OK;
-    return SumAndNormaliseInDoublePrecision(indices, faceCount, vertexCount, positions, normals, pointReps);
+    return SumAndNormaliseInDoublePrecision(indices, faceCount, vertexCount, positions, normals, reps);
 }
 
 // Whether a three-float element lies inside the vertex.
@@ -261,7 +446,9 @@ struct LockedBuffers {
 
 }  // namespace
 
-HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency) {
+HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency) { return ComputeVertexNormals(mesh, adjacency, nullptr); }
+
+HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency, ThreadPool* pool) {
     if (mesh == nullptr) return D3DERR_INVALIDCALL;
     D3DVERTEXELEMENT9 declaration[MAX_FVF_DECL_SIZE];
     HRESULT result = mesh->CopyDeclaration(declaration);
@@ -292,11 +479,11 @@ HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency) {
     if (indices32Bit) {
         const auto* indices = static_cast<const DWORD*>(buffers.indices);
         if (!CornersBelow(indices, faceCount, vertexCount)) return D3DERR_INVALIDCALL;
-        return ComputeNormals(indices, faceCount, vertexCount, positions, normals, pointReps.get());
+        return ComputeNormals(indices, faceCount, vertexCount, positions, normals, pointReps.get(), pool);
     }
     const auto* indices = static_cast<const WORD*>(buffers.indices);
     if (!CornersBelow(indices, faceCount, vertexCount)) return D3DERR_INVALIDCALL;
-    return ComputeNormals(indices, faceCount, vertexCount, positions, normals, pointReps.get());
+    return ComputeNormals(indices, faceCount, vertexCount, positions, normals, pointReps.get(), pool);
 }
 
 }  // namespace facet

@@ -1,12 +1,16 @@
 // The routines that take a thread pool give, at 1, 2 and 7 threads, exactly what they give
 // without one: welding, adjacency (with and without a group table, with edges of three
-// faces), and the mesh statistics, on meshes large enough to be split between threads.
+// faces), the mesh statistics and the normals, on meshes large enough to be split between
+// threads.
+#include "facet/normals.h"
 #include "facet/thread_pool.h"
 #include "facet/weld.h"
 #include "geometry/mesh_statistics.h"
+#include "math/dispatch_testing.h"
 #include "geometry_test_support.h"
 #include "support/generated_meshes.h"
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cstdint>
@@ -34,13 +38,16 @@ protected:
     }
 
     // A shuffled seamed torus (about 190,000 faces, so every step splits between threads)
-    // with a fan of three faces on one edge and a few vertices at a NaN position added.
-    static MeshData Awkward() {
+    // with a fan of three faces on one edge and, unless `withNaN` is false (a face at a
+    // NaN position sends the normals to their double-precision sums), a few vertices at a
+    // NaN position added.
+    static MeshData Awkward(bool withNaN = true) {
         MeshData mesh = generated_meshes::Shuffled(generated_meshes::Torus(320, 300, 16), 7);
         const auto first = static_cast<std::uint32_t>(mesh.VertexCount());
         const MeshData fan = generated_meshes::ThreeOnOneEdge();
         mesh.positions.insert(mesh.positions.end(), fan.positions.begin(), fan.positions.end());
         for (const std::uint32_t corner : fan.corners) mesh.corners.push_back(first + corner);
+        if (!withNaN) return mesh;
         const float nan = std::numeric_limits<float>::quiet_NaN();
         for (int i = 0; i < 3; ++i) mesh.AddVertex(nan, 0.0f, nan);
         const auto last = static_cast<std::uint32_t>(mesh.VertexCount());
@@ -136,6 +143,76 @@ TEST_F(ThreadCountTest, StatisticsAreTheSameForEveryThreadCount) {
                                               std::bit_cast<std::uint64_t>(s.volume)};
         };
         EXPECT_EQ(fields(pooled), fields(alone)) << threads << " threads";
+    }
+}
+
+// The normals with the welded adjacency (seams joined), with a few neighbours broken (so
+// some representatives have representatives of their own), and without adjacency; at
+// ordinary scale and at scales where the single-precision sums underflow or overflow.
+TEST_F(ThreadCountTest, NormalsAreTheSameBitsForEveryThreadCount) {
+    MeshData data = Awkward(false);
+    const std::vector<float> ordinary = data.positions;
+    for (const float scale : {1.0f, 1e-22f, 1e20f}) {
+        for (std::size_t i = 0; i < ordinary.size(); ++i) data.positions[i] = ordinary[i] * scale;
+        const auto mesh = Build(data);
+        ASSERT_NE(mesh, nullptr);
+        std::vector<DWORD> reps(mesh->VertexCount()), welded(3 * std::size_t{mesh->FaceCount()});
+        ASSERT_EQ(facet::PointRepsFromPositions(mesh.get(), 0.0f, reps.data()), D3D_OK);
+        ASSERT_EQ(mesh->AdjacencyFromPointReps(reps.data(), welded.data()), D3D_OK);
+        std::vector<DWORD> broken = welded;
+        for (std::size_t i = 0; i < broken.size(); i += 97) broken[i] = static_cast<DWORD>((i * 7919) % mesh->FaceCount());
+        const auto normalBits = [&] {
+            void* bytes = nullptr;
+            EXPECT_EQ(mesh->LockVertices(D3DLOCK_READONLY, &bytes), D3D_OK);
+            std::vector<std::uint32_t> bits(6 * std::size_t{mesh->VertexCount()});
+            std::memcpy(bits.data(), bytes, bits.size() * sizeof(std::uint32_t));
+            mesh->UnlockVertices();
+            return bits;
+        };
+        for (const DWORD* entries : {welded.data(), broken.data(), static_cast<DWORD*>(nullptr)}) {
+            ASSERT_EQ(facet::ComputeVertexNormals(mesh.get(), entries), D3D_OK);
+            const std::vector<std::uint32_t> alone = normalBits();
+            for (const unsigned threads : kThreadCounts) {
+                facet::ThreadPool pool(threads);
+                // As in a fresh process, where the threads' normalisations choose the routines.
+                facet::ResetDispatchForTesting();
+                ASSERT_EQ(facet::ComputeVertexNormals(mesh.get(), entries, &pool), D3D_OK);
+                EXPECT_EQ(normalBits(), alone) << threads << " threads, scale " << scale;
+            }
+        }
+    }
+}
+
+// A mesh of more than 2^20 vertices is summed in a compact copy: the same mesh with that
+// many unused vertices appended gets the same bits on its used vertices and (0, 0, 0) on
+// the others.
+TEST_F(ThreadCountTest, NormalsOfAMillionVerticesAreTheSameBitsAsOfTheUsedOnes) {
+    const MeshData used = Awkward(false);
+    MeshData padded = used;
+    for (std::uint32_t i = 0; i < (1u << 20); ++i) padded.AddVertex(5.0f, 5.0f, 5.0f);
+    const auto normalsOf = [&](const MeshData& data, unsigned threads) {
+        const auto mesh = Build(data);
+        EXPECT_NE(mesh, nullptr);
+        std::vector<DWORD> reps(mesh->VertexCount()), adjacency(3 * std::size_t{mesh->FaceCount()});
+        EXPECT_EQ(facet::PointRepsFromPositions(mesh.get(), 0.0f, reps.data()), D3D_OK);
+        EXPECT_EQ(mesh->AdjacencyFromPointReps(reps.data(), adjacency.data()), D3D_OK);
+        facet::ThreadPool pool(threads);
+        EXPECT_EQ(facet::ComputeVertexNormals(mesh.get(), adjacency.data(), &pool), D3D_OK);
+        void* bytes = nullptr;
+        EXPECT_EQ(mesh->LockVertices(D3DLOCK_READONLY, &bytes), D3D_OK);
+        std::vector<std::uint32_t> bits(6 * std::size_t{mesh->VertexCount()});
+        std::memcpy(bits.data(), bytes, bits.size() * sizeof(std::uint32_t));
+        mesh->UnlockVertices();
+        return bits;
+    };
+    const std::vector<std::uint32_t> alone = normalsOf(used, 1);
+    for (const unsigned threads : kThreadCounts) {
+        const std::vector<std::uint32_t> bits = normalsOf(padded, threads);
+        EXPECT_TRUE(std::equal(alone.begin(), alone.end(), bits.begin())) << threads << " threads";
+        bool unusedAreZero = true;
+        for (std::size_t v = used.VertexCount(); v < padded.VertexCount(); ++v)
+            unusedAreZero = unusedAreZero && bits[6 * v + 3] == 0 && bits[6 * v + 4] == 0 && bits[6 * v + 5] == 0;
+        EXPECT_TRUE(unusedAreZero) << threads << " threads";
     }
 }
 

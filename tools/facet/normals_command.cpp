@@ -27,8 +27,8 @@ void PrintUsage(std::FILE* to) {
         "  --weld EPS     join vertices within EPS in each coordinate (default 0: equal positions)\n"
         "  -o OUT         the output, .ply, .obj, .off or .stl (even for a device or pipe)\n"
         "  --binary       write PLY or STL as binary little-endian instead of text\n"
-        "  --threads N    weld and find neighbours on N threads (default: all the processor's);\n"
-        "                 the output is the same for every N\n"
+        "  --threads N    weld, find neighbours and sum normals on N threads (default: all the\n"
+        "                 processor's); the output is the same for every N\n"
         "example: facet normals scan.off -o scan.ply\n",
         to);
 }
@@ -98,7 +98,7 @@ int RunNormalsCommand(int argc, char** argv) {
     facet::ThreadPool pool(threads);
     if (SUCCEEDED(result)) result = WeldedAdjacency(mesh, epsilon, &input.progress, &reps, &adjacency, &pool);
     input.progress.Step("normals");
-    if (SUCCEEDED(result)) result = facet::ComputeVertexNormals(mesh, adjacency.data());
+    if (SUCCEEDED(result)) result = facet::ComputeVertexNormals(mesh, adjacency.data(), &pool);
     facet::MeshFileData exported;
     if (SUCCEEDED(result)) result = facet::CopyMeshFileData(mesh, true, &exported);
     if (mesh != nullptr) mesh->Release();
