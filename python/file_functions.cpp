@@ -27,7 +27,7 @@ py::dict InfoDict(const std::string& json) {
 }
 
 py::dict InfoOfInput(py::handle source, py::handle format, float epsilon, unsigned threads) {
-    const InputMesh input(source, format, true, "info");
+    const InputMesh input(source, format, true, "info", threads);
     facet::MeshStatistics statistics;
     HRESULT result = D3D_OK;
     {
@@ -111,8 +111,7 @@ void RefuseWhatTheFormatLeavesOut(const facet::MeshFileData& data, facet::MeshFi
 }  // namespace
 
 MeshData Read(py::handle source, py::handle format, py::handle threads) {
-    TakeThreads(threads, "read");
-    const InputMesh input(source, format, false, "read");
+    const InputMesh input(source, format, false, "read", TakeThreads(threads, "read"));
     facet::MeshFileData data;
     HRESULT result = D3D_OK;
     {

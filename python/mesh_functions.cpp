@@ -114,7 +114,7 @@ py::array_t<float> VertexNormals(py::handle positionsArg, py::handle facesArg, d
         std::vector<DWORD> adjacency(3 * faces.rows());
         result = mesh.Create(positions.data(), positions.rows, &faces);
         if (SUCCEEDED(result)) result = WeldedAdjacency(mesh.get(), epsilon, adjacency.data(), pool.get());
-        if (SUCCEEDED(result)) result = facet::ComputeVertexNormals(mesh.get(), adjacency.data());
+        if (SUCCEEDED(result)) result = facet::ComputeVertexNormals(mesh.get(), adjacency.data(), pool.get());
         if (SUCCEEDED(result)) result = facet::CopyMeshFileData(mesh.get(), true, &data);
     }
     if (FAILED(result)) ThrowFailure("vertex_normals", "computing the normals", result);

@@ -3,6 +3,7 @@
 
 #include "array_mesh.h"
 #include "errors.h"
+#include "thread_pools.h"
 
 #include "geometry/mesh_input_start.h"
 
@@ -77,7 +78,9 @@ std::string FileSystemPath(py::handle path) {
     return text;
 }
 
-InputMesh::InputMesh(py::handle source, py::handle formatArg, bool allowNoFaces, const char* function) {
+InputMesh::InputMesh(py::handle source, py::handle formatArg, bool allowNoFaces, const char* function,
+                     unsigned threads)
+    : threads_(threads) {
     std::optional<facet::MeshFileFormat> format = TakeFormat(formatArg, function);
     if (IsPath(source)) {
         if (format)
@@ -132,10 +135,12 @@ void InputMesh::ReadPath(const std::string& path, bool allowNoFaces, const char*
     std::string error;
     {
         py::gil_scoped_release unlocked;
+        const PoolLease pool(threads_);
         IDirect3DDevice9* device = nullptr;
         result = ThreadDevice(&device);
         facet::MeshReadOptions options;
         options.allowNoFaces = allowNoFaces;
+        options.pool = pool.get();
         if (SUCCEEDED(result)) result = facet::ReadMeshFile(device, path.c_str(), options, &mesh_, &summary_, &error);
     }
     if (FAILED(result) && !error.empty()) ThrowOSError(error);
@@ -158,6 +163,8 @@ void InputMesh::ReadBytes(const char* name, const char* bytes, std::size_t size,
     HRESULT result = D3D_OK;
     {
         py::gil_scoped_release unlocked;
+        const PoolLease pool(threads_);
+        options.pool = pool.get();
         IDirect3DDevice9* device = nullptr;
         result = ThreadDevice(&device);
         if (SUCCEEDED(result))

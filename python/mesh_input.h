@@ -28,8 +28,8 @@ std::string FileSystemPath(py::handle path);
 class InputMesh {
 public:
     // Reads `source`; `function` names the caller in messages. With `allowNoFaces` an input
-    // without faces is read too, and mesh() is then null.
-    InputMesh(py::handle source, py::handle format, bool allowNoFaces, const char* function);
+    // without faces is read too, and mesh() is then null. The reader may use `threads`.
+    InputMesh(py::handle source, py::handle format, bool allowNoFaces, const char* function, unsigned threads);
     ~InputMesh();
     InputMesh(const InputMesh&) = delete;
     InputMesh& operator=(const InputMesh&) = delete;
@@ -44,6 +44,7 @@ private:
     void ReadBytes(const char* name, const char* bytes, std::size_t size, std::optional<facet::MeshFileFormat> format,
                    bool allowNoFaces, const char* function);
 
+    unsigned threads_;
     facet::Mesh* mesh_ = nullptr;
     facet::MeshFileSummary summary_;
     std::optional<std::string> file_;
