@@ -1,10 +1,10 @@
 // Mesh::AdjacencyFromPointReps: for each edge of each face, the face across it, found by
 // matching directed edges between point representatives (or vertex indices).
 //
-// Each visited face's three keys are looked up once and kept. Every face with three
-// different keys contributes its three directed edges, in visiting order, to the directed
-// edge groups (geometry/directed_edge_groups.h), which bring each undirected edge's
-// records together, still in visiting order. Matching an edge a→b with a b→a of another
+// The visited faces' keys are first checked, then looked up again (not kept) whenever the
+// edges are handed to the grouping. Every face with three different keys contributes its
+// three directed edges, in visiting order, to the directed edge groups
+// (geometry/directed_edge_groups.h), which bring each undirected edge's records together, still in visiting order. Matching an edge a→b with a b→a of another
 // face writes only the two records' own entries, so groups are independent and each is
 // matched on its own, exactly as a single pass in visiting order over one table would:
 // an unmatched record pairs with the newest recorded unmatched edge that runs the other
@@ -17,14 +17,15 @@
 // lower keys on every thread: each entry is still written by the one group that owns it,
 // in the same order, so the result is the same for any number of threads.
 //
-// Memory: 12 bytes of keys per face besides the edge groups' own.
+// Memory: the edge groups' own, held to one record a face (the result itself takes three
+// words a face), so the groups are gathered in about three ranges of lower keys, each
+// from a pass over the faces.
 #include "facet/math.h"
 #include "facet/thread_pool.h"
 #include "facet/weld.h"
 #include "geometry/directed_edge_groups.h"
 #include "geometry/face_order.h"
 #include "geometry/mesh_object.h"
-#include "geometry/work_array.h"
 
 #include <algorithm>
 #include <bit>
@@ -45,37 +46,27 @@ public:
           pointReps_(pointReps), order_(order), pool_(pool),
           faceParts_(order.groupCount == 0 ? PartsFor(pool, order.faceCount) : 1) {}
 
-    // Looks up every visited face's keys. D3DERR_INVALIDCALL unless every group lies
-    // within the faces and every visited face's corners and their representatives are
-    // below the vertex count; E_OUTOFMEMORY when the keys cannot be kept.
-    HRESULT ReadKeys() {
+    // D3DERR_INVALIDCALL unless every group lies within the faces and every visited
+    // face's corners and their representatives are below the vertex count; E_OUTOFMEMORY
+    // for more faces than the edge grouping can number.
+    HRESULT CheckKeys() const {
         if (!order_.IsWithinFaces()) return D3DERR_INVALIDCALL;
         if (order_.faceCount > kMaxEdgeGroupFaces) return E_OUTOFMEMORY;
-        if (!faceKeys_.Allocate(order_.faceCount)) return E_OUTOFMEMORY;
-        const std::size_t lastCorner = std::size_t{3} * order_.faceCount;
-        const auto readKeys = [&](DWORD face) {
-            // The representatives of a face some way ahead are fetched now: on a mesh in
-            // no particular vertex order each is a cache miss, and fetched one at a time
-            // they would follow one another.
-            if (pointReps_ != nullptr && 3 * (face + kPrefetchFaces) < lastCorner)
-                for (DWORD corner = 0; corner < 3; ++corner)
-                    if (const DWORD ahead = indices_[3 * (face + kPrefetchFaces) + corner]; ahead < vertexCount_)
-                        __builtin_prefetch(&pointReps_[ahead]);
+        const auto isValid = [&](DWORD face) {
+            PrefetchAhead(face);
             if (IsSkipped(face)) return true;
             for (DWORD corner = 0; corner < 3; ++corner) {
                 const DWORD index = indices_[3 * face + corner];
                 if (index >= vertexCount_) return false;
-                const DWORD key = pointReps_ != nullptr ? pointReps_[index] : index;
-                if (key >= vertexCount_) return false;
-                faceKeys_[face].key[corner] = key;
+                if (pointReps_ != nullptr && pointReps_[index] >= vertexCount_) return false;
             }
             return true;
         };
-        if (faceParts_ == 1) return order_.ForEach(readKeys) ? D3D_OK : D3DERR_INVALIDCALL;
+        if (faceParts_ == 1) return order_.ForEach(isValid) ? D3D_OK : D3DERR_INVALIDCALL;
         std::vector<char> partValid(faceParts_, 1);
         RunParts(pool_, faceParts_, [&](std::size_t part) {
             for (DWORD face = FacePartStart(part); face < FacePartStart(part + 1); ++face)
-                if (!readKeys(face)) {
+                if (!isValid(face)) {
                     partValid[part] = 0;
                     return;
                 }
@@ -85,19 +76,23 @@ public:
     }
 
     HRESULT Match(DWORD* adjacency) {
-        const HRESULT result = edges_.Record(keyBits_, pool_, faceParts_, [&](std::size_t part, auto&& emit) {
-            ForEachRecord(part, emit);
-        });
-        if (FAILED(result)) return result;
         const std::size_t entries = std::size_t{3} * order_.faceCount;
         const std::size_t fillParts = PartsFor(pool_, entries);
         RunParts(pool_, fillParts, [&](std::size_t part) {
             std::fill(adjacency + PartStart(entries, fillParts, part), adjacency + PartStart(entries, fillParts, part + 1),
                       NoNeighbour);
         });
-        const std::vector<std::size_t> bounds = edges_.PartBounds(PartsFor(pool_, edges_.Size()));
-        RunParts(pool_, bounds.size() - 1, [&](std::size_t part) { MatchRecords(bounds[part], bounds[part + 1], adjacency); });
-        return D3D_OK;
+        // The result already takes 12 bytes a face: the records kept at once are held to
+        // one a face (three ranges of lower keys on a closed mesh) rather than three.
+        const std::size_t mostRecords = std::size_t{order_.faceCount} + 1;
+        return edges_.Group(
+            keyBits_, pool_, faceParts_, mostRecords,
+            [&](std::size_t part, auto&& emit) { ForEachRecord(part, emit); },
+            [&] {
+                const std::vector<std::size_t> bounds = edges_.PartBounds(PartsFor(pool_, edges_.Size()));
+                RunParts(pool_, bounds.size() - 1,
+                         [&](std::size_t part) { MatchRecords(bounds[part], bounds[part + 1], adjacency); });
+            });
     }
 
 private:
@@ -107,15 +102,36 @@ private:
     };
 
     bool IsSkipped(DWORD face) const { return indices_[3 * face] == MeshObject<Index>::kEmptyIndex; }
-    bool IsRecorded(DWORD face) const { return !IsSkipped(face) && faceKeys_[face].AreDistinct(); }
+
+    // The keys of a face that CheckKeys found valid.
+    Keys KeysOf(DWORD face) const {
+        Keys keys;
+        for (DWORD corner = 0; corner < 3; ++corner) {
+            const DWORD index = indices_[3 * face + corner];
+            keys.key[corner] = pointReps_ != nullptr ? pointReps_[index] : index;
+        }
+        return keys;
+    }
+
+    // The representatives of a face some way ahead are fetched now: on a mesh in no
+    // particular vertex order each is a cache miss, and fetched one at a time they would
+    // follow one another.
+    void PrefetchAhead(DWORD face) const {
+        if (pointReps_ == nullptr || face + kPrefetchFaces >= order_.faceCount) return;
+        for (DWORD corner = 0; corner < 3; ++corner)
+            if (const DWORD ahead = indices_[3 * (face + kPrefetchFaces) + corner]; ahead < vertexCount_)
+                __builtin_prefetch(&pointReps_[ahead]);
+    }
 
     DWORD FacePartStart(std::size_t part) const {
         return static_cast<DWORD>(PartStart(order_.faceCount, faceParts_, part));
     }
 
     void RecordFace(DWORD face, auto&& visit) const {
-        if (!IsRecorded(face)) return;
-        const Keys& keys = faceKeys_[face];
+        PrefetchAhead(face);
+        if (IsSkipped(face)) return;
+        const Keys keys = KeysOf(face);
+        if (!keys.AreDistinct()) return;
         for (DWORD edge = 0; edge < 3; ++edge) {
             const DWORD from = keys.key[edge], to = keys.key[(edge + 1) % 3];
             visit(EdgeRecord::Directed(from, to, 3 * face + edge));
@@ -185,11 +201,11 @@ private:
                 // A third face on this edge: compare unit normals, computed only now since
                 // such edges are rare.
                 if (!normalsCompared) {
-                    faceNormal = UnitNormal(faceKeys_[face]);
-                    chosenDot = Dot(faceNormal, UnitNormal(faceKeys_[chosen / 3]));
+                    faceNormal = UnitNormal(KeysOf(face));
+                    chosenDot = Dot(faceNormal, UnitNormal(KeysOf(chosen / 3)));
                     normalsCompared = true;
                 }
-                const float dot = Dot(faceNormal, UnitNormal(faceKeys_[candidate.FaceEdge() / 3]));
+                const float dot = Dot(faceNormal, UnitNormal(KeysOf(candidate.FaceEdge() / 3)));
                 if (dot > chosenDot) {
                     chosen = candidate.FaceEdge();
                     chosenDot = dot;
@@ -230,7 +246,6 @@ private:
     std::size_t faceParts_;
     // Keys are below the vertex count, so this many bits hold each of them.
     unsigned keyBits_ = static_cast<unsigned>(std::bit_width(vertexCount_ - 1));
-    WorkArray<Keys> faceKeys_;
     DirectedEdgeGroups edges_;
     static constexpr std::size_t kPrefetchRecords = 64;
     static constexpr std::size_t kPrefetchFaces = 16;
@@ -243,7 +258,7 @@ HRESULT MatchAdjacency(const void* indices, const void* vertices, DWORD stride, 
                        const DWORD* pointReps, const FaceOrder& order, DWORD* adjacency, ThreadPool* pool) {
     AdjacencyMatcher<Index> matcher(static_cast<const Index*>(indices), static_cast<const BYTE*>(vertices), stride,
                                     vertexCount, pointReps, order, pool);
-    HRESULT result = matcher.ReadKeys();
+    HRESULT result = matcher.CheckKeys();
     if (SUCCEEDED(result)) result = matcher.Match(adjacency);
     return result;
 }
