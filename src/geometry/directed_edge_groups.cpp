@@ -24,7 +24,10 @@ void InsertionSort(EdgeRecord* records, std::size_t count, Less less) {
 
 }  // namespace
 
-bool DirectedEdgeGroups::StartCounting(std::size_t parts) {
+bool DirectedEdgeGroups::StartCounting(unsigned keyBits, ThreadPool* pool, std::size_t parts) {
+    digits_ = LowKeyDigits(keyBits);
+    pool_ = pool;
+    parts_ = parts;
     recordCount_ = 0;
     rangeStart_.clear();
     next_.reset(new (std::nothrow) std::size_t[parts * digits_.Buckets()]());
@@ -33,8 +36,8 @@ bool DirectedEdgeGroups::StartCounting(std::size_t parts) {
 
 // Totals the parts' counts and splits the buckets into ranges of at most `mostRecords`
 // records (a larger bucket alone), then makes room for the largest range.
-bool DirectedEdgeGroups::PlanRanges(std::size_t parts, std::size_t mostRecords) {
-    const std::size_t buckets = digits_.Buckets();
+bool DirectedEdgeGroups::PlanRanges(std::size_t mostRecords) {
+    const std::size_t buckets = digits_.Buckets(), parts = parts_;
     bucketTotal_.assign(buckets, 0);
     largestBucket_ = 0;
     for (std::size_t bucket = 0; bucket < buckets; ++bucket) {
@@ -56,8 +59,8 @@ bool DirectedEdgeGroups::PlanRanges(std::size_t parts, std::size_t mostRecords) 
 }
 
 // Turns the parts' counts of range `range`'s buckets into where each part starts in each.
-void DirectedEdgeGroups::StartScattering(std::size_t parts, std::size_t range) {
-    const std::size_t buckets = digits_.Buckets();
+void DirectedEdgeGroups::StartScattering(std::size_t range) {
+    const std::size_t buckets = digits_.Buckets(), parts = parts_;
     firstBucket_ = rangeStart_[range];
     lastBucket_ = rangeStart_[range + 1];
     bucketStart_.assign(lastBucket_ - firstBucket_ + 1, 0);

@@ -79,27 +79,39 @@ class DirectedEdgeGroups {
 public:
     // Groups the edges that forEachPart(part, emit) hands to emit(EdgeRecord) for each of
     // `parts` consecutive parts (run on `pool`; null: in order here), every key below
-    // 2^keyBits, keeping at most `mostRecords` records at a time (but always at least one
-    // bucket's). The lower keys are split into consecutive ranges whose records fit; for
-    // each range, in key order, the records are gathered and visitRange() is called, which
-    // reads them through Size(), operator[], PartBounds and ForEachGroupIn. forEachPart is
-    // called once to count and once more per range, and must give the same records in the
-    // same order every time. E_OUTOFMEMORY when the records cannot be kept.
+    // 2^keyBits: counts them, then gathers them as Gather does.
     template <typename ForEachPart, typename VisitRange>
     HRESULT Group(unsigned keyBits, ThreadPool* pool, std::size_t parts, std::size_t mostRecords,
                   ForEachPart&& forEachPart, VisitRange&& visitRange) {
-        digits_ = LowKeyDigits(keyBits);
-        pool_ = pool;
-        if (!StartCounting(parts)) return E_OUTOFMEMORY;
+        if (!StartCounting(keyBits, pool, parts)) return E_OUTOFMEMORY;
         RunParts(pool, parts, [&](std::size_t part) {
-            std::size_t* counts = next_.get() + part * digits_.Buckets();
-            forEachPart(part, [&](const EdgeRecord& record) { ++counts[digits_.Leading(record.low)]; });
+            forEachPart(part, [&](const EdgeRecord& record) { Count(part, record); });
         });
-        if (!PlanRanges(parts, mostRecords)) return E_OUTOFMEMORY;
+        return Gather(mostRecords, forEachPart, visitRange);
+    }
+
+    // The steps of Group for a caller that counts its edges within a pass of its own:
+    // StartCounting, then Count(part, record) for every record of every part (each part on
+    // one thread at a time), then Gather.
+    bool StartCounting(unsigned keyBits, ThreadPool* pool, std::size_t parts);
+    void Count(std::size_t part, const EdgeRecord& record) {
+        ++next_[part * digits_.Buckets() + digits_.Leading(record.low)];
+    }
+
+    // Gathers the counted records, keeping at most `mostRecords` at a time (but always at
+    // least one bucket's): the lower keys are split into consecutive ranges whose records
+    // fit; for each range, in key order, forEachPart(part, emit) is called for every part
+    // (on the pool) and must hand the same records in the same order as were counted, and
+    // then visitRange() is called, which reads the range's records through Size(),
+    // operator[], PartBounds and ForEachGroupIn. E_OUTOFMEMORY when the records cannot be
+    // kept.
+    template <typename ForEachPart, typename VisitRange>
+    HRESULT Gather(std::size_t mostRecords, ForEachPart&& forEachPart, VisitRange&& visitRange) {
+        if (!PlanRanges(mostRecords)) return E_OUTOFMEMORY;
         for (std::size_t range = 0; range + 1 < rangeStart_.size(); ++range) {
-            StartScattering(parts, range);
+            StartScattering(range);
             const std::size_t first = firstBucket_, count = lastBucket_ - firstBucket_;
-            RunParts(pool, parts, [&](std::size_t part) {
+            RunParts(pool_, parts_, [&](std::size_t part) {
                 std::size_t* next = next_.get() + part * digits_.Buckets();
                 EdgeRecord* records = records_.get();
                 forEachPart(part, [&](const EdgeRecord& record) {
@@ -148,9 +160,8 @@ public:
     std::size_t RangeCount() const { return rangeStart_.empty() ? 0 : rangeStart_.size() - 1; }
 
 private:
-    bool StartCounting(std::size_t parts);
-    bool PlanRanges(std::size_t parts, std::size_t mostRecords);
-    void StartScattering(std::size_t parts, std::size_t range);
+    bool PlanRanges(std::size_t mostRecords);
+    void StartScattering(std::size_t range);
     bool SortBuckets();
     static void SortBucket(const LowKeyDigits& digits, EdgeRecord* records, std::size_t count, EdgeRecord* scratch,
                            DWORD* trailingStart);
@@ -169,6 +180,7 @@ private:
     std::size_t largestBucket_ = 0;
     std::size_t recordCount_ = 0;
     ThreadPool* pool_ = nullptr;
+    std::size_t parts_ = 0;
 };
 
 }  // namespace facet

@@ -149,17 +149,15 @@ public:
           pool_(pool) {}
 
     HRESULT Count() {
-        const DWORD vertices = statistics_.vertices, faces = statistics_.faces;
+        const DWORD vertices = statistics_.vertices;
+        const unsigned keyBits = static_cast<unsigned>(std::bit_width(std::max<DWORD>(vertices, 2) - 1));
         if (!usedVertices_.Allocate(vertices, pool_) || !usedPoints_.Allocate(vertices, pool_) ||
-            !points_.Allocate(vertices, pool_))
+            !points_.Allocate(vertices, pool_) || !edges_.StartCounting(keyBits, pool_, parts_))
             return E_OUTOFMEMORY;
-        const DWORD runs = (faces + kFacesPerRun - 1) / kFacesPerRun;
-        std::vector<FaceRunSums> sums(runs);
-        const std::size_t parts = PartsFor(pool_, runs, 1);
-        RunParts(pool_, parts, [&](std::size_t part) {
-            for (std::size_t run = PartStart(runs, parts, part); run < PartStart(runs, parts, part + 1); ++run)
-                sums[run] = CountRun(static_cast<DWORD>(run) * kFacesPerRun,
-                                     static_cast<DWORD>(std::min<std::uint64_t>(faces, (run + 1) * std::uint64_t{kFacesPerRun})));
+        std::vector<FaceRunSums> sums(runs_);
+        RunParts(pool_, parts_, [&](std::size_t part) {
+            for (std::size_t run = PartStart(runs_, parts_, part); run < PartStart(runs_, parts_, part + 1); ++run)
+                sums[run] = CountRun(part, RunStart(run), RunStart(run + 1));
         });
         double sixfoldVolume = 0.0;
         for (const FaceRunSums& run : sums) {
@@ -181,6 +179,12 @@ public:
     }
 
 private:
+    // The face pass and the edges share one split of the faces: parts of whole runs.
+    DWORD RunStart(std::size_t run) const {
+        return static_cast<DWORD>(std::min<std::uint64_t>(statistics_.faces, run * std::uint64_t{kFacesPerRun}));
+    }
+    DWORD PartFaceStart(std::size_t part) const { return RunStart(PartStart(runs_, parts_, part)); }
+
     DWORD Corner(DWORD face, int k) const { return indices_[3 * std::size_t{face} + k]; }
     DWORD Key(DWORD face, int k) const { return reps_[Corner(face, k)]; }
     bool HasEdges(DWORD face) const {
@@ -209,7 +213,8 @@ private:
             for (int k = 0; k < 3; ++k) usedPoints_.Prefetch(Key(face + kPrefetchFaces, k));
     }
 
-    FaceRunSums CountRun(DWORD first, DWORD last) const {
+    // Sums the faces [first, last) of part `part` and counts their directed edges.
+    FaceRunSums CountRun(std::size_t part, DWORD first, DWORD last) {
         FaceRunSums sums;
         for (DWORD face = first; face < last; ++face) {
             PrefetchAhead(face, last);
@@ -233,6 +238,7 @@ private:
             }
             if (normal.x == 0.0 && normal.y == 0.0 && normal.z == 0.0) ++sums.zeroAreaFaces;
             sums.sixfoldVolume += Dot(p0, Cross(p1, p2));
+            for (int k = 0; k < 3; ++k) edges_.Count(part, EdgeRecord::Directed(point[k], point[(k + 1) % 3], 3 * face + k));
         }
         return sums;
     }
@@ -279,7 +285,8 @@ private:
 
     // Counts the edges of a range of lower keys; the groups of the records [first, last)
     // go to `count`.
-    void CountEdgesIn(DirectedEdgeGroups& edges, std::size_t first, std::size_t last, EdgeCounts& count) {
+    void CountEdgesIn(std::size_t first, std::size_t last, EdgeCounts& count) {
+        DirectedEdgeGroups& edges = edges_;
         std::size_t prefetched = first;
         edges.ForEachGroupIn(
             first, last,
@@ -302,22 +309,16 @@ private:
     HRESULT CountEdges() {
         const DWORD faces = statistics_.faces;
         if (!faceSets_.Allocate(faces, pool_)) return E_OUTOFMEMORY;
-        DirectedEdgeGroups edges;
-        const unsigned keyBits = static_cast<unsigned>(std::bit_width(std::max<DWORD>(statistics_.vertices, 2) - 1));
-        const std::size_t faceParts = PartsFor(pool_, faces);
         std::vector<EdgeCounts> counts;
-        const HRESULT result = edges.Group(
-            keyBits, pool_, faceParts, MostEdgeRecords(faces),
-            [&](std::size_t part, auto&& emit) {
-                EmitEdges(static_cast<DWORD>(PartStart(faces, faceParts, part)),
-                          static_cast<DWORD>(PartStart(faces, faceParts, part + 1)), emit);
-            },
+        const HRESULT result = edges_.Gather(
+            MostEdgeRecords(faces),
+            [&](std::size_t part, auto&& emit) { EmitEdges(PartFaceStart(part), PartFaceStart(part + 1), emit); },
             [&] {
-                const std::vector<std::size_t> bounds = edges.PartBounds(PartsFor(pool_, edges.Size()));
+                const std::vector<std::size_t> bounds = edges_.PartBounds(PartsFor(pool_, edges_.Size()));
                 const std::size_t first = counts.size();
                 counts.resize(first + bounds.size() - 1);
                 RunParts(pool_, bounds.size() - 1, [&](std::size_t part) {
-                    CountEdgesIn(edges, bounds[part], bounds[part + 1], counts[first + part]);
+                    CountEdgesIn(bounds[part], bounds[part + 1], counts[first + part]);
                 });
             });
         if (FAILED(result)) return result;
@@ -348,6 +349,9 @@ private:
     Flags usedPoints_;
     DisjointSets points_;
     DisjointSets faceSets_;
+    DirectedEdgeGroups edges_;
+    const std::size_t runs_ = (std::size_t{statistics_.faces} + kFacesPerRun - 1) / kFacesPerRun;
+    const std::size_t parts_ = PartsFor(pool_, runs_, 1);
 };
 
 template <typename Index>
