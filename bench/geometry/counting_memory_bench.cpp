@@ -8,6 +8,7 @@
 #include "facet/thread_pool.h"
 #include "facet/weld.h"
 #include "geometry/mesh_statistics.h"
+#include "geometry/work_array.h"
 #include "geometry_bench_support.h"
 
 #include "../../tests/support/generated_meshes.h"
@@ -114,9 +115,11 @@ void BM_InfoWeldAndCount(benchmark::State& state) {
 
 void BM_AdjacencyWeldAndMatch(benchmark::State& state) {
     MeasurePeak(state, [](facet::Mesh* mesh, facet::ThreadPool* pool) {
-        std::vector<DWORD> reps(mesh->VertexCount()), adjacency(std::size_t{3} * mesh->FaceCount());
-        HRESULT result = facet::PointRepsFromPositions(mesh, 0.0f, reps.data(), pool);
-        if (SUCCEEDED(result)) result = facet::AdjacencyFromPointReps(mesh, reps.data(), adjacency.data(), pool);
+        std::vector<DWORD> adjacency(std::size_t{3} * mesh->FaceCount());
+        facet::WorkArray<DWORD> reps;
+        if (!reps.Allocate(mesh->VertexCount())) return E_OUTOFMEMORY;
+        HRESULT result = facet::PointRepsFromPositions(mesh, 0.0f, reps.get(), pool);
+        if (SUCCEEDED(result)) result = facet::AdjacencyFromPointReps(mesh, reps.get(), adjacency.data(), pool);
         benchmark::DoNotOptimize(adjacency.data());
         return result;
     });

@@ -17,9 +17,9 @@
 // lower keys on every thread: each entry is still written by the one group that owns it,
 // in the same order, so the result is the same for any number of threads.
 //
-// Memory: the edge groups' own, held to one record a face (the result itself takes three
-// words a face), so the groups are gathered in about three ranges of lower keys, each
-// from a pass over the faces.
+// Memory: the edge groups' own, held to one record a face on large meshes (the result
+// itself takes three words a face), so the groups are gathered in about three ranges of
+// lower keys, each from a pass over the faces.
 #include "facet/math.h"
 #include "facet/thread_pool.h"
 #include "facet/weld.h"
@@ -82,11 +82,8 @@ public:
             std::fill(adjacency + PartStart(entries, fillParts, part), adjacency + PartStart(entries, fillParts, part + 1),
                       NoNeighbour);
         });
-        // The result already takes 12 bytes a face: the records kept at once are held to
-        // one a face (three ranges of lower keys on a closed mesh) rather than three.
-        const std::size_t mostRecords = std::size_t{order_.faceCount} + 1;
         return edges_.Group(
-            keyBits_, pool_, faceParts_, mostRecords,
+            keyBits_, pool_, faceParts_, MostEdgeRecordsKept(order_.faceCount),
             [&](std::size_t part, auto&& emit) { ForEachRecord(part, emit); },
             [&] {
                 const std::vector<std::size_t> bounds = edges_.PartBounds(PartsFor(pool_, edges_.Size()));

@@ -130,9 +130,6 @@ struct FaceRunSums {
 
 constexpr DWORD kFacesPerRun = 1u << 16;
 constexpr DWORD kPrefetchFaces = 16;
-// The edge records kept at once: half of a closed mesh's three directed edges a face, so
-// the grouping takes about 18 bytes a face, in two ranges of lower keys, rather than 36.
-std::size_t MostEdgeRecords(DWORD faces) { return std::size_t{3} * faces / 2 + 1; }
 
 struct EdgeCounts {
     std::uint64_t boundary = 0;
@@ -313,7 +310,7 @@ private:
         if (!faceSets_.Allocate(faces, pool_)) return E_OUTOFMEMORY;
         std::vector<EdgeCounts> counts;
         const HRESULT result = edges_.Gather(
-            MostEdgeRecords(faces),
+            MostEdgeRecordsKept(faces),
             [&](std::size_t part, auto&& emit) { EmitEdges(PartFaceStart(part), PartFaceStart(part + 1), emit); },
             [&] {
                 const std::vector<std::size_t> bounds = edges_.PartBounds(PartsFor(pool_, edges_.Size()));
