@@ -1,7 +1,8 @@
 // Mesh::AdjacencyFromPointReps: for each edge of each face, the face across it, found by
 // matching directed edges between point representatives (or vertex indices).
 //
-// The visited faces' keys are first checked, then looked up again (not kept) whenever the
+// The visited faces' keys are first read and checked; on a mesh small enough for its edge
+// records to be gathered at once they are kept, otherwise looked up again whenever the
 // edges are handed to the grouping. Every face with three different keys contributes its
 // three directed edges, in visiting order, to the directed edge groups
 // (geometry/directed_edge_groups.h), which bring each undirected edge's records together, still in visiting order. Matching an edge a→b with a b→a of another
@@ -26,6 +27,7 @@
 #include "geometry/directed_edge_groups.h"
 #include "geometry/face_order.h"
 #include "geometry/mesh_object.h"
+#include "geometry/work_array.h"
 
 #include <algorithm>
 #include <bit>
@@ -46,20 +48,25 @@ public:
           pointReps_(pointReps), order_(order), pool_(pool),
           faceParts_(order.groupCount == 0 ? PartsFor(pool, order.faceCount) : 1) {}
 
+    // Checks every visited face's keys, and keeps them when the records fit in one range.
     // D3DERR_INVALIDCALL unless every group lies within the faces and every visited
     // face's corners and their representatives are below the vertex count; E_OUTOFMEMORY
-    // for more faces than the edge grouping can number.
-    HRESULT CheckKeys() const {
+    // for more faces than the edge grouping can number, or when the keys cannot be kept.
+    HRESULT ReadKeys() {
         if (!order_.IsWithinFaces()) return D3DERR_INVALIDCALL;
         if (order_.faceCount > kMaxEdgeGroupFaces) return E_OUTOFMEMORY;
+        if (keepKeys_ && !keptKeys_.Allocate(order_.faceCount)) return E_OUTOFMEMORY;
         const auto isValid = [&](DWORD face) {
             PrefetchAhead(face);
             if (IsSkipped(face)) return true;
+            Keys keys;
             for (DWORD corner = 0; corner < 3; ++corner) {
                 const DWORD index = indices_[3 * face + corner];
                 if (index >= vertexCount_) return false;
-                if (pointReps_ != nullptr && pointReps_[index] >= vertexCount_) return false;
+                keys.key[corner] = pointReps_ != nullptr ? pointReps_[index] : index;
+                if (keys.key[corner] >= vertexCount_) return false;
             }
+            if (keepKeys_) keptKeys_[face] = keys;
             return true;
         };
         if (faceParts_ == 1) return order_.ForEach(isValid) ? D3D_OK : D3DERR_INVALIDCALL;
@@ -102,6 +109,7 @@ private:
 
     // The keys of a face that CheckKeys found valid.
     Keys KeysOf(DWORD face) const {
+        if (keepKeys_) return keptKeys_[face];
         Keys keys;
         for (DWORD corner = 0; corner < 3; ++corner) {
             const DWORD index = indices_[3 * face + corner];
@@ -147,7 +155,7 @@ private:
             return;
         }
         for (DWORD face = FacePartStart(part); face < FacePartStart(part + 1); ++face) {
-            PrefetchAhead(face);
+            if (!keepKeys_) PrefetchAhead(face);
             RecordFace(face, visit);
         }
     }
@@ -246,6 +254,11 @@ private:
     std::size_t faceParts_;
     // Keys are below the vertex count, so this many bits hold each of them.
     unsigned keyBits_ = static_cast<unsigned>(std::bit_width(vertexCount_ - 1));
+    // A mesh whose records all fit in one range is passed over twice after the keys are
+    // read (counting, then gathering): its keys, 12 bytes a face, are kept for those
+    // passes. A larger one's passes look them up again, to save that memory.
+    bool keepKeys_ = std::size_t{3} * order_.faceCount <= MostEdgeRecordsKept(order_.faceCount);
+    WorkArray<Keys> keptKeys_;
     DirectedEdgeGroups edges_;
     static constexpr std::size_t kPrefetchRecords = 64;
     static constexpr std::size_t kPrefetchFaces = 16;
@@ -258,7 +271,7 @@ HRESULT MatchAdjacency(const void* indices, const void* vertices, DWORD stride, 
                        const DWORD* pointReps, const FaceOrder& order, DWORD* adjacency, ThreadPool* pool) {
     AdjacencyMatcher<Index> matcher(static_cast<const Index*>(indices), static_cast<const BYTE*>(vertices), stride,
                                     vertexCount, pointReps, order, pool);
-    HRESULT result = matcher.CheckKeys();
+    HRESULT result = matcher.ReadKeys();
     if (SUCCEEDED(result)) result = matcher.Match(adjacency);
     return result;
 }
