@@ -1,9 +1,9 @@
 // Mesh::AdjacencyFromPointReps: for each edge of each face, the face across it, found by
 // matching directed edges between point representatives (or vertex indices).
 //
-// The visited faces' keys are first read and checked; on a mesh small enough for its edge
-// records to be gathered at once they are kept, otherwise looked up again whenever the
-// edges are handed to the grouping. Every face with three different keys contributes its
+// The visited faces' keys are first read and checked, and their edge records counted; on
+// a mesh small enough for its edge records to be gathered at once they are kept,
+// otherwise looked up again whenever the edges are handed to the grouping. Every face with three different keys contributes its
 // three directed edges, in visiting order, to the directed edge groups
 // (geometry/directed_edge_groups.h), which bring each undirected edge's records together, still in visiting order. Matching an edge a→b with a b→a of another
 // face writes only the two records' own entries, so groups are independent and each is
@@ -48,15 +48,17 @@ public:
           pointReps_(pointReps), order_(order), pool_(pool),
           faceParts_(order.groupCount == 0 ? PartsFor(pool, order.faceCount) : 1) {}
 
-    // Checks every visited face's keys, and keeps them when the records fit in one range.
-    // D3DERR_INVALIDCALL unless every group lies within the faces and every visited
-    // face's corners and their representatives are below the vertex count; E_OUTOFMEMORY
-    // for more faces than the edge grouping can number, or when the keys cannot be kept.
+    // Reads and checks every visited face's keys, keeping them when the records fit in one
+    // range, and counts the edge records they give. D3DERR_INVALIDCALL unless every group
+    // lies within the faces and every visited face's corners and their representatives are
+    // below the vertex count; E_OUTOFMEMORY for more faces than the edge grouping can
+    // number, or when the keys or the counts cannot be kept.
     HRESULT ReadKeys() {
         if (!order_.IsWithinFaces()) return D3DERR_INVALIDCALL;
         if (order_.faceCount > kMaxEdgeGroupFaces) return E_OUTOFMEMORY;
         if (keepKeys_ && !keptKeys_.Allocate(order_.faceCount)) return E_OUTOFMEMORY;
-        const auto isValid = [&](DWORD face) {
+        if (!edges_.StartCounting(keyBits_, pool_, faceParts_)) return E_OUTOFMEMORY;
+        const auto readFace = [&](std::size_t part, DWORD face) {
             PrefetchAhead(face);
             if (IsSkipped(face)) return true;
             Keys keys;
@@ -67,13 +69,15 @@ public:
                 if (keys.key[corner] >= vertexCount_) return false;
             }
             if (keepKeys_) keptKeys_[face] = keys;
+            EmitEdges(face, keys, [&](const EdgeRecord& record) { edges_.Count(part, record); });
             return true;
         };
-        if (faceParts_ == 1) return order_.ForEach(isValid) ? D3D_OK : D3DERR_INVALIDCALL;
+        if (faceParts_ == 1)
+            return order_.ForEach([&](DWORD face) { return readFace(0, face); }) ? D3D_OK : D3DERR_INVALIDCALL;
         std::vector<char> partValid(faceParts_, 1);
         RunParts(pool_, faceParts_, [&](std::size_t part) {
             for (DWORD face = FacePartStart(part); face < FacePartStart(part + 1); ++face)
-                if (!isValid(face)) {
+                if (!readFace(part, face)) {
                     partValid[part] = 0;
                     return;
                 }
@@ -89,8 +93,8 @@ public:
             std::fill(adjacency + PartStart(entries, fillParts, part), adjacency + PartStart(entries, fillParts, part + 1),
                       NoNeighbour);
         });
-        return edges_.Group(
-            keyBits_, pool_, faceParts_, MostEdgeRecordsKept(order_.faceCount),
+        return edges_.Gather(
+            MostEdgeRecordsKept(order_.faceCount),
             [&](std::size_t part, auto&& emit) { ForEachRecord(part, emit); },
             [&] {
                 const std::vector<std::size_t> bounds = edges_.PartBounds(PartsFor(pool_, edges_.Size()));
@@ -133,14 +137,17 @@ private:
         return static_cast<DWORD>(PartStart(order_.faceCount, faceParts_, part));
     }
 
-    void RecordFace(DWORD face, auto&& visit) const {
-        if (IsSkipped(face)) return;
-        const Keys keys = KeysOf(face);
+    // A face's three directed edges, when its keys are three different ones.
+    static void EmitEdges(DWORD face, const Keys& keys, auto&& visit) {
         if (!keys.AreDistinct()) return;
         for (DWORD edge = 0; edge < 3; ++edge) {
             const DWORD from = keys.key[edge], to = keys.key[(edge + 1) % 3];
             visit(EdgeRecord::Directed(from, to, 3 * face + edge));
         }
+    }
+
+    void RecordFace(DWORD face, auto&& visit) const {
+        if (!IsSkipped(face)) EmitEdges(face, KeysOf(face), visit);
     }
 
     // The records of part `part` of the visiting order: with one part, every face in

@@ -83,22 +83,10 @@ private:
 
 class DirectedEdgeGroups {
 public:
-    // Groups the edges that forEachPart(part, emit) hands to emit(EdgeRecord) for each of
-    // `parts` consecutive parts (run on `pool`; null: in order here), every key below
-    // 2^keyBits: counts them, then gathers them as Gather does.
-    template <typename ForEachPart, typename VisitRange>
-    HRESULT Group(unsigned keyBits, ThreadPool* pool, std::size_t parts, std::size_t mostRecords,
-                  ForEachPart&& forEachPart, VisitRange&& visitRange) {
-        if (!StartCounting(keyBits, pool, parts)) return E_OUTOFMEMORY;
-        RunParts(pool, parts, [&](std::size_t part) {
-            forEachPart(part, [&](const EdgeRecord& record) { Count(part, record); });
-        });
-        return Gather(mostRecords, forEachPart, visitRange);
-    }
-
-    // The steps of Group for a caller that counts its edges within a pass of its own:
-    // StartCounting, then Count(part, record) for every record of every part (each part on
-    // one thread at a time), then Gather.
+    // Groups the edges of `parts` consecutive parts (run on `pool`; null: in order here),
+    // every key below 2^keyBits, in three steps: StartCounting; then Count(part, record) for
+    // every record of every part (each part on one thread at a time), within a pass over
+    // the caller's faces that may do more; then Gather, which hands the records again.
     bool StartCounting(unsigned keyBits, ThreadPool* pool, std::size_t parts);
     void Count(std::size_t part, const EdgeRecord& record) {
         ++next_[part * digits_.Buckets() + digits_.Leading(record.low)];

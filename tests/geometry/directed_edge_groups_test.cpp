@@ -57,13 +57,17 @@ Visit Grouped(const std::vector<EdgeRecord>& edges, std::size_t parts, unsigned 
     facet::ThreadPool pool(threads);
     DirectedEdgeGroups groups;
     Visit visit;
-    const HRESULT result = groups.Group(
-        16, &pool, parts, mostRecords,
-        [&](std::size_t part, auto&& emit) {
-            for (std::size_t i = facet::PartStart(edges.size(), parts, part);
-                 i < facet::PartStart(edges.size(), parts, part + 1); ++i)
-                emit(edges[i]);
-        },
+    const auto forEachPart = [&](std::size_t part, auto&& emit) {
+        for (std::size_t i = facet::PartStart(edges.size(), parts, part); i < facet::PartStart(edges.size(), parts, part + 1);
+             ++i)
+            emit(edges[i]);
+    };
+    EXPECT_TRUE(groups.StartCounting(16, &pool, parts));
+    pool.Run(parts, [&](std::size_t part) {
+        forEachPart(part, [&](const EdgeRecord& record) { groups.Count(part, record); });
+    });
+    const HRESULT result = groups.Gather(
+        mostRecords, forEachPart,
         [&] {
             // Visited on this thread so the groups come in order; the bounds still split
             // the range into runs of whole lower keys.
