@@ -1,10 +1,11 @@
 // Mesh::AdjacencyFromPointReps: for each edge of each face, the face across it, found by
 // matching directed edges between point representatives (or vertex indices).
 //
-// Each visited face's three keys are looked up once and kept. Every face with three
-// different keys contributes its three directed edges, in visiting order, to the directed
-// edge groups (geometry/directed_edge_groups.h), which bring each undirected edge's
-// records together, still in visiting order. Matching an edge a→b with a b→a of another
+// The visited faces' keys are first read and checked, and their edge records counted; on
+// a mesh small enough for its edge records to be gathered at once they are kept,
+// otherwise looked up again whenever the edges are handed to the grouping. Every face with three different keys contributes its
+// three directed edges, in visiting order, to the directed edge groups
+// (geometry/directed_edge_groups.h), which bring each undirected edge's records together, still in visiting order. Matching an edge a→b with a b→a of another
 // face writes only the two records' own entries, so groups are independent and each is
 // matched on its own, exactly as a single pass in visiting order over one table would:
 // an unmatched record pairs with the newest recorded unmatched edge that runs the other
@@ -17,7 +18,9 @@
 // lower keys on every thread: each entry is still written by the one group that owns it,
 // in the same order, so the result is the same for any number of threads.
 //
-// Memory: 12 bytes of keys per face besides the edge groups' own.
+// Memory: the edge groups' own, held to one record a face on large meshes (the result
+// itself takes three words a face), so the groups are gathered in about three ranges of
+// lower keys, each from a pass over the faces.
 #include "facet/math.h"
 #include "facet/thread_pool.h"
 #include "facet/weld.h"
@@ -45,37 +48,36 @@ public:
           pointReps_(pointReps), order_(order), pool_(pool),
           faceParts_(order.groupCount == 0 ? PartsFor(pool, order.faceCount) : 1) {}
 
-    // Looks up every visited face's keys. D3DERR_INVALIDCALL unless every group lies
-    // within the faces and every visited face's corners and their representatives are
-    // below the vertex count; E_OUTOFMEMORY when the keys cannot be kept.
+    // Reads and checks every visited face's keys, keeping them when the records fit in one
+    // range, and counts the edge records they give. D3DERR_INVALIDCALL unless every group
+    // lies within the faces and every visited face's corners and their representatives are
+    // below the vertex count; E_OUTOFMEMORY for more faces than the edge grouping can
+    // number, or when the keys or the counts cannot be kept.
     HRESULT ReadKeys() {
         if (!order_.IsWithinFaces()) return D3DERR_INVALIDCALL;
         if (order_.faceCount > kMaxEdgeGroupFaces) return E_OUTOFMEMORY;
-        if (!faceKeys_.Allocate(order_.faceCount)) return E_OUTOFMEMORY;
-        const std::size_t lastCorner = std::size_t{3} * order_.faceCount;
-        const auto readKeys = [&](DWORD face) {
-            // The representatives of a face some way ahead are fetched now: on a mesh in
-            // no particular vertex order each is a cache miss, and fetched one at a time
-            // they would follow one another.
-            if (pointReps_ != nullptr && 3 * (face + kPrefetchFaces) < lastCorner)
-                for (DWORD corner = 0; corner < 3; ++corner)
-                    if (const DWORD ahead = indices_[3 * (face + kPrefetchFaces) + corner]; ahead < vertexCount_)
-                        __builtin_prefetch(&pointReps_[ahead]);
+        if (keepKeys_ && !keptKeys_.Allocate(order_.faceCount)) return E_OUTOFMEMORY;
+        if (!edges_.StartCounting(keyBits_, pool_, faceParts_)) return E_OUTOFMEMORY;
+        const auto readFace = [&](std::size_t part, DWORD face) {
+            PrefetchAhead(face);
             if (IsSkipped(face)) return true;
+            Keys keys;
             for (DWORD corner = 0; corner < 3; ++corner) {
                 const DWORD index = indices_[3 * face + corner];
                 if (index >= vertexCount_) return false;
-                const DWORD key = pointReps_ != nullptr ? pointReps_[index] : index;
-                if (key >= vertexCount_) return false;
-                faceKeys_[face].key[corner] = key;
+                keys.key[corner] = pointReps_ != nullptr ? pointReps_[index] : index;
+                if (keys.key[corner] >= vertexCount_) return false;
             }
+            if (keepKeys_) keptKeys_[face] = keys;
+            EmitEdges(face, keys, [&](const EdgeRecord& record) { edges_.Count(part, record); });
             return true;
         };
-        if (faceParts_ == 1) return order_.ForEach(readKeys) ? D3D_OK : D3DERR_INVALIDCALL;
+        if (faceParts_ == 1)
+            return order_.ForEach([&](DWORD face) { return readFace(0, face); }) ? D3D_OK : D3DERR_INVALIDCALL;
         std::vector<char> partValid(faceParts_, 1);
         RunParts(pool_, faceParts_, [&](std::size_t part) {
             for (DWORD face = FacePartStart(part); face < FacePartStart(part + 1); ++face)
-                if (!readKeys(face)) {
+                if (!readFace(part, face)) {
                     partValid[part] = 0;
                     return;
                 }
@@ -85,19 +87,20 @@ public:
     }
 
     HRESULT Match(DWORD* adjacency) {
-        const HRESULT result = edges_.Record(keyBits_, pool_, faceParts_, [&](std::size_t part, auto&& emit) {
-            ForEachRecord(part, emit);
-        });
-        if (FAILED(result)) return result;
         const std::size_t entries = std::size_t{3} * order_.faceCount;
         const std::size_t fillParts = PartsFor(pool_, entries);
         RunParts(pool_, fillParts, [&](std::size_t part) {
             std::fill(adjacency + PartStart(entries, fillParts, part), adjacency + PartStart(entries, fillParts, part + 1),
                       NoNeighbour);
         });
-        const std::vector<std::size_t> bounds = edges_.PartBounds(PartsFor(pool_, edges_.Size()));
-        RunParts(pool_, bounds.size() - 1, [&](std::size_t part) { MatchRecords(bounds[part], bounds[part + 1], adjacency); });
-        return D3D_OK;
+        return edges_.Gather(
+            MostEdgeRecordsKept(order_.faceCount),
+            [&](std::size_t part, auto&& emit) { ForEachRecord(part, emit); },
+            [&] {
+                const std::vector<std::size_t> bounds = edges_.PartBounds(PartsFor(pool_, edges_.Size()));
+                RunParts(pool_, bounds.size() - 1,
+                         [&](std::size_t part) { MatchRecords(bounds[part], bounds[part + 1], adjacency); });
+            });
     }
 
 private:
@@ -107,19 +110,44 @@ private:
     };
 
     bool IsSkipped(DWORD face) const { return indices_[3 * face] == MeshObject<Index>::kEmptyIndex; }
-    bool IsRecorded(DWORD face) const { return !IsSkipped(face) && faceKeys_[face].AreDistinct(); }
+
+    // The keys of a face that CheckKeys found valid.
+    Keys KeysOf(DWORD face) const {
+        if (keepKeys_) return keptKeys_[face];
+        Keys keys;
+        for (DWORD corner = 0; corner < 3; ++corner) {
+            const DWORD index = indices_[3 * face + corner];
+            keys.key[corner] = pointReps_ != nullptr ? pointReps_[index] : index;
+        }
+        return keys;
+    }
+
+    // The representatives of a face some way ahead are fetched now: on a mesh in no
+    // particular vertex order each is a cache miss, and fetched one at a time they would
+    // follow one another. Always inlined: the compiler finds that a function doing
+    // nothing but prefetches has no effect and drops the calls to it.
+    [[gnu::always_inline]] void PrefetchAhead(DWORD face) const {
+        if (pointReps_ == nullptr || face + kPrefetchFaces >= order_.faceCount) return;
+        for (DWORD corner = 0; corner < 3; ++corner)
+            if (const DWORD ahead = indices_[3 * (face + kPrefetchFaces) + corner]; ahead < vertexCount_)
+                __builtin_prefetch(&pointReps_[ahead]);
+    }
 
     DWORD FacePartStart(std::size_t part) const {
         return static_cast<DWORD>(PartStart(order_.faceCount, faceParts_, part));
     }
 
-    void RecordFace(DWORD face, auto&& visit) const {
-        if (!IsRecorded(face)) return;
-        const Keys& keys = faceKeys_[face];
+    // A face's three directed edges, when its keys are three different ones.
+    static void EmitEdges(DWORD face, const Keys& keys, auto&& visit) {
+        if (!keys.AreDistinct()) return;
         for (DWORD edge = 0; edge < 3; ++edge) {
             const DWORD from = keys.key[edge], to = keys.key[(edge + 1) % 3];
             visit(EdgeRecord::Directed(from, to, 3 * face + edge));
         }
+    }
+
+    void RecordFace(DWORD face, auto&& visit) const {
+        if (!IsSkipped(face)) EmitEdges(face, KeysOf(face), visit);
     }
 
     // The records of part `part` of the visiting order: with one part, every face in
@@ -133,7 +161,10 @@ private:
             });
             return;
         }
-        for (DWORD face = FacePartStart(part); face < FacePartStart(part + 1); ++face) RecordFace(face, visit);
+        for (DWORD face = FacePartStart(part); face < FacePartStart(part + 1); ++face) {
+            if (!keepKeys_) PrefetchAhead(face);
+            RecordFace(face, visit);
+        }
     }
 
     // Matches the groups of the records [first, last). The records are in key order, so
@@ -185,11 +216,11 @@ private:
                 // A third face on this edge: compare unit normals, computed only now since
                 // such edges are rare.
                 if (!normalsCompared) {
-                    faceNormal = UnitNormal(faceKeys_[face]);
-                    chosenDot = Dot(faceNormal, UnitNormal(faceKeys_[chosen / 3]));
+                    faceNormal = UnitNormal(KeysOf(face));
+                    chosenDot = Dot(faceNormal, UnitNormal(KeysOf(chosen / 3)));
                     normalsCompared = true;
                 }
-                const float dot = Dot(faceNormal, UnitNormal(faceKeys_[candidate.FaceEdge() / 3]));
+                const float dot = Dot(faceNormal, UnitNormal(KeysOf(candidate.FaceEdge() / 3)));
                 if (dot > chosenDot) {
                     chosen = candidate.FaceEdge();
                     chosenDot = dot;
@@ -230,7 +261,11 @@ private:
     std::size_t faceParts_;
     // Keys are below the vertex count, so this many bits hold each of them.
     unsigned keyBits_ = static_cast<unsigned>(std::bit_width(vertexCount_ - 1));
-    WorkArray<Keys> faceKeys_;
+    // A mesh whose records all fit in one range is passed over twice after the keys are
+    // read (counting, then gathering): its keys, 12 bytes a face, are kept for those
+    // passes. A larger one's passes look them up again, to save that memory.
+    bool keepKeys_ = std::size_t{3} * order_.faceCount <= MostEdgeRecordsKept(order_.faceCount);
+    WorkArray<Keys> keptKeys_;
     DirectedEdgeGroups edges_;
     static constexpr std::size_t kPrefetchRecords = 64;
     static constexpr std::size_t kPrefetchFaces = 16;

@@ -24,35 +24,59 @@ void InsertionSort(EdgeRecord* records, std::size_t count, Less less) {
 
 }  // namespace
 
-bool DirectedEdgeGroups::StartCounting(std::size_t parts) {
+bool DirectedEdgeGroups::StartCounting(unsigned keyBits, ThreadPool* pool, std::size_t parts) {
+    digits_ = LowKeyDigits(keyBits);
+    pool_ = pool;
+    parts_ = parts;
     recordCount_ = 0;
-    const std::size_t buckets = digits_.Buckets();
-    bucketStart_.reset(new (std::nothrow) std::size_t[buckets + 1]);
-    next_.reset(new (std::nothrow) std::size_t[parts * buckets]());
-    return bucketStart_ != nullptr && next_ != nullptr;
+    rangeStart_.clear();
+    next_.reset(new (std::nothrow) std::size_t[parts * digits_.Buckets()]());
+    return next_ != nullptr;
 }
 
-// Turns the parts' counts into where each part starts in each bucket.
-bool DirectedEdgeGroups::StartScattering(std::size_t parts) {
-    const std::size_t buckets = digits_.Buckets();
+// Totals the parts' counts and splits the buckets into ranges of at most `mostRecords`
+// records (a larger bucket alone), then makes room for the largest range.
+bool DirectedEdgeGroups::PlanRanges(std::size_t mostRecords) {
+    const std::size_t buckets = digits_.Buckets(), parts = parts_;
+    bucketTotal_.assign(buckets, 0);
     largestBucket_ = 0;
-    std::size_t total = 0;
     for (std::size_t bucket = 0; bucket < buckets; ++bucket) {
-        bucketStart_[bucket] = total;
+        for (std::size_t part = 0; part < parts; ++part) bucketTotal_[bucket] += next_[part * buckets + bucket];
+        largestBucket_ = std::max(largestBucket_, bucketTotal_[bucket]);
+    }
+    rangeStart_.assign(1, 0);
+    std::size_t inRange = 0, largestRange = 0;
+    for (std::size_t bucket = 0; bucket < buckets; ++bucket) {
+        if (inRange != 0 && inRange + bucketTotal_[bucket] > mostRecords) {
+            rangeStart_.push_back(bucket);
+            inRange = 0;
+        }
+        inRange += bucketTotal_[bucket];
+        largestRange = std::max(largestRange, inRange);
+    }
+    rangeStart_.push_back(buckets);
+    return records_.Allocate(largestRange);
+}
+
+// Turns the parts' counts of range `range`'s buckets into where each part starts in each.
+void DirectedEdgeGroups::StartScattering(std::size_t range) {
+    const std::size_t buckets = digits_.Buckets(), parts = parts_;
+    firstBucket_ = rangeStart_[range];
+    lastBucket_ = rangeStart_[range + 1];
+    bucketStart_.assign(lastBucket_ - firstBucket_ + 1, 0);
+    std::size_t total = 0;
+    for (std::size_t bucket = firstBucket_; bucket < lastBucket_; ++bucket) {
+        bucketStart_[bucket - firstBucket_] = total;
         for (std::size_t part = 0; part < parts; ++part)
             total += std::exchange(next_[part * buckets + bucket], total);
-        largestBucket_ = std::max(largestBucket_, total - bucketStart_[bucket]);
     }
-    bucketStart_[buckets] = total;
+    bucketStart_.back() = total;
     recordCount_ = total;
-    return records_.Allocate(recordCount_);
 }
 
 bool DirectedEdgeGroups::SortBuckets() {
-    next_.reset();
-    const std::size_t buckets = digits_.Buckets();
+    const std::size_t buckets = lastBucket_ - firstBucket_;
     const std::size_t parts = PartsFor(pool_, recordCount_);
-    bool allocated = true;
     std::vector<char> failed(parts, 0);
     RunParts(pool_, parts, [&](std::size_t part) {
         WorkArray<EdgeRecord> scratch;
@@ -66,13 +90,12 @@ bool DirectedEdgeGroups::SortBuckets() {
             SortBucket(digits_, records_.get() + bucketStart_[bucket], bucketStart_[bucket + 1] - bucketStart_[bucket],
                        scratch.get(), trailingStart.get());
     });
-    for (const char f : failed) allocated = allocated && f == 0;
-    return allocated;
+    return std::find(failed.begin(), failed.end(), 1) == failed.end();
 }
 
 std::vector<std::size_t> DirectedEdgeGroups::PartBounds(std::size_t parts) const {
     std::vector<std::size_t> bounds{0};
-    const std::size_t buckets = digits_.Buckets();
+    const std::size_t buckets = lastBucket_ - firstBucket_;
     std::size_t bucket = 0;
     for (std::size_t part = 1; part < parts; ++part) {
         const std::size_t wanted = PartStart(recordCount_, parts, part);

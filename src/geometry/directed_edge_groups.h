@@ -8,8 +8,13 @@
 // into buckets by the leading bits of the lower key, reaches memory beyond the caches;
 // each bucket is then sorted while it sits in the cache, and each lower key's records are
 // grouped by the higher key just before they are visited. So the time per edge changes
-// little from small meshes to ones far larger than the caches. Memory: 12 bytes per
-// directed edge, and one bucket's records again while it is sorted (per thread).
+// little from small meshes to ones far larger than the caches.
+//
+// Memory: 12 bytes per directed edge kept at once, and one bucket's records again while it
+// is sorted (per thread). A caller short of memory caps the records kept: the edges are
+// then counted per bucket first, and gathered in ranges of whole buckets, one range after
+// another into the same storage, each from a further pass over the caller's edges. A
+// group never spans two ranges, since its records share their lower key.
 //
 // With a thread pool the edges are given in consecutive parts: each part counts and then
 // scatters its own records, behind those of the parts before it in every bucket, so the
@@ -51,6 +56,12 @@ static_assert(sizeof(EdgeRecord) == 12, "an edge record is three 32-bit words");
 // than that would need tens of gigabytes and is refused as out of memory.
 constexpr std::uint64_t kMaxEdgeGroupFaces = 0x7FFFFFFFull / 3;
 
+// How many records the mesh routines keep at once for a mesh of `faces` faces: one a face,
+// a third of a closed mesh's directed edges (so about three ranges, each a pass over the
+// faces), but never fewer than 4 Mi records (48 MiB), so that meshes of up to about a
+// million faces, whose passes cost more than their memory, are grouped in one range.
+inline std::size_t MostEdgeRecordsKept(std::size_t faces) { return std::max(faces, std::size_t{1} << 22); }
+
 // The lower key split into a leading digit, by which the records are scattered into
 // buckets, and a trailing digit of at most kTrailingBits, by which each bucket is then
 // sorted while it sits in the cache.
@@ -72,52 +83,52 @@ private:
 
 class DirectedEdgeGroups {
 public:
-    // Records the edges `forEachEdge(emit)` hands to emit(EdgeRecord), every key below
-    // 2^keyBits. It is called twice (counting, then scattering) and must give the same
-    // records in the same order both times. E_OUTOFMEMORY when the records cannot be kept.
-    template <typename ForEachEdge>
-    HRESULT Record(unsigned keyBits, ForEachEdge&& forEachEdge) {
-        return Record(keyBits, nullptr, 1, [&](std::size_t, auto&& emit) { forEachEdge(emit); });
+    // Groups the edges of `parts` consecutive parts (run on `pool`; null: in order here),
+    // every key below 2^keyBits, in three steps: StartCounting; then Count(part, record) for
+    // every record of every part (each part on one thread at a time), within a pass over
+    // the caller's faces that may do more; then Gather, which hands the records again.
+    bool StartCounting(unsigned keyBits, ThreadPool* pool, std::size_t parts);
+    void Count(std::size_t part, const EdgeRecord& record) {
+        ++next_[part * digits_.Buckets() + digits_.Leading(record.low)];
     }
 
-    // The same for edges given in `parts` consecutive parts, forEachPart(part, emit)
-    // handing part `part`'s records; the parts run on `pool` (null: in order here).
-    template <typename ForEachPart>
-    HRESULT Record(unsigned keyBits, ThreadPool* pool, std::size_t parts, ForEachPart&& forEachPart) {
-        digits_ = LowKeyDigits(keyBits);
-        pool_ = pool;
-        if (!StartCounting(parts)) return E_OUTOFMEMORY;
-        RunParts(pool, parts, [&](std::size_t part) {
-            std::size_t* counts = next_.get() + part * digits_.Buckets();
-            forEachPart(part, [&](const EdgeRecord& record) { ++counts[digits_.Leading(record.low)]; });
-        });
-        if (!StartScattering(parts)) return E_OUTOFMEMORY;
-        RunParts(pool, parts, [&](std::size_t part) {
-            std::size_t* next = next_.get() + part * digits_.Buckets();
-            EdgeRecord* records = records_.get();
-            forEachPart(part, [&](const EdgeRecord& record) { records[next[digits_.Leading(record.low)]++] = record; });
-        });
-        return SortBuckets() ? D3D_OK : E_OUTOFMEMORY;
+    // Gathers the counted records, keeping at most `mostRecords` at a time (but always at
+    // least one bucket's): the lower keys are split into consecutive ranges whose records
+    // fit; for each range, in key order, forEachPart(part, emit) is called for every part
+    // (on the pool) and must hand the same records in the same order as were counted, and
+    // then visitRange() is called, which reads the range's records through Size(),
+    // operator[], PartBounds and ForEachGroupIn. E_OUTOFMEMORY when the records cannot be
+    // kept.
+    template <typename ForEachPart, typename VisitRange>
+    HRESULT Gather(std::size_t mostRecords, ForEachPart&& forEachPart, VisitRange&& visitRange) {
+        if (!PlanRanges(mostRecords)) return E_OUTOFMEMORY;
+        for (std::size_t range = 0; range + 1 < rangeStart_.size(); ++range) {
+            StartScattering(range);
+            const std::size_t first = firstBucket_, count = lastBucket_ - firstBucket_;
+            RunParts(pool_, parts_, [&](std::size_t part) {
+                std::size_t* next = next_.get() + part * digits_.Buckets();
+                EdgeRecord* records = records_.get();
+                forEachPart(part, [&](const EdgeRecord& record) {
+                    const std::size_t bucket = digits_.Leading(record.low);
+                    // One unsigned comparison: buckets below the range wrap to large values.
+                    if (bucket - first < count) records[next[bucket]++] = record;
+                });
+            });
+            if (!SortBuckets()) return E_OUTOFMEMORY;
+            visitRange();
+        }
+        return D3D_OK;
     }
 
+    // The current range's records.
     std::size_t Size() const { return recordCount_; }
     const EdgeRecord& operator[](std::size_t i) const { return records_[i]; }
 
-    // Visits the undirected edges in key order: startKey(first) once before the records
-    // of each lower key, from record `first` on, are grouped, then visitGroup(start, end)
-    // for each undirected edge, its records [start, end) in the order they were given.
-    template <typename StartKey, typename VisitGroup>
-    void ForEachGroup(StartKey&& startKey, VisitGroup&& visitGroup) {
-        ForEachGroupIn(0, recordCount_, startKey, visitGroup);
-    }
-
-    template <typename VisitGroup>
-    void ForEachGroup(VisitGroup&& visitGroup) {
-        ForEachGroup([](std::size_t) {}, visitGroup);
-    }
-
-    // ForEachGroup over the records [first, last), which must start and end at a lower
-    // key's first record (as the bounds of Parts do).
+    // Visits the undirected edges of the records [first, last) in key order; the bounds
+    // must start and end at a lower key's first record (as those of PartBounds do).
+    // startKey(first) is called once before the records of each lower key, from record
+    // `first` on, are grouped, then visitGroup(start, end) for each undirected edge, its
+    // records [start, end) in the order they were given.
     template <typename StartKey, typename VisitGroup>
     void ForEachGroupIn(std::size_t first, std::size_t last, StartKey&& startKey, VisitGroup&& visitGroup) {
         for (std::size_t runStart = first; runStart < last;) {
@@ -135,26 +146,35 @@ public:
         }
     }
 
-    // Bounds that split the records into `parts` runs of whole buckets (so no lower key
-    // is split), about equal in size: part p is [bounds[p], bounds[p + 1]).
+    // Bounds that split the current range's records into `parts` runs of whole buckets (so
+    // no lower key is split), about equal in size: part p is [bounds[p], bounds[p + 1]).
     std::vector<std::size_t> PartBounds(std::size_t parts) const;
 
+    // How many ranges the last Group call gathered its records in.
+    std::size_t RangeCount() const { return rangeStart_.empty() ? 0 : rangeStart_.size() - 1; }
+
 private:
-    bool StartCounting(std::size_t parts);
-    bool StartScattering(std::size_t parts);
+    bool PlanRanges(std::size_t mostRecords);
+    void StartScattering(std::size_t range);
     bool SortBuckets();
     static void SortBucket(const LowKeyDigits& digits, EdgeRecord* records, std::size_t count, EdgeRecord* scratch,
                            DWORD* trailingStart);
     void GroupByHigherKey(std::size_t start, std::size_t end);
 
     LowKeyDigits digits_;
-    std::unique_ptr<std::size_t[]> bucketStart_;  // bucket b's records start at bucketStart_[b]
-    // Per part: its count of each bucket's records, then where it puts its next one.
+    // Per part: its count of each bucket's records, then, for the buckets of the current
+    // range, where it puts its next one.
     std::unique_ptr<std::size_t[]> next_;
-    WorkArray<EdgeRecord> records_;
+    std::vector<std::size_t> bucketTotal_;  // every part's records in each bucket
+    std::vector<std::size_t> rangeStart_;   // range r is the buckets [rangeStart_[r], rangeStart_[r + 1])
+    std::size_t firstBucket_ = 0, lastBucket_ = 0;  // the current range's buckets
+    // Where bucket firstBucket_ + i's records start in the current range, i up to the count.
+    std::vector<std::size_t> bucketStart_;
+    WorkArray<EdgeRecord> records_;  // room for the largest range, reused by every range
     std::size_t largestBucket_ = 0;
     std::size_t recordCount_ = 0;
     ThreadPool* pool_ = nullptr;
+    std::size_t parts_ = 0;
 };
 
 }  // namespace facet

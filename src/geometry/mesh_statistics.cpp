@@ -68,6 +68,7 @@ public:
     }
     bool IsRoot(DWORD x) const { return Load(x) == x; }
     void Prefetch(DWORD x) const { __builtin_prefetch(&parent_[x], 1); }
+    void Free() { parent_.Free(); }
 
 private:
     DWORD Load(DWORD x) const { return __atomic_load_n(&parent_[x], __ATOMIC_RELAXED); }
@@ -75,23 +76,38 @@ private:
     bool shared_ = false;
 };
 
-// A flag per element that threads may set at once.
+// A flag per element that threads may set at once, one bit each, so that even a mesh of
+// tens of millions of vertices keeps its flags in the processor's cache. A bit already set
+// is only read: most elements are set many times, and only the first needs the locked OR
+// that several threads setting bits of one word require.
 class Flags {
 public:
     bool Allocate(DWORD count, ThreadPool* pool) {
-        if (!flags_.Allocate(count)) return false;
-        const std::size_t parts = PartsFor(pool, count);
+        const std::size_t words = (std::size_t{count} + 63) / 64;
+        if (!words_.Allocate(words)) return false;
+        shared_ = pool != nullptr && pool->Size() > 1;
+        const std::size_t parts = PartsFor(pool, words);
         RunParts(pool, parts, [&](std::size_t part) {
-            std::fill(flags_.get() + PartStart(count, parts, part), flags_.get() + PartStart(count, parts, part + 1), 0);
+            std::fill(words_.get() + PartStart(words, parts, part), words_.get() + PartStart(words, parts, part + 1), 0);
         });
         return true;
     }
-    void Set(DWORD i) const { __atomic_store_n(&flags_[i], static_cast<unsigned char>(1), __ATOMIC_RELAXED); }
-    bool IsSet(DWORD i) const { return __atomic_load_n(&flags_[i], __ATOMIC_RELAXED) != 0; }
-    void Prefetch(DWORD i) const { __builtin_prefetch(&flags_[i], 1); }
+    void Set(DWORD i) const {
+        std::uint64_t& word = words_[i / 64];
+        const std::uint64_t bit = std::uint64_t{1} << (i % 64);
+        if ((__atomic_load_n(&word, __ATOMIC_RELAXED) & bit) != 0) return;
+        if (shared_)
+            __atomic_fetch_or(&word, bit, __ATOMIC_RELAXED);
+        else
+            word |= bit;
+    }
+    bool IsSet(DWORD i) const { return (__atomic_load_n(&words_[i / 64], __ATOMIC_RELAXED) >> (i % 64) & 1) != 0; }
+    void Prefetch(DWORD i) const { __builtin_prefetch(&words_[i / 64], 1); }
+    void Free() { words_.Free(); }
 
 private:
-    WorkArray<unsigned char> flags_;
+    WorkArray<std::uint64_t> words_;
+    bool shared_ = false;
 };
 
 struct Point {
@@ -130,17 +146,15 @@ public:
           pool_(pool) {}
 
     HRESULT Count() {
-        const DWORD vertices = statistics_.vertices, faces = statistics_.faces;
+        const DWORD vertices = statistics_.vertices;
+        const unsigned keyBits = static_cast<unsigned>(std::bit_width(std::max<DWORD>(vertices, 2) - 1));
         if (!usedVertices_.Allocate(vertices, pool_) || !usedPoints_.Allocate(vertices, pool_) ||
-            !points_.Allocate(vertices, pool_))
+            !points_.Allocate(vertices, pool_) || !edges_.StartCounting(keyBits, pool_, parts_))
             return E_OUTOFMEMORY;
-        const DWORD runs = (faces + kFacesPerRun - 1) / kFacesPerRun;
-        std::vector<FaceRunSums> sums(runs);
-        const std::size_t parts = PartsFor(pool_, runs, 1);
-        RunParts(pool_, parts, [&](std::size_t part) {
-            for (std::size_t run = PartStart(runs, parts, part); run < PartStart(runs, parts, part + 1); ++run)
-                sums[run] = CountRun(static_cast<DWORD>(run) * kFacesPerRun,
-                                     static_cast<DWORD>(std::min<std::uint64_t>(faces, (run + 1) * std::uint64_t{kFacesPerRun})));
+        std::vector<FaceRunSums> sums(runs_);
+        RunParts(pool_, parts_, [&](std::size_t part) {
+            for (std::size_t run = PartStart(runs_, parts_, part); run < PartStart(runs_, parts_, part + 1); ++run)
+                sums[run] = CountRun(part, RunStart(run), RunStart(run + 1));
         });
         double sixfoldVolume = 0.0;
         for (const FaceRunSums& run : sums) {
@@ -150,8 +164,10 @@ public:
             statistics_.zeroAreaFaces += run.zeroAreaFaces;
         }
         CountVertices();
+        usedVertices_.Free();  // the edges need the most memory
         const HRESULT result = CountEdges();
         if (FAILED(result)) return result;
+        CountComponents();
         statistics_.closed = statistics_.faces > statistics_.degenerateFaces + statistics_.zeroAreaFaces &&
                              statistics_.boundaryEdges == 0 && statistics_.nonManifoldEdges == 0;
         statistics_.hasVolume = statistics_.closed && statistics_.misorientedEdges == 0;
@@ -160,6 +176,12 @@ public:
     }
 
 private:
+    // The face pass and the edges share one split of the faces: parts of whole runs.
+    DWORD RunStart(std::size_t run) const {
+        return static_cast<DWORD>(std::min<std::uint64_t>(statistics_.faces, run * std::uint64_t{kFacesPerRun}));
+    }
+    DWORD PartFaceStart(std::size_t part) const { return RunStart(PartStart(runs_, parts_, part)); }
+
     DWORD Corner(DWORD face, int k) const { return indices_[3 * std::size_t{face} + k]; }
     DWORD Key(DWORD face, int k) const { return reps_[Corner(face, k)]; }
     bool HasEdges(DWORD face) const {
@@ -176,7 +198,9 @@ private:
 
     // Fetches what the face pass will read of `face` (its representatives and positions)
     // and, for a nearer face whose representatives have arrived, what it will write.
-    void PrefetchAhead(DWORD face, DWORD last) const {
+    // Always inlined: the compiler finds that a function doing nothing but prefetches has
+    // no effect and drops the calls to it.
+    [[gnu::always_inline]] void PrefetchAhead(DWORD face, DWORD last) const {
         if (face + 2 * kPrefetchFaces < last)
             for (int k = 0; k < 3; ++k) {
                 const DWORD corner = Corner(face + 2 * kPrefetchFaces, k);
@@ -185,14 +209,11 @@ private:
                 usedVertices_.Prefetch(corner);
             }
         if (face + kPrefetchFaces < last)
-            for (int k = 0; k < 3; ++k) {
-                const DWORD point = Key(face + kPrefetchFaces, k);
-                points_.Prefetch(point);
-                usedPoints_.Prefetch(point);
-            }
+            for (int k = 0; k < 3; ++k) usedPoints_.Prefetch(Key(face + kPrefetchFaces, k));
     }
 
-    FaceRunSums CountRun(DWORD first, DWORD last) const {
+    // Sums the faces [first, last) of part `part` and counts their directed edges.
+    FaceRunSums CountRun(std::size_t part, DWORD first, DWORD last) {
         FaceRunSums sums;
         for (DWORD face = first; face < last; ++face) {
             PrefetchAhead(face, last);
@@ -202,23 +223,25 @@ private:
                 point[k] = Key(face, k);
                 usedPoints_.Set(point[k]);
             }
-            points_.Join(point[0], point[1]);
-            points_.Join(point[0], point[2]);
             const Point p0 = Position(Corner(face, 0)), p1 = Position(Corner(face, 1)), p2 = Position(Corner(face, 2));
             const Point normal = Cross(Minus(p1, p0), Minus(p2, p0));
             const double length = std::sqrt(Dot(normal, normal));
             sums.area += 0.5 * length;
             if (!HasEdges(face)) {
+                // A degenerate face still joins its points; the others join theirs
+                // through their edges.
+                points_.Join(point[0], point[1]);
+                points_.Join(point[0], point[2]);
                 ++sums.degenerateFaces;
                 continue;
             }
             if (normal.x == 0.0 && normal.y == 0.0 && normal.z == 0.0) ++sums.zeroAreaFaces;
             sums.sixfoldVolume += Dot(p0, Cross(p1, p2));
+            for (int k = 0; k < 3; ++k) edges_.Count(part, EdgeRecord::Directed(point[k], point[(k + 1) % 3], 3 * face + k));
         }
         return sums;
     }
 
-    // A component is a root of the point sets that some used vertex stands on.
     void CountVertices() {
         const DWORD vertices = statistics_.vertices;
         const std::size_t parts = PartsFor(pool_, vertices);
@@ -229,14 +252,25 @@ private:
                  ++v) {
                 if (reps_[v] != v) ++count.weldedPoints;
                 if (!usedVertices_.IsSet(v)) ++count.unreferencedVertices;
-                if (usedPoints_.IsSet(v) && points_.IsRoot(v)) ++count.components;
             }
         });
         for (const MeshStatistics& count : counts) {
             statistics_.weldedPoints += count.weldedPoints;
             statistics_.unreferencedVertices += count.unreferencedVertices;
-            statistics_.components += count.components;
         }
+    }
+
+    // A component is a root of the point sets that some used vertex stands on.
+    void CountComponents() {
+        const DWORD vertices = statistics_.vertices;
+        const std::size_t parts = PartsFor(pool_, vertices);
+        std::vector<DWORD> components(parts, 0);
+        RunParts(pool_, parts, [&](std::size_t part) {
+            for (DWORD v = static_cast<DWORD>(PartStart(vertices, parts, part)); v < PartStart(vertices, parts, part + 1);
+                 ++v)
+                if (usedPoints_.IsSet(v) && points_.IsRoot(v)) ++components[part];
+        });
+        for (const DWORD count : components) statistics_.components += count;
     }
 
     void EmitEdges(DWORD first, DWORD last, auto&& emit) const {
@@ -248,37 +282,45 @@ private:
         }
     }
 
+    // Counts the edges of a range of lower keys; the groups of the records [first, last)
+    // go to `count`.
+    void CountEdgesIn(std::size_t first, std::size_t last, EdgeCounts& count) {
+        DirectedEdgeGroups& edges = edges_;
+        std::size_t prefetched = first;
+        edges.ForEachGroupIn(
+            first, last,
+            [&](std::size_t runStart) {
+                for (const std::size_t ahead = std::min(runStart + 64, last); prefetched < ahead; ++prefetched) {
+                    faceSets_.Prefetch(edges[prefetched].Face());
+                    points_.Prefetch(edges[prefetched].high);
+                }
+            },
+            [&](std::size_t start, std::size_t end) {
+                points_.Join(edges[start].low, edges[start].high);
+                const std::size_t groupFaces = end - start;
+                if (groupFaces == 1) ++count.boundary;
+                if (groupFaces >= 3) ++count.nonManifold;
+                if (groupFaces == 2 && edges[start].RunsUp() == edges[start + 1].RunsUp()) ++count.misoriented;
+                for (std::size_t r = start + 1; r < end; ++r) faceSets_.Join(edges[start].Face(), edges[r].Face());
+            });
+    }
+
     HRESULT CountEdges() {
         const DWORD faces = statistics_.faces;
         if (!faceSets_.Allocate(faces, pool_)) return E_OUTOFMEMORY;
-        DirectedEdgeGroups edges;
-        const unsigned keyBits = static_cast<unsigned>(std::bit_width(std::max<DWORD>(statistics_.vertices, 2) - 1));
-        const std::size_t faceParts = PartsFor(pool_, faces);
-        const HRESULT result = edges.Record(keyBits, pool_, faceParts, [&](std::size_t part, auto&& emit) {
-            EmitEdges(static_cast<DWORD>(PartStart(faces, faceParts, part)),
-                      static_cast<DWORD>(PartStart(faces, faceParts, part + 1)), emit);
-        });
-        if (FAILED(result)) return result;
-        const std::vector<std::size_t> bounds = edges.PartBounds(PartsFor(pool_, edges.Size()));
-        std::vector<EdgeCounts> counts(bounds.size() - 1);
-        RunParts(pool_, counts.size(), [&](std::size_t part) {
-            EdgeCounts& count = counts[part];
-            std::size_t prefetched = bounds[part];
-            edges.ForEachGroupIn(
-                bounds[part], bounds[part + 1],
-                [&](std::size_t runStart) {
-                    for (const std::size_t ahead = std::min(runStart + 64, bounds[part + 1]); prefetched < ahead;
-                         ++prefetched)
-                        faceSets_.Prefetch(edges[prefetched].Face());
-                },
-                [&](std::size_t start, std::size_t end) {
-                    const std::size_t groupFaces = end - start;
-                    if (groupFaces == 1) ++count.boundary;
-                    if (groupFaces >= 3) ++count.nonManifold;
-                    if (groupFaces == 2 && edges[start].RunsUp() == edges[start + 1].RunsUp()) ++count.misoriented;
-                    for (std::size_t r = start + 1; r < end; ++r) faceSets_.Join(edges[start].Face(), edges[r].Face());
+        std::vector<EdgeCounts> counts;
+        const HRESULT result = edges_.Gather(
+            MostEdgeRecordsKept(faces),
+            [&](std::size_t part, auto&& emit) { EmitEdges(PartFaceStart(part), PartFaceStart(part + 1), emit); },
+            [&] {
+                const std::vector<std::size_t> bounds = edges_.PartBounds(PartsFor(pool_, edges_.Size()));
+                const std::size_t first = counts.size();
+                counts.resize(first + bounds.size() - 1);
+                RunParts(pool_, bounds.size() - 1, [&](std::size_t part) {
+                    CountEdgesIn(bounds[part], bounds[part + 1], counts[first + part]);
                 });
-        });
+            });
+        if (FAILED(result)) return result;
         for (const EdgeCounts& count : counts) {
             statistics_.boundaryEdges += count.boundary;
             statistics_.nonManifoldEdges += count.nonManifold;
@@ -306,6 +348,9 @@ private:
     Flags usedPoints_;
     DisjointSets points_;
     DisjointSets faceSets_;
+    DirectedEdgeGroups edges_;
+    const std::size_t runs_ = (std::size_t{statistics_.faces} + kFacesPerRun - 1) / kFacesPerRun;
+    const std::size_t parts_ = PartsFor(pool_, runs_, 1);
 };
 
 template <typename Index>

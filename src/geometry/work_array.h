@@ -53,10 +53,7 @@ public:
     T* get() const { return data_; }
     T& operator[](std::size_t i) const { return data_[i]; }
 
-private:
-    static constexpr std::size_t kHugePage = std::size_t{2} << 20;
-    static constexpr std::size_t kMapFrom = std::size_t{1} << 20;
-
+    // Gives the storage back at once, before the array goes out of scope.
     void Free() {
         if (mapped_ != nullptr)
             munmap(mapped_, mappedBytes_);
@@ -65,6 +62,10 @@ private:
         data_ = nullptr;
         mapped_ = nullptr;
     }
+
+private:
+    static constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    static constexpr std::size_t kMapFrom = std::size_t{1} << 20;
 
     T* data_ = nullptr;
     void* mapped_ = nullptr;

@@ -82,4 +82,31 @@ TEST_F(FacetProgram, InfoAndAdjacencyPrintTheSameBytesAtEveryThreadCount) {
     }
 }
 
+// --threads is every mesh command's: refused alike when bad, and the files written and the
+// reports printed the same at one thread and at two.
+TEST_F(FacetProgram, EveryMeshCommandTakesThreadsAndGivesTheSameOutput) {
+    Write("torus.ply", generated_meshes::ToPly(
+                           generated_meshes::Shuffled(generated_meshes::Torus(320, 300, 16), 5), PlyEncoding::LittleEndian));
+    for (const char* command : {"info torus.ply", "adjacency torus.ply", "normals torus.ply -o n.ply",
+                                "convert torus.ply c.off", "optimize torus.ply -o o.ply", "clean torus.ply --check"}) {
+        const Outcome refused = Facet(std::string("") + command + " --threads 0");
+        EXPECT_EQ(refused.status, 2) << command;
+        EXPECT_NE(refused.err.find("--threads needs a whole number from 1 to 1024"), std::string::npos) << refused.err;
+    }
+    std::string written[2];
+    for (int run = 0; run < 2; ++run) {
+        const std::string threads = run == 0 ? " --threads 1" : " --threads 2";
+        std::string& all = written[run];
+        for (const std::string command :
+             {"convert torus.ply c.off", "optimize torus.ply -o o.ply --weld 0 --json", "clean torus.ply -o k.ply --json"}) {
+            const Outcome outcome = Facet(command + threads);
+            ASSERT_EQ(outcome.status, 0) << command << threads << ": " << outcome.err;
+            all += outcome.out;
+        }
+        all += Read(Path("c.off")) + Read(Path("o.ply")) + Read(Path("k.ply"));
+    }
+    EXPECT_NE(written[0].find("\"welded_vertices\""), std::string::npos);
+    EXPECT_EQ(written[0], written[1]);
+}
+
 }  // namespace

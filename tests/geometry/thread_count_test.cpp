@@ -1,10 +1,11 @@
 // The routines that take a thread pool give, at 1, 2 and 7 threads, exactly what they give
 // without one: welding, adjacency (with and without a group table, with edges of three
 // faces), the mesh statistics and the normals, on meshes large enough to be split between
-// threads.
+// threads and on one large enough for its edges to be grouped in several ranges.
 #include "facet/normals.h"
 #include "facet/thread_pool.h"
 #include "facet/weld.h"
+#include "geometry/directed_edge_groups.h"
 #include "geometry/mesh_statistics.h"
 #include "math/dispatch_testing.h"
 #include "geometry_test_support.h"
@@ -16,7 +17,9 @@
 #include <cstdint>
 #include <cmath>
 #include <cstring>
+#include <algorithm>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -213,6 +216,57 @@ TEST_F(ThreadCountTest, NormalsOfAMillionVerticesAreTheSameBitsAsOfTheUsedOnes) 
         for (std::size_t v = used.VertexCount(); v < padded.VertexCount(); ++v)
             unusedAreZero = unusedAreZero && bits[6 * v + 3] == 0 && bits[6 * v + 4] == 0 && bits[6 * v + 5] == 0;
         EXPECT_TRUE(unusedAreZero) << threads << " threads";
+    }
+}
+
+// A mesh of 1.44 million faces has more edge records than the grouping keeps at once, so it
+// is gathered in several ranges of lower keys, a pass over the faces each: the adjacency
+// is still every edge's one opposite directed edge, and the counts those of a closed torus,
+// with and without threads.
+TEST_F(ThreadCountTest, MeshesGatheredInSeveralRangesGiveTheSameAtEveryThreadCount) {
+    const MeshData data = generated_meshes::Shuffled(generated_meshes::Torus(900, 800, 64), 9);
+    const auto mesh = Build(data);
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_GT(3 * data.FaceCount(), facet::MostEdgeRecordsKept(data.FaceCount()));  // two ranges or more
+    std::vector<DWORD> reps(mesh->VertexCount());
+    ASSERT_EQ(facet::PointRepsFromPositions(mesh.get(), 0.0f, reps.data()), D3D_OK);
+    // Every directed edge's face, sorted by edge, to look up the opposite edge.
+    const auto key = [&](std::size_t face, std::size_t k) { return std::uint64_t{reps[data.corners[3 * face + k % 3]]}; };
+    std::vector<std::pair<std::uint64_t, DWORD>> faceOfEdge;
+    for (std::size_t face = 0; face < data.FaceCount(); ++face)
+        for (std::size_t k = 0; k < 3; ++k)
+            faceOfEdge.emplace_back(key(face, k) << 32 | key(face, k + 1), static_cast<DWORD>(face));
+    std::sort(faceOfEdge.begin(), faceOfEdge.end());
+    std::vector<DWORD> expected(data.corners.size());
+    for (std::size_t face = 0; face < data.FaceCount(); ++face)
+        for (std::size_t k = 0; k < 3; ++k) {
+            const std::uint64_t opposite = key(face, k + 1) << 32 | key(face, k);
+            const auto found = std::lower_bound(faceOfEdge.begin(), faceOfEdge.end(), std::make_pair(opposite, DWORD{0}));
+            ASSERT_TRUE(found != faceOfEdge.end() && found->first == opposite);
+            expected[3 * face + k] = found->second;
+        }
+
+    std::vector<DWORD> adjacency(expected.size());
+    ASSERT_EQ(mesh->AdjacencyFromPointReps(reps.data(), adjacency.data()), D3D_OK);
+    EXPECT_EQ(adjacency, expected);
+    facet::MeshStatistics alone;
+    ASSERT_EQ(facet::ComputeMeshStatistics(mesh.get(), reps.data(), &alone), D3D_OK);
+    EXPECT_TRUE(alone.closed && alone.hasVolume);
+    EXPECT_EQ(alone.boundaryEdges + alone.nonManifoldEdges + alone.misorientedEdges, 0u);
+    EXPECT_EQ(alone.components, 1u);
+    EXPECT_EQ(alone.edgeComponents, 1u);
+    for (const unsigned threads : {2u, 7u}) {
+        facet::ThreadPool pool(threads);
+        std::vector<DWORD> pooled(expected.size(), 0xA5A5A5A5);
+        ASSERT_EQ(facet::AdjacencyFromPointReps(mesh.get(), reps.data(), pooled.data(), &pool), D3D_OK);
+        EXPECT_EQ(pooled, expected) << threads << " threads";
+        facet::MeshStatistics counted;
+        ASSERT_EQ(facet::ComputeMeshStatistics(mesh.get(), reps.data(), &counted, &pool), D3D_OK);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(counted.area), std::bit_cast<std::uint64_t>(alone.area));
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(counted.volume), std::bit_cast<std::uint64_t>(alone.volume));
+        EXPECT_EQ(counted.weldedPoints, alone.weldedPoints);
+        EXPECT_EQ(counted.components + counted.edgeComponents, 2u) << threads << " threads";
+        EXPECT_TRUE(counted.closed) << threads << " threads";
     }
 }
 

@@ -21,8 +21,8 @@ constexpr int kExitNeedsCleaning = 3;
 
 void PrintUsage(std::FILE* to) {
     std::fputs(
-        "usage: facet clean FILE -o OUT [--weld EPS] [--json]\n"
-        "       facet clean FILE --check [--weld EPS] [--json]\n"
+        "usage: facet clean FILE -o OUT [--weld EPS] [--json] [--threads N]\n"
+        "       facet clean FILE --check [--weld EPS] [--json] [--threads N]\n"
         "Reads an OBJ, PLY or OFF mesh, repairs it and writes it to OUT in the format its\n"
         "extension names (.obj, .ply as text, or .off). In this order: vertices at one\n"
         "position are welded into the lowest-numbered one; faces with two equal corners or\n"
@@ -35,6 +35,8 @@ void PrintUsage(std::FILE* to) {
         "  --check        write nothing: print what cleaning would change; exit status 0 when\n"
         "                 nothing, 3 when something would change\n"
         "  --json         print one JSON object instead of text\n"
+        "  --threads N    work on N threads (default: all the processor's); the output is\n"
+        "                 the same for every N\n"
         "example: facet clean scan.off -o scan-clean.ply\n",
         to);
 }
@@ -99,7 +101,7 @@ void PrintJson(std::FILE* out, const char* path, bool checkOnly, const CleanSumm
 int RunCleanCommand(int argc, char** argv) {
     ParsedCommandLine parsed;
     const int parsedExit =
-        ParseFileCommand("clean", argc, argv, {{"-o", true}, {"--check", false}, {"--weld", true}, {"--json", false}},
+        ParseFileCommand("clean", argc, argv, {{"-o", true}, {"--check", false}, {"--weld", true}, {"--json", false}, {"--threads", true}},
                          1, "one mesh file", PrintUsage, &parsed);
     if (parsedExit >= 0) return parsedExit;
     const bool checkOnly = parsed.Has("--check");
@@ -116,6 +118,9 @@ int RunCleanCommand(int argc, char** argv) {
     }
     float epsilon = 0.0f;
     if (!ParseWeldEpsilon("clean", parsed.Value("--weld"), &epsilon)) return kExitRefused;
+    // Checked like every command's; the cleaning steps take no threads of their own yet.
+    unsigned threads = 1;
+    if (!ParseThreadCount("clean", parsed.Value("--threads"), &threads)) return kExitRefused;
     const char* path = parsed.positionals[0].c_str();
     if (!checkOnly && !CheckOutputIsNotInput("clean", path, out)) return kExitRefused;
     CommandOutput output("clean");

@@ -21,7 +21,7 @@ namespace {
 
 void PrintUsage(std::FILE* to) {
     std::fputs(
-        "usage: facet convert IN OUT [--binary]\n"
+        "usage: facet convert IN OUT [--binary] [--threads N]\n"
         "Reads an OBJ, PLY, OFF or STL mesh and writes its positions, vertex normals, texture\n"
         "coordinates, colours and triangles to OUT in the format its extension names (.obj,\n"
         ".ply, .off or .stl, even for a device or pipe). Polygons become triangles; vertex\n"
@@ -33,6 +33,8 @@ void PrintUsage(std::FILE* to) {
         "its triangle. A file of points or lines without faces is written as its points.\n"
         "IN - reads standard input. A file name that starts with - follows --.\n"
         "  --binary       write PLY or STL as binary little-endian instead of text\n"
+        "  --threads N    work on N threads (default: all the processor's); the output is\n"
+        "                 the same for every N\n"
         "example: facet convert scan.off scan.ply --binary\n",
         to);
 }
@@ -62,12 +64,16 @@ int ReadInput(const char* path, ProgressBar* progress, facet::MeshFileData* data
 
 int RunConvertCommand(int argc, char** argv) {
     ParsedCommandLine parsed;
-    const int parsedExit = ParseFileCommand("convert", argc, argv, {{"--binary", false}}, 2,
+    const int parsedExit = ParseFileCommand("convert", argc, argv, {{"--binary", false}, {"--threads", true}}, 2,
                                             "an input and an output file", PrintUsage, &parsed);
     if (parsedExit >= 0) return parsedExit;
     const char* in = parsed.positionals[0].c_str();
     const char* out = parsed.positionals[1].c_str();
     const bool binary = parsed.Has("--binary");
+    // Checked like every command's; converting is reading and writing, which take no
+    // threads of their own yet.
+    unsigned threads = 1;
+    if (!ParseThreadCount("convert", parsed.Value("--threads"), &threads)) return kExitRefused;
     facet::MeshWriteOptions writing;
     writing.binary = binary;
     writing.comment = "converted by facet";

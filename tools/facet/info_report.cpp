@@ -3,6 +3,8 @@
 
 #include "text_escapes.h"
 
+#include "geometry/work_array.h"
+
 #include "facet/weld.h"
 
 #include <cstdio>
@@ -42,10 +44,13 @@ HRESULT CountMeshForInfo(facet::Mesh* mesh, const facet::MeshFileSummary& summar
         return D3D_OK;
     }
     if (progress != nullptr) progress->Step("welding");
-    std::vector<DWORD> reps(mesh->VertexCount());
-    HRESULT result = facet::PointRepsFromPositions(mesh, epsilon, reps.data(), pool);
+    // Working storage rather than a vector: the counting reads the representatives in no
+    // particular order, which huge pages make cheaper, and they need no zeroing first.
+    facet::WorkArray<DWORD> reps;
+    if (!reps.Allocate(mesh->VertexCount())) return E_OUTOFMEMORY;
+    HRESULT result = facet::PointRepsFromPositions(mesh, epsilon, reps.get(), pool);
     if (progress != nullptr) progress->Step("counting");
-    if (SUCCEEDED(result)) result = facet::ComputeMeshStatistics(mesh, reps.data(), statistics, pool);
+    if (SUCCEEDED(result)) result = facet::ComputeMeshStatistics(mesh, reps.get(), statistics, pool);
     return result;
 }
 
