@@ -21,7 +21,7 @@ namespace facet {
 class ThreadPool {
 public:
     // `threads` counts the caller too: 1 (or 0) starts no thread and runs everything on the
-    // caller.
+    // caller. When the system refuses a thread, the pool keeps those already started.
     explicit ThreadPool(unsigned threads);
     ~ThreadPool();
     ThreadPool(const ThreadPool&) = delete;

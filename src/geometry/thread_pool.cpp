@@ -2,12 +2,24 @@
 // pool's lock; the routines give a few large tasks, so the lock is taken seldom.
 #include "facet/thread_pool.h"
 
+#include "facet/dispatch.h"
+
 #include <algorithm>
+#include <system_error>
 
 namespace facet {
 
 ThreadPool::ThreadPool(unsigned threads) {
-    for (unsigned i = 1; i < threads; ++i) workers_.emplace_back([this] { WorkerLoop(); });
+    // The first call of a dispatched math routine chooses the routines for this processor,
+    // and a call made meanwhile on another thread runs the portable ones, whose last bits
+    // may differ. Choosing before any worker exists keeps results the same on every thread.
+    InitDispatchTable(1);
+    try {
+        for (unsigned i = 1; i < threads; ++i) workers_.emplace_back([this] { WorkerLoop(); });
+    } catch (const std::system_error&) {
+        // The system gives no more threads (a process limit): the pool runs on those it
+        // has, which changes the speed but never the results.
+    }
 }
 
 ThreadPool::~ThreadPool() {

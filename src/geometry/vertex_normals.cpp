@@ -12,7 +12,6 @@
 // left alone, so ordinary meshes keep their exact results.
 #include "facet/normals.h"
 
-#include "facet/dispatch.h"
 #include "facet/math.h"
 #include "geometry/vertex_layout_view.h"
 #include "geometry/work_array.h"
@@ -393,9 +392,6 @@ HRESULT ComputeNormals(const Index* indices, DWORD faceCount, DWORD vertexCount,
         else  // a representative that has one of its own: the copies follow vertex order
             ShareSums(0, vertexCount, sums, reps);
     }
-    // The first call of a dispatched routine chooses the routines for the processor, and
-    // calls made meanwhile run the portable ones: it is made here, before the threads.
-    if (summed && parts > 1) InitDispatchTable(1);
     if (summed && ForVertexRanges(pool, parts, vertexCount, [&](DWORD first, DWORD last) {
             return NormaliseSingleSums(first, last, sums, normals);
         }))

@@ -71,6 +71,15 @@ TEST(ThreadPoolTest, RunsEveryTaskOnceAndWaitsForAll) {
     }
 }
 
+// A math routine first called on several workers at once would otherwise run the portable
+// routines on some of them while the table is being filled, with other last bits.
+TEST(ThreadPoolTest, ChoosesTheMathRoutinesBeforeAnyWorkerStarts) {
+    facet::ResetDispatchForTesting();
+    ASSERT_EQ(facet::DispatchLevel, facet::kDispatchLevelUnchosen);
+    facet::ThreadPool pool(2);
+    EXPECT_NE(facet::DispatchLevel, facet::kDispatchLevelUnchosen);
+}
+
 TEST(ThreadPoolTest, PartsCoverTheItemsInOrder) {
     facet::ThreadPool pool(7);
     EXPECT_EQ(facet::PartsFor(nullptr, 1000000), 1u);
