@@ -90,9 +90,9 @@ int RunAdjacencyCommand(int argc, char** argv) {
     if (out != nullptr && (!output.Open(out) || !CheckNotMeshName(output, out))) return kExitRefused;
 
     CommandMesh input("adjacency");
-    if (const int loadExit = input.Load(path); loadExit != 0) return loadExit;
-    std::vector<DWORD> reps, adjacency;
     facet::ThreadPool pool(threads);
+    if (const int loadExit = input.Load(path, false, &pool); loadExit != 0) return loadExit;
+    std::vector<DWORD> reps, adjacency;
     const HRESULT result = WeldedAdjacency(input.mesh(), epsilon, &input.progress, &reps, &adjacency, &pool);
     input.Release();
     if (FAILED(result)) {

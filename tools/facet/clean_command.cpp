@@ -118,7 +118,7 @@ int RunCleanCommand(int argc, char** argv) {
     }
     float epsilon = 0.0f;
     if (!ParseWeldEpsilon("clean", parsed.Value("--weld"), &epsilon)) return kExitRefused;
-    // Checked like every command's; the cleaning steps take no threads of their own yet.
+    // Reading uses the threads; the cleaning steps take none of their own yet.
     unsigned threads = 1;
     if (!ParseThreadCount("clean", parsed.Value("--threads"), &threads)) return kExitRefused;
     const char* path = parsed.positionals[0].c_str();
@@ -127,7 +127,8 @@ int RunCleanCommand(int argc, char** argv) {
     if (!checkOnly && !output.Open(out)) return kExitRefused;
 
     CommandMesh input("clean");
-    if (const int loadExit = input.Load(path); loadExit != 0) return loadExit;
+    facet::ThreadPool pool(threads);
+    if (const int loadExit = input.Load(path, false, &pool); loadExit != 0) return loadExit;
     input.progress.Step(checkOnly ? "checking" : "cleaning");
     CleanSummary summary;
     HRESULT result = Clean(input.mesh(), epsilon, checkOnly, &summary);

@@ -41,8 +41,9 @@ void PrintUsage(std::FILE* to) {
 
 // Reads the file's data as it is (no mesh is built: a file without faces gives its
 // points). 0, or the exit code after one line on standard error.
-int ReadInput(const char* path, ProgressBar* progress, facet::MeshFileData* data) {
+int ReadInput(const char* path, facet::ThreadPool* pool, ProgressBar* progress, facet::MeshFileData* data) {
     facet::MeshReadOptions options;
+    options.pool = pool;
     options.progress = &ProgressBar::OnRead;
     options.progressContext = progress;
     options.allowNoFaces = true;
@@ -70,8 +71,7 @@ int RunConvertCommand(int argc, char** argv) {
     const char* in = parsed.positionals[0].c_str();
     const char* out = parsed.positionals[1].c_str();
     const bool binary = parsed.Has("--binary");
-    // Checked like every command's; converting is reading and writing, which take no
-    // threads of their own yet.
+    // Reading uses the threads; writing is one stream.
     unsigned threads = 1;
     if (!ParseThreadCount("convert", parsed.Value("--threads"), &threads)) return kExitRefused;
     facet::MeshWriteOptions writing;
@@ -92,8 +92,9 @@ int RunConvertCommand(int argc, char** argv) {
     if (!output.Open(out)) return kExitRefused;
 
     ProgressBar progress("convert");
+    facet::ThreadPool pool(threads);
     facet::MeshFileData exported;
-    if (const int readExit = ReadInput(in, &progress, &exported); readExit != 0) return readExit;
+    if (const int readExit = ReadInput(in, &pool, &progress, &exported); readExit != 0) return readExit;
     progress.Step("writing");
     const bool written =
         output.Write([&](std::FILE* to) { return facet::WriteMeshData(to, exported, writing); }) &&

@@ -127,9 +127,9 @@ void PrintReport(std::FILE* out, bool json, const char* path, const facet::MeshF
 
 int RunOnOneFile(const char* path, const InfoSettings& settings) {
     CommandMesh input("info");
-    if (const int loadExit = input.Load(path, true); loadExit != 0) return loadExit;
-    facet::MeshStatistics statistics;
     facet::ThreadPool pool(settings.threads);
+    if (const int loadExit = input.Load(path, true, &pool); loadExit != 0) return loadExit;
+    facet::MeshStatistics statistics;
     const HRESULT result = CountMeshForInfo(input.mesh(), input.summary, settings.epsilon, &input.progress, &statistics, &pool);
     input.Release();
     input.progress.Finish();

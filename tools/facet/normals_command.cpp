@@ -90,12 +90,12 @@ int RunNormalsCommand(int argc, char** argv) {
     if (!output.Open(out)) return kExitRefused;
 
     CommandMesh input("normals");
-    if (const int loadExit = input.Load(path); loadExit != 0) return loadExit;
+    facet::ThreadPool pool(threads);
+    if (const int loadExit = input.Load(path, false, &pool); loadExit != 0) return loadExit;
     facet::Mesh* mesh = nullptr;
     HRESULT result = WithNormals(input.mesh(), &mesh);
     input.Release();
     std::vector<DWORD> reps, adjacency;
-    facet::ThreadPool pool(threads);
     if (SUCCEEDED(result)) result = WeldedAdjacency(mesh, epsilon, &input.progress, &reps, &adjacency, &pool);
     input.progress.Step("normals");
     if (SUCCEEDED(result)) result = facet::ComputeVertexNormals(mesh, adjacency.data(), &pool);

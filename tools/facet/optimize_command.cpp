@@ -210,9 +210,9 @@ int RunOptimizeCommand(int argc, char** argv) {
     if (!output.Open(out)) return kExitRefused;
 
     CommandMesh input("optimize");
-    if (const int loadExit = input.Load(path); loadExit != 0) return loadExit;
-    OptimizeReport report;
     facet::ThreadPool pool(threads);
+    if (const int loadExit = input.Load(path, false, &pool); loadExit != 0) return loadExit;
+    OptimizeReport report;
     HRESULT result =
         Optimize(input.mesh(), parsed.Has("--weld") ? &epsilon : nullptr, caches, &pool, &input.progress, &report);
     facet::MeshFileData exported;
