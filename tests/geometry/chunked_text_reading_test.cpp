@@ -1,0 +1,229 @@
+// Large text bodies are read in chunks split at line ends when the caller passes a pool.
+// Whatever the thread count, the mesh (every byte of its buffers), the summary and the
+// refusal (its text and line number) must be those of a read on one thread, also when
+// the lines around the cuts are comments, blank, or end in "\r\n" or a lone "\r".
+#include "facet/mesh_file.h"
+#include "facet/thread_pool.h"
+#include "geometry/text_chunks.h"
+#include "geometry_test_support.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using facet::MeshFileFormat;
+
+constexpr unsigned kThreadCounts[] = {2, 7};
+
+// A grid of `side` x `side` vertices, its cells as quads, every other one cut in two
+// triangles, and one fan-shaped polygon of six corners per row, in text above 4 MiB.
+// Lines of the vertex and face parts end alike in "\n", "\r\n" or "\r", with comments
+// and blank lines between them.
+struct TextGrid {
+    unsigned side = 330;
+    std::string vertexSuffix;  // words after each position (normals, texture coordinates)
+
+    std::vector<std::string> VertexLines() const {
+        std::vector<std::string> lines;
+        for (unsigned y = 0; y < side; ++y)
+            for (unsigned x = 0; x < side; ++x)
+                lines.push_back(std::to_string(x * 0.125f) + " " + std::to_string(y * -0.3f) + " " +
+                                std::to_string(((x * 7 + y * 3) % 11) * 1e-3) + vertexSuffix);
+        return lines;
+    }
+
+    std::vector<std::string> FaceLines() const {
+        std::vector<std::string> lines;
+        for (unsigned y = 0; y + 1 < side; ++y) {
+            for (unsigned x = 0; x + 1 < side; ++x) {
+                const unsigned a = y * side + x, b = a + 1, c = a + side, d = c + 1;
+                if ((x + y) % 2 == 0) {
+                    lines.push_back("4 " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(d) + " " +
+                                    std::to_string(c));
+                } else {
+                    lines.push_back("3 " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(d));
+                    lines.push_back("3  " + std::to_string(a) + "\t" + std::to_string(d) + " " + std::to_string(c));
+                }
+            }
+            const unsigned row = y * side;
+            lines.push_back("6 " + std::to_string(row) + " " + std::to_string(row + 2) + " " + std::to_string(row + 1) +
+                            " " + std::to_string(row + side + 1) + " " + std::to_string(row + side + 3) + " " +
+                            std::to_string(row + side));
+        }
+        return lines;
+    }
+};
+
+// Joins `lines` with varied line ends, a comment line (when the format has comments) and
+// a blank line now and then.
+std::string Body(const std::vector<std::string>& lines, bool comments) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        text += lines[i];
+        text += i % 5 == 1 ? "\r\n" : i % 7 == 3 ? "\r" : "\n";
+        if (comments && i % 97 == 5) text += i % 2 == 0 ? "# a comment\n" : "   # indented comment \r\n";
+        if (i % 131 == 7) text += "\n  \t\n";
+    }
+    return text;
+}
+
+std::string OffText(const TextGrid& grid, const char* keyword) {
+    const std::vector<std::string> vertices = grid.VertexLines(), faces = grid.FaceLines();
+    return std::string(keyword) + "\n# made for the chunked reading test\n" + std::to_string(vertices.size()) + " " +
+           std::to_string(faces.size()) + " 0\n" + Body(vertices, true) + Body(faces, true);
+}
+
+// Every byte a read gives: the result, the refusal, the summary and the mesh's buffers.
+struct Outcome {
+    HRESULT result = E_FAIL;
+    std::string error;
+    std::vector<BYTE> vertices, indices;
+    DWORD fvf = 0, options = 0;
+    std::vector<std::string> summary;
+
+    bool operator==(const Outcome&) const = default;
+};
+
+class ChunkedTextReadingTest : public geometry_test::DeviceTest {
+protected:
+    Outcome Read(const std::string& text, MeshFileFormat format, facet::ThreadPool* pool) {
+        facet::MeshReadOptions options;
+        options.pool = pool;
+        facet::Mesh* mesh = nullptr;
+        facet::MeshFileSummary summary;
+        Outcome outcome;
+        outcome.result = facet::ReadMeshBytes(device(), "grid", format, text.data(), text.size(), options, &mesh,
+                                              &summary, &outcome.error);
+        if (mesh == nullptr) return outcome;
+        geometry_test::MeshPtr held(mesh);
+        outcome.fvf = mesh->VertexFormat();
+        outcome.options = mesh->Options();
+        void* bytes = nullptr;
+        EXPECT_EQ(mesh->LockVertices(D3DLOCK_READONLY, &bytes), D3D_OK);
+        const auto* vertexBytes = static_cast<const BYTE*>(bytes);
+        outcome.vertices.assign(vertexBytes, vertexBytes + std::size_t{mesh->VertexCount()} * mesh->VertexStride());
+        mesh->UnlockVertices();
+        EXPECT_EQ(mesh->LockIndices(D3DLOCK_READONLY, &bytes), D3D_OK);
+        const std::size_t indexBytes = (mesh->Options() & facet::MeshOptions::Indices32Bit) != 0 ? 4 : 2;
+        const auto* indexStart = static_cast<const BYTE*>(bytes);
+        outcome.indices.assign(indexStart, indexStart + 3 * std::size_t{mesh->FaceCount()} * indexBytes);
+        mesh->UnlockIndices();
+        const auto number = [](float value) {
+            std::uint32_t bits = 0;
+            std::memcpy(&bits, &value, sizeof bits);
+            return std::to_string(bits);
+        };
+        outcome.summary = {std::to_string(summary.polygons),          std::to_string(summary.splitPolygons),
+                           std::to_string(summary.nonConvexPolygons), std::to_string(summary.vertices),
+                           std::to_string(summary.splitVertices),     std::to_string(static_cast<int>(summary.encoding))};
+        for (int axis = 0; axis < 3; ++axis) {
+            outcome.summary.push_back(number(summary.minimum[axis]));
+            outcome.summary.push_back(number(summary.maximum[axis]));
+        }
+        return outcome;
+    }
+
+    // Reads `text` on one thread and at 2 and 7 threads; expects the same outcome from all
+    // and returns the one-thread outcome.
+    Outcome ExpectSameOnEveryThreadCount(const std::string& text, MeshFileFormat format, const std::string& what) {
+        EXPECT_GE(text.size(), facet::kParallelTextBytes) << what << ": too small to be read in chunks";
+        const Outcome alone = Read(text, format, nullptr);
+        for (const unsigned threads : kThreadCounts) {
+            facet::ThreadPool pool(threads);
+            const Outcome spread = Read(text, format, &pool);
+            EXPECT_EQ(spread.result, alone.result) << what << " at " << threads << " threads";
+            EXPECT_EQ(spread.error, alone.error) << what << " at " << threads << " threads";
+            EXPECT_TRUE(spread == alone) << what << " at " << threads << " threads: the mesh or summary differs";
+        }
+        return alone;
+    }
+
+    // The line number in a refusal "grid: line N: why".
+    static unsigned long LineOf(const std::string& error) {
+        const std::size_t at = error.find(": line ");
+        return at == std::string::npos ? 0 : std::stoul(error.substr(at + 7));
+    }
+};
+
+TEST(TextChunksTest, CutsFallJustPastLineFeeds) {
+    const std::string text = "aa\nbbbb\r\ncc\rdddddddd\n\nee";
+    const std::vector<std::size_t> bounds = facet::ChunksAtLineEnds(text.data(), 1, text.size(), 4);
+    ASSERT_EQ(bounds.size(), 5u);
+    EXPECT_EQ(bounds.front(), 1u);
+    EXPECT_EQ(bounds.back(), text.size());
+    for (std::size_t part = 1; part < 4; ++part) {
+        EXPECT_LE(bounds[part - 1], bounds[part]);
+        EXPECT_TRUE(bounds[part] == text.size() || text[bounds[part] - 1] == '\n') << part;
+    }
+    // No line feed after the target: the chunk runs to the end and those after it are empty.
+    const std::string oneLine = "a b c d e f g h\r i j k";
+    const std::vector<std::size_t> lone = facet::ChunksAtLineEnds(oneLine.data(), 0, oneLine.size(), 3);
+    EXPECT_EQ(lone, (std::vector<std::size_t>{0, oneLine.size(), oneLine.size(), oneLine.size()}));
+}
+
+TEST(TextChunksTest, SmallBodiesAndSingleThreadsStayOnTheCaller) {
+    facet::ThreadPool one(1), two(2);
+    EXPECT_EQ(facet::TextChunkCount(nullptr, std::size_t{1} << 30), 1u);
+    EXPECT_EQ(facet::TextChunkCount(&one, std::size_t{1} << 30), 1u);
+    EXPECT_EQ(facet::TextChunkCount(&two, facet::kParallelTextBytes - 1), 1u);
+    EXPECT_EQ(facet::TextChunkCount(&two, facet::kParallelTextBytes), 2u);
+}
+
+TEST_F(ChunkedTextReadingTest, OffVariantsReadAlikeOnEveryThreadCount) {
+    TextGrid plain;
+    const Outcome read = ExpectSameOnEveryThreadCount(OffText(plain, "OFF"), MeshFileFormat::Off, "OFF");
+    ASSERT_EQ(read.result, D3D_OK) << read.error;
+    TextGrid withNormals;
+    withNormals.side = 260;
+    withNormals.vertexSuffix = " 0 0.6 -0.8 0.25 0.75";
+    const Outcome normals = ExpectSameOnEveryThreadCount(OffText(withNormals, "STNOFF"), MeshFileFormat::Off, "STNOFF");
+    ASSERT_EQ(normals.result, D3D_OK) << normals.error;
+    // Colours decide bytes or floats over the whole file: read on one thread, still alike.
+    withNormals.vertexSuffix = " 0 0.6 -0.8 10 20 30";
+    const Outcome colours = ExpectSameOnEveryThreadCount(OffText(withNormals, "CNOFF"), MeshFileFormat::Off, "CNOFF");
+    ASSERT_EQ(colours.result, D3D_OK) << colours.error;
+}
+
+TEST_F(ChunkedTextReadingTest, OffRefusalsNameTheLineOfASingleRead) {
+    const TextGrid grid;
+    const std::string good = OffText(grid, "OFF");
+    // The line that starts after `where` of `text` gives way to `line`.
+    const auto replaced = [](const std::string& text, double where, const std::string& line) {
+        const std::size_t start = text.find('\n', static_cast<std::size_t>(where * text.size())) + 1;
+        const std::size_t end = text.find_first_of("\r\n", start);
+        return text.substr(0, start) + line + text.substr(end);
+    };
+    // Counts that claim every line for a vertex, and more.
+    const std::size_t vertices = grid.VertexLines().size(), faces = grid.FaceLines().size();
+    const std::string counts = std::to_string(vertices) + " " + std::to_string(faces) + " 0";
+    std::string tooManyVertices = good;
+    tooManyVertices.replace(good.find(counts), counts.size(),
+                            std::to_string(vertices + faces + 5) + " " + std::to_string(faces) + " 0");
+    struct Case {
+        std::string text;
+        const char* why;
+    };
+    const Case cases[] = {
+        {replaced(good, 0.02, "1 2 nope"), "is not a finite number"},   // in the first chunk
+        {replaced(good, 0.30, "1 2"), "needs 3 values"},                // a vertex past the first chunk at 7 threads
+        {replaced(good, 0.93, "3 1 2 999999999"), "names no vertex"},  // a face in the last chunk
+        {replaced(good, 0.93, "2 1 2"), "at least three corners"},
+        // Two faults: the earlier one is the one reported.
+        {replaced(replaced(good, 0.80, "3 1 2 -4"), 0.10, "x 1 2"), "coordinate 'x'"},
+        {good.substr(0, good.size() - 4000), "ends before its last face"},
+        {tooManyVertices, "ends before its last vertex"},
+    };
+    for (const Case& fault : cases) {
+        const Outcome read = ExpectSameOnEveryThreadCount(fault.text, MeshFileFormat::Off, fault.why);
+        EXPECT_EQ(read.result, D3DERR_INVALIDCALL) << fault.why;
+        EXPECT_NE(read.error.find(fault.why), std::string::npos) << read.error;
+        EXPECT_GT(LineOf(read.error), 0u) << read.error;
+    }
+    // The last one is refused at the file's last line, well past any first chunk.
+    const Outcome late = Read(cases[5].text, MeshFileFormat::Off, nullptr);
+    EXPECT_GT(LineOf(late.error), 200000u) << late.error;
+}
+
+}  // namespace
