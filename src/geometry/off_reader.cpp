@@ -192,51 +192,25 @@ bool ReadFace(TextScanner& scanner, std::uint64_t vertexCount, std::vector<DWORD
     return true;
 }
 
-// Lines and lines with a word on them in one chunk of the body.
-struct ChunkLines {
-    std::uint64_t lines = 0;
-    std::uint64_t filled = 0;
-};
-
-ChunkLines CountChunkLines(const char* name, const char* bytes, std::size_t begin, std::size_t end) {
-    TextScanner scanner(name, bytes, end, begin);
-    ChunkLines count;
-    std::string_view word;
-    while (scanner.NextLine('#')) count.filled += scanner.NextWord(&word) ? 1 : 0;
-    count.lines = scanner.LineNumber();
-    return count;
-}
-
-// One chunk of the body, read as a single read reads the same lines.
-struct OffChunk {
-    std::size_t begin = 0, end = 0;
-    std::uint64_t linesBefore = 0;  // lines of the file before the chunk
-    std::uint64_t firstItem = 0;    // vertices and faces before the chunk
-    std::uint64_t items = 0;        // vertices and faces the chunk holds
-    std::string error;
-};
-
+// Reads the vertices and faces of one chunk of the body, numbered from its first record.
 bool ReadChunk(const char* name, const char* bytes, const OffVariant& variant, std::uint64_t vertices,
-               OffChunk* chunk, MeshFileContents* contents) {
-    TextScanner scanner(name, bytes, chunk->end, chunk->begin, chunk->linesBefore);
-    const std::uint64_t first = chunk->firstItem, last = first + chunk->items;
+               const TextChunk& chunk, MeshFileContents* contents, std::string* error) {
+    TextScanner scanner(name, bytes, chunk.end, chunk.begin, chunk.linesBefore);
+    const std::uint64_t first = chunk.firstRecord, last = first + chunk.records;
     const std::uint64_t chunkVertices = std::min(last, vertices) - std::min(first, vertices);
     contents->positions.reserve(3 * chunkVertices);
-    contents->corners.reserve(3 * (chunk->items - chunkVertices));
+    contents->corners.reserve(3 * (chunk.records - chunkVertices));
     OffVertexData vertexData(variant, chunkVertices);
-    for (std::uint64_t item = first; item < std::min(last, vertices); ++item)
-        if (!vertexData.Read(scanner, contents, &chunk->error)) return false;
+    for (std::uint64_t record = first; record < std::min(last, vertices); ++record)
+        if (!vertexData.Read(scanner, contents, error)) return false;
     vertexData.Finish(contents);
     std::vector<DWORD> polygon;
-    for (std::uint64_t item = std::max(first, vertices); item < last; ++item)
-        if (!ReadFace(scanner, vertices, &polygon, contents, &chunk->error)) return false;
+    for (std::uint64_t record = std::max(first, vertices); record < last; ++record)
+        if (!ReadFace(scanner, vertices, &polygon, contents, error)) return false;
     return true;
 }
 
-enum class ChunkedRead { Read, Refused, OnOneThread };
-
-// Reads the body after the counts line in chunks on `pool`. OnOneThread when the file is
-// better read on one thread: then nothing is added to `*contents`.
+// Reads the body after the counts line in chunks on the caller's pool when it is large.
 ChunkedRead ReadInChunks(const TextScanner& scanner, const char* name, const char* bytes, std::size_t size,
                          const MeshReadOptions& options, const OffVariant& variant, std::uint64_t vertices,
                          std::uint64_t faces, MeshFileContents* contents, std::string* error) {
@@ -244,45 +218,16 @@ ChunkedRead ReadInChunks(const TextScanner& scanner, const char* name, const cha
     // A file's colours are bytes or floats by all of its colour words, which one chunk
     // does not see; such files are read on one thread.
     if (parts < 2 || variant.colors) return ChunkedRead::OnOneThread;
-    const std::vector<std::size_t> bounds = ChunksAtLineEnds(bytes, scanner.Offset(), size, parts);
-    std::vector<ChunkLines> lines(parts);
-    RunParts(options.pool, parts,
-             [&](std::size_t part) { lines[part] = CountChunkLines(name, bytes, bounds[part], bounds[part + 1]); });
-
-    std::vector<OffChunk> chunks(parts);
-    std::uint64_t linesBefore = scanner.LineNumber(), filledBefore = 0;
-    for (std::size_t part = 0; part < parts; ++part) {
-        OffChunk& chunk = chunks[part];
-        chunk.begin = bounds[part];
-        chunk.end = bounds[part + 1];
-        chunk.linesBefore = linesBefore;
-        chunk.firstItem = std::min(filledBefore, vertices + faces);
-        chunk.items = std::min(filledBefore + lines[part].filled, vertices + faces) - chunk.firstItem;
-        linesBefore += lines[part].lines;
-        filledBefore += lines[part].filled;
-    }
-    std::vector<MeshFileContents> chunkContents(parts);
-    std::vector<char> read(parts, 0);
-    RunParts(options.pool, parts, [&](std::size_t part) {
-        read[part] = ReadChunk(name, bytes, variant, vertices, &chunks[part], &chunkContents[part]) ? 1 : 0;
-    });
-
-    // The first refusal in file order is the one a single read meets: every chunk before
-    // it was read whole.
-    for (std::size_t part = 0; part < parts; ++part)
-        if (!read[part]) {
-            *error = std::move(chunks[part].error);
-            return ChunkedRead::Refused;
-        }
-    if (filledBefore < vertices + faces) {
-        // A single read stops at the file's last line.
-        const TextScanner atEnd(name, bytes, size, size, linesBefore);
-        atEnd.Fail(error, filledBefore < vertices ? "the file ends before its last vertex"
-                                                  : "the file ends before its last face");
-        return ChunkedRead::Refused;
-    }
     contents->positions.reserve(3 * vertices);
-    return JoinChunkContents(chunkContents, contents) ? ChunkedRead::Read : ChunkedRead::OnOneThread;
+    return ReadTextChunks(
+        name, bytes, scanner.Offset(), size, scanner.LineNumber(), '#', vertices + faces, options.pool, parts,
+        [&](const TextChunk& chunk, MeshFileContents* chunkContents, std::string* chunkError) {
+            return ReadChunk(name, bytes, variant, vertices, chunk, chunkContents, chunkError);
+        },
+        [&](std::uint64_t found) {
+            return found < vertices ? "the file ends before its last vertex" : "the file ends before its last face";
+        },
+        contents, error);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 namespace facet {
@@ -26,6 +28,32 @@ std::size_t TextChunkCount(const ThreadPool* pool, std::size_t size);
 // breaks, as a lone '\r' or as "\r\n"), so no line is cut. A chunk may be empty.
 std::vector<std::size_t> ChunksAtLineEnds(const char* bytes, std::size_t begin, std::size_t end,
                                           std::size_t parts);
+
+// One chunk of a body whose records take one line with a word on it each (blank lines
+// and, with a comment mark, comment lines between them).
+struct TextChunk {
+    std::size_t begin = 0, end = 0;  // its bytes
+    std::uint64_t linesBefore = 0;   // the file's lines before it
+    std::uint64_t firstRecord = 0;   // the body's records before it
+    std::uint64_t records = 0;       // the records it holds
+};
+
+enum class ChunkedRead { Read, Refused, OnOneThread };
+
+// Reads the first `records` records of the body in bytes [begin, size) (after line
+// `linesBefore`) in `parts` chunks on `pool`, as one read from the start would: the
+// chunks count their lines and lines with a word, so each knows where it starts, then
+// `readChunk` reads each chunk's records into contents of its own (false with the refusal
+// set), and those are joined into `*contents`. Refused with the first refusal in file
+// order, or, when the body holds fewer records, with `endOfFile(recordsFound)` at the
+// file's last line. OnOneThread, with nothing added, when the triangles pass the limit
+// (see JoinChunkContents).
+using ChunkReader = std::function<bool(const TextChunk& chunk, MeshFileContents* contents, std::string* error)>;
+ChunkedRead ReadTextChunks(const char* name, const char* bytes, std::size_t begin, std::size_t size,
+                           std::uint64_t linesBefore, char commentMark, std::uint64_t records, ThreadPool* pool,
+                           std::size_t parts, const ChunkReader& readChunk,
+                           const std::function<std::string(std::uint64_t recordsFound)>& endOfFile,
+                           MeshFileContents* contents, std::string* error);
 
 // Appends the chunks' vertex data, triangles, split polygons (their first triangles moved
 // past the triangles before them) and polygon counts to `*contents`, in chunk order,
