@@ -75,6 +75,20 @@ std::string OffText(const TextGrid& grid, const char* keyword) {
            std::to_string(faces.size()) + " 0\n" + Body(vertices, true) + Body(faces, true);
 }
 
+// ASCII PLY of the grid; `vertexProperties` declares the vertex suffix's words, and an
+// element of edges follows the faces.
+std::string PlyText(const TextGrid& grid, const std::string& vertexProperties) {
+    const std::vector<std::string> vertices = grid.VertexLines(), faces = grid.FaceLines();
+    std::vector<std::string> edges;
+    for (unsigned e = 0; e < 5000; ++e) edges.push_back(std::to_string(e) + " " + std::to_string(e + 1));
+    return "ply\nformat ascii 1.0\ncomment made for the chunked reading test\nelement vertex " +
+           std::to_string(vertices.size()) + "\nproperty float x\nproperty float y\nproperty float z\n" +
+           vertexProperties + "element face " + std::to_string(faces.size()) +
+           "\nproperty list uchar int vertex_indices\nelement edge 5000\nproperty int vertex1\nproperty int "
+           "vertex2\nend_header\n" +
+           Body(vertices, false) + Body(faces, false) + Body(edges, false);
+}
+
 // Every byte a read gives: the result, the refusal, the summary and the mesh's buffers.
 struct Outcome {
     HRESULT result = E_FAIL;
@@ -224,6 +238,44 @@ TEST_F(ChunkedTextReadingTest, OffRefusalsNameTheLineOfASingleRead) {
     // The last one is refused at the file's last line, well past any first chunk.
     const Outcome late = Read(cases[5].text, MeshFileFormat::Off, nullptr);
     EXPECT_GT(LineOf(late.error), 200000u) << late.error;
+}
+
+TEST_F(ChunkedTextReadingTest, AsciiPlyReadsAlikeOnEveryThreadCount) {
+    const Outcome plain = ExpectSameOnEveryThreadCount(PlyText(TextGrid{}, ""), MeshFileFormat::Ply, "PLY");
+    ASSERT_EQ(plain.result, D3D_OK) << plain.error;
+    TextGrid rich;
+    rich.side = 260;
+    rich.vertexSuffix = " 0 0.6 -0.8 10 200 30 0.25 0.75";
+    const Outcome read = ExpectSameOnEveryThreadCount(
+        PlyText(rich, "property float nx\nproperty float ny\nproperty float nz\nproperty uchar red\nproperty "
+                      "uchar green\nproperty uchar blue\nproperty float u\nproperty float v\n"),
+        MeshFileFormat::Ply, "PLY with normals, colours and texture coordinates");
+    ASSERT_EQ(read.result, D3D_OK) << read.error;
+}
+
+TEST_F(ChunkedTextReadingTest, AsciiPlyRefusalsNameTheLineOfASingleRead) {
+    TextGrid grid;
+    grid.vertexSuffix = " 7";
+    const std::string good = PlyText(grid, "property uchar quality\n");
+    const auto replaced = [&](double where, const std::string& line) {
+        const std::size_t start = good.find('\n', static_cast<std::size_t>(where * good.size())) + 1;
+        return good.substr(0, start) + line + good.substr(good.find_first_of("\r\n", start));
+    };
+    const struct {
+        std::string text;
+        const char* why;
+    } cases[] = {
+        {replaced(0.05, "1 2 3 256"), "does not fit the declared type 'uchar'"},
+        {replaced(0.35, "1 2 3 4 5"), "unexpected '5' after the element"},
+        {replaced(0.90, "3 1 2"), "the element ends early"},
+        {good.substr(0, good.size() - 2000), "the file ends inside an element"},
+    };
+    for (const auto& fault : cases) {
+        const Outcome read = ExpectSameOnEveryThreadCount(fault.text, MeshFileFormat::Ply, fault.why);
+        EXPECT_EQ(read.result, D3DERR_INVALIDCALL) << fault.why;
+        EXPECT_NE(read.error.find(fault.why), std::string::npos) << read.error;
+        EXPECT_GT(LineOf(read.error), 1000u) << read.error;
+    }
 }
 
 }  // namespace
