@@ -65,13 +65,69 @@ struct LineCount {
     std::uint64_t filled = 0;
 };
 
-LineCount CountLines(const char* name, const char* bytes, std::size_t begin, std::size_t end, char commentMark) {
-    TextScanner scanner(name, bytes, end, begin);
-    LineCount count;
-    std::string_view word;
-    while (scanner.NextLine(commentMark)) count.filled += scanner.NextWord(&word) ? 1 : 0;
-    count.lines = scanner.LineNumber();
-    return count;
+// The counting state of one chunk's bytes, taken one byte at a time.
+class LineCounter {
+public:
+    explicit LineCounter(char commentMark) : commentMark_(commentMark) {}
+
+    // Takes the byte at `*at` (and the '\n' of a "\r\n" there), moving `*at` past it.
+    void Take(const char* bytes, std::size_t* at, std::size_t end) {
+        const char c = bytes[*at];
+        ++*at;
+        if (c == '\n' || c == '\r') {
+            if (c == '\r' && *at < end && bytes[*at] == '\n') ++*at;
+            EndLine();
+            return;
+        }
+        open_ = true;
+        comment_ = comment_ || (c == commentMark_ && commentMark_ != '\0');
+        filled_ = filled_ || (!comment_ && c != ' ' && c != '\t');
+    }
+    void EndLine() {
+        ++count_.lines;
+        count_.filled += filled_ ? 1 : 0;
+        filled_ = comment_ = open_ = false;
+    }
+    // Whether eight bytes with no line break or comment mark leave the state as it is.
+    bool Settled() const { return filled_ || comment_; }
+    LineCount Finish() {
+        if (open_) EndLine();
+        return count_;
+    }
+    char CommentMark() const { return commentMark_; }
+
+private:
+    char commentMark_;
+    LineCount count_;
+    bool filled_ = false, comment_ = false, open_ = false;
+};
+
+// A pass over the bytes rather than the scanner's lines and words: it runs over the whole
+// body before any of it is read, so it passes eight bytes at a time over the middle of a
+// line. A line is filled when a byte other than a blank comes before its comment mark, as
+// for the scanner's words.
+LineCount CountLines(const char* bytes, std::size_t begin, std::size_t end, char commentMark) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+    const auto maybeZero = [](std::uint64_t eight) { return (eight - kOnes) & ~eight & kHigh; };
+    LineCounter counter(commentMark);
+    const std::uint64_t marks = static_cast<unsigned char>(commentMark) * kOnes;
+    std::size_t at = begin;
+    while (at + 8 <= end) {
+        std::uint64_t eight;
+        std::memcpy(&eight, bytes + at, 8);
+        std::uint64_t stops = maybeZero(eight ^ ('\n' * kOnes)) | maybeZero(eight ^ ('\r' * kOnes));
+        if (commentMark != '\0') stops |= maybeZero(eight ^ marks);
+        if (stops == 0 && counter.Settled()) {
+            at += 8;
+            continue;
+        }
+        const std::size_t blockEnd = at + 8;
+        // A "\r\n" across the block's end is taken whole, so the next block may start one
+        // byte later.
+        while (at < blockEnd) counter.Take(bytes, &at, end);
+    }
+    while (at < end) counter.Take(bytes, &at, end);
+    return counter.Finish();
 }
 
 }  // namespace
@@ -84,7 +140,7 @@ ChunkedRead ReadTextChunks(const char* name, const char* bytes, std::size_t begi
     const std::vector<std::size_t> bounds = ChunksAtLineEnds(bytes, begin, size, parts);
     std::vector<LineCount> counts(parts);
     RunParts(pool, parts, [&](std::size_t part) {
-        counts[part] = CountLines(name, bytes, bounds[part], bounds[part + 1], commentMark);
+        counts[part] = CountLines(bytes, bounds[part], bounds[part + 1], commentMark);
     });
     std::vector<TextChunk> chunks(parts);
     std::uint64_t filledBefore = 0;
