@@ -15,13 +15,26 @@ std::size_t TextChunkCount(const ThreadPool* pool, std::size_t size) {
 }
 
 std::vector<std::size_t> ChunksAtLineEnds(const char* bytes, std::size_t begin, std::size_t end,
-                                          std::size_t parts) {
+                                          std::size_t parts, bool joinContinued) {
+    // Whether the line whose '\n' is at `at` goes on over the next one.
+    const auto continued = [&](std::size_t at) {
+        const std::size_t lineBreak = at > begin && bytes[at - 1] == '\r' ? at - 1 : at;
+        return joinContinued && lineBreak > begin && bytes[lineBreak - 1] == '\\';
+    };
     std::vector<std::size_t> bounds(parts + 1, end);
     bounds[0] = begin;
     for (std::size_t part = 1; part < parts; ++part) {
-        const std::size_t target = std::max(bounds[part - 1], begin + PartStart(end - begin, parts, part));
-        const void* lineEnd = target < end ? std::memchr(bytes + target, '\n', end - target) : nullptr;
-        bounds[part] = lineEnd == nullptr ? end : static_cast<std::size_t>(static_cast<const char*>(lineEnd) - bytes) + 1;
+        std::size_t at = std::max(bounds[part - 1], begin + PartStart(end - begin, parts, part));
+        for (;;) {
+            const void* lineEnd = at < end ? std::memchr(bytes + at, '\n', end - at) : nullptr;
+            if (lineEnd == nullptr) {
+                at = end;
+                break;
+            }
+            at = static_cast<std::size_t>(static_cast<const char*>(lineEnd) - bytes) + 1;
+            if (!continued(at - 1)) break;
+        }
+        bounds[part] = at;
     }
     return bounds;
 }

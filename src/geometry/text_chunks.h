@@ -25,9 +25,11 @@ std::size_t TextChunkCount(const ThreadPool* pool, std::size_t size);
 
 // The bounds of `parts` chunks over bytes [begin, end): parts + 1 offsets from `begin` to
 // `end`, each inner one just past a '\n' (which ends a line whatever the file's line
-// breaks, as a lone '\r' or as "\r\n"), so no line is cut. A chunk may be empty.
+// breaks, as a lone '\r' or as "\r\n"), so no line is cut. With `joinContinued`, no cut
+// follows a line that ends in a backslash, which goes on over the next. A chunk may be
+// empty.
 std::vector<std::size_t> ChunksAtLineEnds(const char* bytes, std::size_t begin, std::size_t end,
-                                          std::size_t parts);
+                                          std::size_t parts, bool joinContinued = false);
 
 // One chunk of a body whose records take one line with a word on it each (blank lines
 // and, with a comment mark, comment lines between them).

@@ -89,6 +89,36 @@ std::string PlyText(const TextGrid& grid, const std::string& vertexProperties) {
            Body(vertices, false) + Body(faces, false) + Body(edges, false);
 }
 
+// OBJ of the grid, vertices and faces interleaved by rows so that corners count back with
+// negative indices across chunk cuts, most faces continued over two lines, and
+// texture coordinates and normals defined (`cornerData`: and named by the corners).
+std::string ObjText(const TextGrid& grid, bool cornerData, bool someColors) {
+    std::vector<std::string> lines = {"# made for the chunked reading test", "mtllib none.mtl", "o grid"};
+    const std::vector<std::string> vertices = grid.VertexLines();
+    const unsigned side = grid.side;
+    for (unsigned y = 0; y < side; ++y) {
+        lines.push_back("g row" + std::to_string(y));
+        for (unsigned x = 0; x < side; ++x) {
+            const unsigned v = y * side + x;
+            lines.push_back("v " + vertices[v] + (someColors && y == side - 3 && x % 4 == 0 ? " 0.5 0.25 1" : ""));
+            if (x % 50 == 0) lines.push_back("vt 0.5 0.25");
+            if (x % 70 == 0) lines.push_back("vn 0 0 1");
+        }
+        if (y == 0) continue;
+        for (unsigned x = 0; x + 1 < side; ++x) {
+            // Corners of the row above counted back from the last vertex so far.
+            const long back = -static_cast<long>(side) - 1;
+            const std::string a = std::to_string(back + x - static_cast<long>(side) + 1), b = std::to_string(back + x - static_cast<long>(side) + 2);
+            const std::string c = std::to_string((y * side + x) + 1), d = std::to_string((y * side + x) + 2);
+            const std::string data = cornerData && x == side / 2 ? "/1/1" : "";
+            // Most faces go on over a second line, so some cut target falls in one.
+            const std::string rest = x % 4 == 0 ? " " + d + " " + c : " \\\n  " + d + " " + c;
+            lines.push_back("f " + a + data + " " + b + rest);
+        }
+    }
+    return Body(lines, true);
+}
+
 // Every byte a read gives: the result, the refusal, the summary and the mesh's buffers.
 struct Outcome {
     HRESULT result = E_FAIL;
@@ -272,6 +302,52 @@ TEST_F(ChunkedTextReadingTest, AsciiPlyRefusalsNameTheLineOfASingleRead) {
     };
     for (const auto& fault : cases) {
         const Outcome read = ExpectSameOnEveryThreadCount(fault.text, MeshFileFormat::Ply, fault.why);
+        EXPECT_EQ(read.result, D3DERR_INVALIDCALL) << fault.why;
+        EXPECT_NE(read.error.find(fault.why), std::string::npos) << read.error;
+        EXPECT_GT(LineOf(read.error), 1000u) << read.error;
+    }
+}
+
+TEST(TextChunksTest, CutsFollowNoContinuedLine) {
+    const std::string text = "f 1 2 \\\n3\nf 1 \\\r\n2 3\nf 4 5 6\n";
+    for (std::size_t parts = 2; parts <= 6; ++parts)
+        for (const std::size_t bound : facet::ChunksAtLineEnds(text.data(), 0, text.size(), parts, true))
+            EXPECT_TRUE(bound == 0 || bound == 10 || bound == 21 || bound == text.size()) << parts << ": " << bound;
+}
+
+TEST_F(ChunkedTextReadingTest, ObjReadsAlikeOnEveryThreadCount) {
+    const TextGrid grid;
+    const Outcome plain = ExpectSameOnEveryThreadCount(ObjText(grid, false, false), MeshFileFormat::Obj, "OBJ");
+    ASSERT_EQ(plain.result, D3D_OK) << plain.error;
+    // Colours that appear only near the end give every vertex one.
+    const Outcome colored = ExpectSameOnEveryThreadCount(ObjText(grid, false, true), MeshFileFormat::Obj, "colours");
+    ASSERT_EQ(colored.result, D3D_OK) << colored.error;
+    EXPECT_NE(colored.fvf, plain.fvf);
+    // Corners naming texture coordinates and normals split vertices: read on one thread.
+    const Outcome split = ExpectSameOnEveryThreadCount(ObjText(grid, true, false), MeshFileFormat::Obj, "split");
+    ASSERT_EQ(split.result, D3D_OK) << split.error;
+    EXPECT_NE(split.summary, plain.summary);
+}
+
+TEST_F(ChunkedTextReadingTest, ObjRefusalsNameTheLineOfASingleRead) {
+    const std::string good = ObjText(TextGrid{}, false, false);
+    const auto replaced = [&](double where, const std::string& line) {
+        const std::size_t start = good.find("\nf ", static_cast<std::size_t>(where * good.size())) + 1;
+        return good.substr(0, start) + line + good.substr(good.find_first_of("\r\n", start));
+    };
+    std::string noFaces;
+    while (noFaces.size() < facet::kParallelTextBytes) noFaces += "v 1 2 3\nvn 0 0 1 \\\n\n# end\n";
+    const struct {
+        std::string text;
+        const char* why;
+    } cases[] = {
+        {replaced(0.7, "f -1 -2 -99999999"), "names no vertex"},
+        {replaced(0.4, "f 1 2 3 4 5\x01"), "does not belong in a text file"},
+        {replaced(0.9, "f 1 2 3/99999999"), "names no texture coordinate"},
+        {noFaces, "the file holds no faces"},
+    };
+    for (const auto& fault : cases) {
+        const Outcome read = ExpectSameOnEveryThreadCount(fault.text, MeshFileFormat::Obj, fault.why);
         EXPECT_EQ(read.result, D3DERR_INVALIDCALL) << fault.why;
         EXPECT_NE(read.error.find(fault.why), std::string::npos) << read.error;
         EXPECT_GT(LineOf(read.error), 1000u) << read.error;
