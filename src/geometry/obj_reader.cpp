@@ -367,7 +367,8 @@ ChunkedRead ReadInChunks(const char* name, const char* bytes, std::size_t size, 
     for (ObjChunk& chunk : chunks) {
         corners += chunk.contents.corners.size();
         // Once any vertex has a colour, every vertex has one, white where none is given.
-        if (colored && chunk.contents.colors.empty()) chunk.contents.colors.assign(4 * chunk.contents.positions.size() / 3, 1.0f);
+        if (colored && chunk.contents.colors.empty())
+            chunk.contents.colors.assign(4 * std::size_t{chunk.contents.VertexCount()}, 1.0f);
         chunkContents.push_back(std::move(chunk.contents));
     }
     if (corners == 0 && !options.allowNoFaces) {

@@ -9,7 +9,6 @@
 // A large body is read in chunks on the caller's threads: each vertex or face takes one
 // line with a word on it, so once every chunk has counted its lines and filled lines, each
 // knows the line number it starts at and which vertex or face its first filled line is.
-#include "facet/thread_pool.h"
 #include "geometry/mesh_file_contents.h"
 #include "geometry/text_chunks.h"
 #include "geometry/text_scanner.h"

@@ -107,8 +107,8 @@ std::string ObjText(const TextGrid& grid, bool cornerData, bool someColors) {
         if (y == 0) continue;
         for (unsigned x = 0; x + 1 < side; ++x) {
             // Corners of the row above counted back from the last vertex so far.
-            const long back = -static_cast<long>(side) - 1;
-            const std::string a = std::to_string(back + x - static_cast<long>(side) + 1), b = std::to_string(back + x - static_cast<long>(side) + 2);
+            const long above = static_cast<long>(x) - 2 * static_cast<long>(side);
+            const std::string a = std::to_string(above), b = std::to_string(above + 1);
             const std::string c = std::to_string((y * side + x) + 1), d = std::to_string((y * side + x) + 2);
             const std::string data = cornerData && x == side / 2 ? "/1/1" : "";
             // Most faces go on over a second line, so some cut target falls in one.
@@ -161,7 +161,8 @@ protected:
         };
         outcome.summary = {std::to_string(summary.polygons),          std::to_string(summary.splitPolygons),
                            std::to_string(summary.nonConvexPolygons), std::to_string(summary.vertices),
-                           std::to_string(summary.splitVertices),     std::to_string(static_cast<int>(summary.encoding))};
+                           std::to_string(summary.splitVertices),
+                           std::to_string(static_cast<int>(summary.encoding))};
         for (int axis = 0; axis < 3; ++axis) {
             outcome.summary.push_back(number(summary.minimum[axis]));
             outcome.summary.push_back(number(summary.maximum[axis]));
