@@ -5,13 +5,17 @@
 #include "geometry/text_scanner.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace facet {
 
 std::size_t TextChunkCount(const ThreadPool* pool, std::size_t size) {
     if (pool == nullptr || pool->Size() < 2 || size < kParallelTextBytes) return 1;
-    return PartsFor(pool, size, kParallelTextBytes / 4);
+    // A few chunks per thread, handed out as threads come free: a thread slowed by other
+    // work on its core then reads fewer of them instead of holding up the rest.
+    constexpr std::size_t kChunksPerThread = 4, kSmallestChunk = std::size_t{1} << 20;
+    return std::min(kChunksPerThread * pool->Size(), size / kSmallestChunk);
 }
 
 std::vector<std::size_t> ChunksAtLineEnds(const char* bytes, std::size_t begin, std::size_t end,
@@ -116,28 +120,31 @@ private:
 };
 
 // A pass over the bytes rather than the scanner's lines and words: it runs over the whole
-// body before any of it is read, so it passes eight bytes at a time over the middle of a
-// line. A line is filled when a byte other than a blank comes before its comment mark, as
-// for the scanner's words.
+// body before any of it is read, so once a line's state is settled it passes eight bytes
+// at a time to the next line break or comment mark. A line is filled when a byte other
+// than a blank comes before its comment mark, as for the scanner's words.
 LineCount CountLines(const char* bytes, std::size_t begin, std::size_t end, char commentMark) {
     constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+    // The high bit of each byte that may be zero: exact for the lowest such byte.
     const auto maybeZero = [](std::uint64_t eight) { return (eight - kOnes) & ~eight & kHigh; };
     LineCounter counter(commentMark);
     const std::uint64_t marks = static_cast<unsigned char>(commentMark) * kOnes;
     std::size_t at = begin;
     while (at + 8 <= end) {
+        if (!counter.Settled()) {
+            counter.Take(bytes, &at, end);
+            continue;
+        }
         std::uint64_t eight;
         std::memcpy(&eight, bytes + at, 8);
         std::uint64_t stops = maybeZero(eight ^ ('\n' * kOnes)) | maybeZero(eight ^ ('\r' * kOnes));
         if (commentMark != '\0') stops |= maybeZero(eight ^ marks);
-        if (stops == 0 && counter.Settled()) {
+        if (stops == 0) {
             at += 8;
             continue;
         }
-        const std::size_t blockEnd = at + 8;
-        // A "\r\n" across the block's end is taken whole, so the next block may start one
-        // byte later.
-        while (at < blockEnd) counter.Take(bytes, &at, end);
+        at += static_cast<std::size_t>(std::countr_zero(stops)) / 8;
+        counter.Take(bytes, &at, end);
     }
     while (at < end) counter.Take(bytes, &at, end);
     return counter.Finish();

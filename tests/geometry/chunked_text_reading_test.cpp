@@ -216,7 +216,7 @@ TEST(TextChunksTest, SmallBodiesAndSingleThreadsStayOnTheCaller) {
     EXPECT_EQ(facet::TextChunkCount(nullptr, std::size_t{1} << 30), 1u);
     EXPECT_EQ(facet::TextChunkCount(&one, std::size_t{1} << 30), 1u);
     EXPECT_EQ(facet::TextChunkCount(&two, facet::kParallelTextBytes - 1), 1u);
-    EXPECT_EQ(facet::TextChunkCount(&two, facet::kParallelTextBytes), 2u);
+    EXPECT_GE(facet::TextChunkCount(&two, facet::kParallelTextBytes), 2u);
 }
 
 TEST_F(ChunkedTextReadingTest, OffVariantsReadAlikeOnEveryThreadCount) {
