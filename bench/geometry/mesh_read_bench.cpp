@@ -5,7 +5,8 @@
 // bytes/s is the reading speed: ReadMeshFile from open to the built mesh.
 //
 // A larger file of one's own is timed with FACET_READ_BENCH_FILE=PATH (BM_ReadGivenFile;
-// BM_ReadGivenFileOnThreads/N reads it with a pool of N threads).
+// BM_ReadGivenFileOnThreads/N reads it with a pool of N threads: binary PLY in parts, text
+// bodies of 4 MiB and more in chunks split at line ends).
 #include "facet/mesh_file.h"
 #include "facet/thread_pool.h"
 #include "geometry_bench_support.h"

@@ -6,7 +6,15 @@
 // name different texture coordinates or normals, the vertex is split (see
 // facet/mesh_file.h for the numbering). Other statements are skipped; "#" starts a
 // comment. A backslash at the end of a line continues the statement on the next line.
+//
+// A large file is read in chunks on the caller's threads, cut at line ends that end a
+// statement: each chunk first counts its lines and its v, vt and vn statements, so each
+// knows its first line number and the items defined before it, which is all its corners
+// need while none names a texture coordinate or normal. A corner that does makes the
+// vertices depend on every corner before it, and the file is read on one thread.
+#include "facet/thread_pool.h"
 #include "geometry/mesh_file_contents.h"
+#include "geometry/text_chunks.h"
 #include "geometry/text_scanner.h"
 
 #include <algorithm>
@@ -19,6 +27,13 @@ namespace facet {
 namespace {
 
 constexpr DWORD kNone = 0xFFFFFFFF;
+
+// The vertices, texture coordinates and normals a part of the file defines.
+struct ObjItems {
+    std::uint64_t vertices = 0;
+    std::uint64_t textureCoordinates = 0;
+    std::uint64_t normals = 0;
+};
 
 // What a corner names besides its position; kNone where it names nothing.
 struct CornerData {
@@ -49,6 +64,13 @@ class ObjReader {
 public:
     ObjReader(TextScanner& scanner, MeshFileContents* contents, std::string* error)
         : scanner_(scanner), contents_(contents), error_(error) {}
+    // A reader of one chunk, after the items `before` it; it stops at the first corner that
+    // names a texture coordinate or normal (see NeedsOneThread).
+    ObjReader(TextScanner& scanner, const ObjItems& before, MeshFileContents* contents, std::string* error)
+        : scanner_(scanner), contents_(contents), error_(error), before_(before), chunk_(true) {}
+
+    // A chunk's reader stopped where the file must be read on one thread.
+    bool NeedsOneThread() const { return needsOneThread_; }
 
     bool ReadVertex() {
         float values[6];
@@ -60,7 +82,7 @@ public:
             ++count;
         }
         if (count < 3) return scanner_.Fail(error_, "a vertex needs three coordinates");
-        if (vertexData_.size() >= kMaxFileVertices) return scanner_.Fail(error_, "too many vertices");
+        if (DefinedVertices() >= kMaxFileVertices) return scanner_.Fail(error_, "too many vertices");
         for (int axis = 0; axis < 3; ++axis) contents_->positions.push_back(values[axis]);
         vertexData_.push_back(CornerData{});
         used_.push_back(false);
@@ -82,6 +104,10 @@ public:
             DWORD vertex = 0;
             CornerData data;
             if (!ReadCorner(word, &vertex, &data)) return false;
+            if (chunk_ && !(data == CornerData{})) {
+                needsOneThread_ = true;
+                return false;
+            }
             polygon_.push_back(VertexOfCorner(vertex, data));
         }
         if (polygon_.size() < 3)
@@ -143,10 +169,13 @@ private:
         }
         if (count < needed)
             return scanner_.Fail(error_, std::string("a ") + what + " needs " + std::to_string(needed) + " values");
-        if (values->size() / kept >= kMaxFileVertices) return scanner_.Fail(error_, "too many vertices");
+        if (values->size() / kept + (kept == 3 ? before_.normals : before_.textureCoordinates) >= kMaxFileVertices)
+            return scanner_.Fail(error_, "too many vertices");
         values->insert(values->end(), read, read + kept);
         return true;
     }
+
+    std::size_t DefinedVertices() const { return vertexData_.size() + before_.vertices; }
 
     // Resolves a 1-based or negative index against `defined` items; false when it names none.
     static bool Resolve(std::int64_t value, std::size_t defined, DWORD* index) {
@@ -167,25 +196,27 @@ private:
         std::int64_t value = 0;
         if (!TextScanner::ParseSigned(vertexWord, &value) || value == 0)
             return scanner_.Fail(error_, "corner " + Quoted(word) + " does not start with a vertex number");
-        if (!Resolve(value, vertexData_.size(), vertex))
+        if (!Resolve(value, DefinedVertices(), vertex))
             return scanner_.Fail(error_, "corner " + Quoted(word) + " names no vertex (" +
-                                             std::to_string(vertexData_.size()) + " defined so far)");
+                                             std::to_string(DefinedVertices()) + " defined so far)");
         if (firstSlash == std::string_view::npos) return true;
         const std::string_view rest = word.substr(firstSlash + 1);
         const std::size_t secondSlash = rest.find('/');
         const std::string_view textureWord = rest.substr(0, secondSlash);
         if (!textureWord.empty()) {
-            if (!Resolve(textureWord, textureCoordinates_.size() / 2, &data->textureCoordinate))
+            const std::size_t defined = textureCoordinates_.size() / 2 + before_.textureCoordinates;
+            if (!Resolve(textureWord, defined, &data->textureCoordinate))
                 return scanner_.Fail(error_, "corner " + Quoted(word) + " names no texture coordinate (" +
-                                                 std::to_string(textureCoordinates_.size() / 2) + " defined so far)");
+                                                 std::to_string(defined) + " defined so far)");
             usesTextureCoordinates_ = true;
         }
         if (secondSlash == std::string_view::npos) return true;
         const std::string_view normalWord = rest.substr(secondSlash + 1);
         if (normalWord.empty()) return true;
-        if (!Resolve(normalWord, normals_.size() / 3, &data->normal))
-            return scanner_.Fail(error_, "corner " + Quoted(word) + " names no normal (" +
-                                             std::to_string(normals_.size() / 3) + " defined so far)");
+        const std::size_t defined = normals_.size() / 3 + before_.normals;
+        if (!Resolve(normalWord, defined, &data->normal))
+            return scanner_.Fail(error_, "corner " + Quoted(word) + " names no normal (" + std::to_string(defined) +
+                                             " defined so far)");
         usesNormals_ = true;
         return true;
     }
@@ -228,31 +259,141 @@ private:
     std::vector<DWORD> polygon_;
     bool usesTextureCoordinates_ = false;
     bool usesNormals_ = false;
+    ObjItems before_;  // a chunk's: the items the file defines before it
+    bool chunk_ = false;
+    bool needsOneThread_ = false;
 };
+
+// Reads the statements of one line; false with the refusal set (or, in a chunk, when the
+// file needs one thread).
+bool ReadStatement(TextScanner& scanner, ObjReader& reader, std::string* error) {
+    const int foreign = scanner.ForeignByte();
+    if (foreign >= 0) {
+        char text[64];
+        std::snprintf(text, sizeof text, "byte 0x%02X does not belong in a text file", foreign);
+        return scanner.Fail(error, text);
+    }
+    std::string_view keyword;
+    if (!scanner.NextWord(&keyword)) return true;
+    if (keyword == "v") return reader.ReadVertex();
+    if (keyword == "vt") return reader.ReadTextureCoordinate();
+    if (keyword == "vn") return reader.ReadNormal();
+    if (keyword == "f") return reader.ReadFace();
+    return true;
+}
+
+// What the first pass over a chunk finds.
+struct ChunkCount {
+    ObjItems items;
+    std::uint64_t lines = 0;      // physical lines
+    std::uint64_t lastStart = 0;  // the first physical line of its last (joined) line
+};
+
+ChunkCount CountChunk(const char* name, const char* bytes, std::size_t begin, std::size_t end) {
+    TextScanner scanner(name, bytes, end, begin);
+    ChunkCount count;
+    std::string_view keyword;
+    while (scanner.NextLine('#', true)) {
+        if (!scanner.NextWord(&keyword) || keyword.size() > 2 || keyword[0] != 'v') continue;
+        if (keyword == "v") ++count.items.vertices;
+        else if (keyword == "vt") ++count.items.textureCoordinates;
+        else if (keyword == "vn") ++count.items.normals;
+    }
+    count.lines = scanner.LastLineNumber();
+    count.lastStart = scanner.LineNumber();
+    return count;
+}
+
+// One chunk: where it starts, and what reading it gave.
+struct ObjChunk {
+    std::size_t begin = 0, end = 0;
+    std::uint64_t linesBefore = 0;
+    ObjItems before;
+    MeshFileContents contents;
+    std::string error;
+    bool read = false;
+    bool needsOneThread = false;
+};
+
+void ReadChunk(const char* name, const char* bytes, ObjChunk* chunk) {
+    TextScanner scanner(name, bytes, chunk->end, chunk->begin, chunk->linesBefore);
+    ObjReader reader(scanner, chunk->before, &chunk->contents, &chunk->error);
+    while (scanner.NextLine('#', true))
+        if (!ReadStatement(scanner, reader, &chunk->error)) {
+            chunk->needsOneThread = reader.NeedsOneThread();
+            return;
+        }
+    chunk->read = reader.Finish();
+}
+
+// Reads a large file in chunks on the caller's pool.
+ChunkedRead ReadInChunks(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
+                         MeshFileContents* contents, std::string* error) {
+    const std::size_t parts = TextChunkCount(options.pool, size);
+    if (parts < 2) return ChunkedRead::OnOneThread;
+    const std::vector<std::size_t> bounds = ChunksAtLineEnds(bytes, 0, size, parts, true);
+    std::vector<ChunkCount> counts(parts);
+    RunParts(options.pool, parts,
+             [&](std::size_t part) { counts[part] = CountChunk(name, bytes, bounds[part], bounds[part + 1]); });
+    std::vector<ObjChunk> chunks(parts);
+    std::uint64_t lines = 0, lastStart = 1;
+    ObjItems before;
+    for (std::size_t part = 0; part < parts; ++part) {
+        ObjChunk& chunk = chunks[part];
+        chunk.begin = bounds[part];
+        chunk.end = bounds[part + 1];
+        chunk.linesBefore = lines;
+        chunk.before = before;
+        if (counts[part].lines > 0) lastStart = lines + counts[part].lastStart;
+        lines += counts[part].lines;
+        before.vertices += counts[part].items.vertices;
+        before.textureCoordinates += counts[part].items.textureCoordinates;
+        before.normals += counts[part].items.normals;
+    }
+    RunParts(options.pool, parts, [&](std::size_t part) { ReadChunk(name, bytes, &chunks[part]); });
+
+    // The first chunk in file order that a single read would not pass decides.
+    std::vector<MeshFileContents> chunkContents;
+    bool colored = false;
+    for (ObjChunk& chunk : chunks) {
+        if (chunk.needsOneThread) return ChunkedRead::OnOneThread;
+        if (!chunk.read) {
+            *error = std::move(chunk.error);
+            return ChunkedRead::Refused;
+        }
+        colored = colored || !chunk.contents.colors.empty();
+    }
+    std::uint64_t corners = 0;
+    for (ObjChunk& chunk : chunks) {
+        corners += chunk.contents.corners.size();
+        // Once any vertex has a colour, every vertex has one, white where none is given.
+        if (colored && chunk.contents.colors.empty())
+            chunk.contents.colors.assign(4 * std::size_t{chunk.contents.VertexCount()}, 1.0f);
+        chunkContents.push_back(std::move(chunk.contents));
+    }
+    if (corners == 0 && !options.allowNoFaces) {
+        // A single read ends on the file's last line, numbered by its first physical line.
+        TextScanner(name, bytes, size, size, lastStart).Fail(error, "the file holds no faces");
+        return ChunkedRead::Refused;
+    }
+    return JoinChunkContents(chunkContents, contents) ? ChunkedRead::Read : ChunkedRead::OnOneThread;
+}
 
 }  // namespace
 
 bool ReadObjContents(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
                      MeshFileContents* contents, std::string* error) {
+    switch (ReadInChunks(name, bytes, size, options, contents, error)) {
+        case ChunkedRead::Read: return true;
+        case ChunkedRead::Refused: return false;
+        case ChunkedRead::OnOneThread: break;
+    }
     TextScanner scanner(name, bytes, size);
     ProgressTicker progress(options, size, contents->input);
     ObjReader reader(scanner, contents, error);
-    std::string_view keyword;
     while (scanner.NextLine('#', true)) {
         progress.At(scanner.Offset());
-        const int foreign = scanner.ForeignByte();
-        if (foreign >= 0) {
-            char text[64];
-            std::snprintf(text, sizeof text, "byte 0x%02X does not belong in a text file", foreign);
-            return scanner.Fail(error, text);
-        }
-        if (!scanner.NextWord(&keyword)) continue;
-        bool read = true;
-        if (keyword == "v") read = reader.ReadVertex();
-        else if (keyword == "vt") read = reader.ReadTextureCoordinate();
-        else if (keyword == "vn") read = reader.ReadNormal();
-        else if (keyword == "f") read = reader.ReadFace();
-        if (!read) return false;
+        if (!ReadStatement(scanner, reader, error)) return false;
     }
     if (contents->corners.empty() && !options.allowNoFaces) return scanner.Fail(error, "the file holds no faces");
     return reader.Finish();

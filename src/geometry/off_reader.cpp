@@ -5,9 +5,15 @@
 // followed by a face colour, which is dropped. A file's colours are 0 to 255 when all of
 // their words are whole numbers and floats 0 to 1 otherwise. "#" starts a comment; blank
 // lines are passed over. Binary OFF is refused.
+//
+// A large body is read in chunks on the caller's threads: each vertex or face takes one
+// line with a word on it, so once every chunk has counted its lines and filled lines, each
+// knows the line number it starts at and which vertex or face its first filled line is.
 #include "geometry/mesh_file_contents.h"
+#include "geometry/text_chunks.h"
 #include "geometry/text_scanner.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace facet {
@@ -185,6 +191,44 @@ bool ReadFace(TextScanner& scanner, std::uint64_t vertexCount, std::vector<DWORD
     return true;
 }
 
+// Reads the vertices and faces of one chunk of the body, numbered from its first record.
+bool ReadChunk(const char* name, const char* bytes, const OffVariant& variant, std::uint64_t vertices,
+               const TextChunk& chunk, MeshFileContents* contents, std::string* error) {
+    TextScanner scanner(name, bytes, chunk.end, chunk.begin, chunk.linesBefore);
+    const std::uint64_t first = chunk.firstRecord, last = first + chunk.records;
+    const std::uint64_t chunkVertices = std::min(last, vertices) - std::min(first, vertices);
+    contents->positions.reserve(3 * chunkVertices);
+    contents->corners.reserve(3 * (chunk.records - chunkVertices));
+    OffVertexData vertexData(variant, chunkVertices);
+    for (std::uint64_t record = first; record < std::min(last, vertices); ++record)
+        if (!vertexData.Read(scanner, contents, error)) return false;
+    vertexData.Finish(contents);
+    std::vector<DWORD> polygon;
+    for (std::uint64_t record = std::max(first, vertices); record < last; ++record)
+        if (!ReadFace(scanner, vertices, &polygon, contents, error)) return false;
+    return true;
+}
+
+// Reads the body after the counts line in chunks on the caller's pool when it is large.
+ChunkedRead ReadInChunks(const TextScanner& scanner, const char* name, const char* bytes, std::size_t size,
+                         const MeshReadOptions& options, const OffVariant& variant, std::uint64_t vertices,
+                         std::uint64_t faces, MeshFileContents* contents, std::string* error) {
+    const std::size_t parts = TextChunkCount(options.pool, size - scanner.Offset());
+    // A file's colours are bytes or floats by all of its colour words, which one chunk
+    // does not see; such files are read on one thread.
+    if (parts < 2 || variant.colors) return ChunkedRead::OnOneThread;
+    contents->positions.reserve(3 * vertices);
+    return ReadTextChunks(
+        name, bytes, scanner.Offset(), size, scanner.LineNumber(), '#', vertices + faces, options.pool, parts,
+        [&](const TextChunk& chunk, MeshFileContents* chunkContents, std::string* chunkError) {
+            return ReadChunk(name, bytes, variant, vertices, chunk, chunkContents, chunkError);
+        },
+        [&](std::uint64_t found) {
+            return found < vertices ? "the file ends before its last vertex" : "the file ends before its last face";
+        },
+        contents, error);
+}
+
 }  // namespace
 
 bool ReadOffContents(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
@@ -193,6 +237,11 @@ bool ReadOffContents(const char* name, const char* bytes, std::size_t size, cons
     std::uint64_t vertices = 0, faces = 0;
     OffVariant variant;
     if (!ReadCounts(scanner, options, &variant, &vertices, &faces, error)) return false;
+    switch (ReadInChunks(scanner, name, bytes, size, options, variant, vertices, faces, contents, error)) {
+        case ChunkedRead::Read: return true;
+        case ChunkedRead::Refused: return false;
+        case ChunkedRead::OnOneThread: break;
+    }
     contents->positions.reserve(3 * vertices);
     ProgressTicker progress(options, size, contents->input);
     OffVertexData vertexData(variant, vertices);

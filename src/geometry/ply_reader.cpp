@@ -13,6 +13,7 @@
 #include "facet/thread_pool.h"
 #include "geometry/mesh_file_contents.h"
 #include "geometry/ply_binary_records.h"
+#include "geometry/text_chunks.h"
 #include "geometry/text_scanner.h"
 
 
@@ -252,6 +253,10 @@ public:
     BodyReader(const char* name, const char* bytes, std::size_t size, const Header& header)
         : name_(name), bytes_(bytes), size_(size), encoding_(header.encoding), offset_(header.bodyStart),
           text_(name, bytes, size, header.bodyStart, header.headerLines) {}
+    // The lines of a text body from byte `start`, after line `linesBefore`, to byte `end`.
+    BodyReader(const char* name, const char* bytes, std::size_t start, std::size_t end, std::uint64_t linesBefore)
+        : name_(name), bytes_(bytes), size_(end), encoding_(MeshFileEncoding::Text), offset_(start),
+          text_(name, bytes, end, start, linesBefore) {}
 
     std::size_t Offset() const { return encoding_ == MeshFileEncoding::Text ? text_.Offset() : offset_; }
     const char* Bytes() const { return bytes_; }
@@ -478,11 +483,12 @@ std::uint64_t ReadBulkRecords(BodyReader& body, const Element& element, const He
     return done;
 }
 
-bool ReadElement(BodyReader& body, const Element& element, const Header& header, ProgressTicker& progress,
-                 std::vector<DWORD>* polygon, MeshFileContents* contents, std::string* error) {
+// Reads records [first, last) of `element` value by value.
+bool ReadRecords(BodyReader& body, const Element& element, const Header& header, std::uint64_t first,
+                 std::uint64_t last, ProgressTicker& progress, std::vector<DWORD>* polygon, MeshFileContents* contents,
+                 std::string* error) {
     std::vector<double> values(element.properties.size(), 0.0);
-    for (std::uint64_t record = ReadBulkRecords(body, element, header, progress, contents); record < element.count;
-         ++record) {
+    for (std::uint64_t record = first; record < last; ++record) {
         progress.At(body.Offset());
         for (std::size_t p = 0; p < element.properties.size(); ++p) {
             const Property& property = element.properties[p];
@@ -516,6 +522,56 @@ bool ReadElement(BodyReader& body, const Element& element, const Header& header,
         if (element.role == Role::Vertex && !AppendVertex(body, element, values, contents, error)) return false;
     }
     return true;
+}
+
+bool ReadElement(BodyReader& body, const Element& element, const Header& header, ProgressTicker& progress,
+                 std::vector<DWORD>* polygon, MeshFileContents* contents, std::string* error) {
+    const std::uint64_t bulk = ReadBulkRecords(body, element, header, progress, contents);
+    return ReadRecords(body, element, header, bulk, element.count, progress, polygon, contents, error);
+}
+
+// Reads the records of one chunk of a text body, numbered over all elements in header
+// order from the chunk's first record.
+bool ReadTextChunk(const char* name, const char* bytes, const Header& header, const TextChunk& chunk,
+                   MeshFileContents* contents, std::string* error) {
+    BodyReader body(name, bytes, chunk.begin, chunk.end, chunk.linesBefore);
+    // Chunks are read on the pool's threads: they report no progress and let go of no
+    // pages, which the caller's read does.
+    const MeshReadOptions quiet;
+    ProgressTicker progress(quiet, chunk.end);
+    std::vector<DWORD> polygon;
+    std::uint64_t elementStart = 0;
+    const std::uint64_t first = chunk.firstRecord, last = first + chunk.records;
+    for (const Element& element : header.elements) {
+        const std::uint64_t from = std::max(first, elementStart), to = std::min(last, elementStart + element.count);
+        if (from < to && !ReadRecords(body, element, header, from - elementStart, to - elementStart, progress,
+                                      &polygon, contents, error))
+            return false;
+        elementStart += element.count;
+    }
+    return true;
+}
+
+// Reads a large text body in chunks on the caller's pool: every record takes one line
+// with a word on it, unless its element has no properties, when it takes none; files
+// with such an element are read on one thread.
+ChunkedRead ReadTextBodyInChunks(const char* name, const char* bytes, std::size_t size, const Header& header,
+                                 const MeshReadOptions& options, MeshFileContents* contents, std::string* error) {
+    const std::size_t parts = header.encoding == MeshFileEncoding::Text
+                                  ? TextChunkCount(options.pool, size - header.bodyStart)
+                                  : 1;
+    std::uint64_t records = 0;
+    for (const Element& element : header.elements) {
+        if (element.properties.empty() && element.count > 0) return ChunkedRead::OnOneThread;
+        records += element.count;
+    }
+    if (parts < 2) return ChunkedRead::OnOneThread;
+    return ReadTextChunks(
+        name, bytes, header.bodyStart, size, header.headerLines, '\0', records, options.pool, parts,
+        [&](const TextChunk& chunk, MeshFileContents* chunkContents, std::string* chunkError) {
+            return ReadTextChunk(name, bytes, header, chunk, chunkContents, chunkError);
+        },
+        [](std::uint64_t) { return std::string("the file ends inside an element"); }, contents, error);
 }
 
 }  // namespace
@@ -584,6 +640,11 @@ bool ReadPlyContents(const char* name, const char* bytes, std::size_t size, cons
         }
     }
 
+    switch (ReadTextBodyInChunks(name, bytes, size, header, options, contents, error)) {
+        case ChunkedRead::Read: return true;
+        case ChunkedRead::Refused: return false;
+        case ChunkedRead::OnOneThread: break;
+    }
     BodyReader body(name, bytes, size, header);
     ProgressTicker progress(options, size, contents->input);
     std::vector<DWORD> polygon;

@@ -51,6 +51,9 @@ public:
     int ForeignByte() const;
 
     std::uint64_t LineNumber() const { return lineNumber_; }
+    // The number of the last physical line of the current line (past LineNumber() when
+    // lines are joined).
+    std::uint64_t LastLineNumber() const { return lineNumber_ + joinedLines_; }
     // The offset just past the current line.
     std::size_t Offset() const { return next_; }
     std::size_t Size() const { return size_; }

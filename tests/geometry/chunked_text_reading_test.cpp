@@ -1,0 +1,377 @@
+// Large text bodies are read in chunks split at line ends when the caller passes a pool.
+// Whatever the thread count, the mesh (every byte of its buffers), the summary and the
+// refusal (its text and line number) must be those of a read on one thread, also when
+// the lines around the cuts are comments, blank, or end in "\r\n" or a lone "\r".
+#include "facet/mesh_file.h"
+#include "facet/thread_pool.h"
+#include "geometry/text_chunks.h"
+#include "geometry_test_support.h"
+#include "support/packaged_meshes.h"
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using facet::MeshFileFormat;
+
+constexpr unsigned kThreadCounts[] = {2, 7};
+
+// A grid of `side` x `side` vertices, its cells as quads, every other one cut in two
+// triangles, and one fan-shaped polygon of six corners per row, in text above 4 MiB.
+// Lines of the vertex and face parts end alike in "\n", "\r\n" or "\r", with comments
+// and blank lines between them.
+struct TextGrid {
+    unsigned side = 330;
+    std::string vertexSuffix;  // words after each position (normals, texture coordinates)
+
+    std::vector<std::string> VertexLines() const {
+        std::vector<std::string> lines;
+        for (unsigned y = 0; y < side; ++y)
+            for (unsigned x = 0; x < side; ++x)
+                lines.push_back(std::to_string(x * 0.125f) + " " + std::to_string(y * -0.3f) + " " +
+                                std::to_string(((x * 7 + y * 3) % 11) * 1e-3) + vertexSuffix);
+        return lines;
+    }
+
+    std::vector<std::string> FaceLines() const {
+        std::vector<std::string> lines;
+        for (unsigned y = 0; y + 1 < side; ++y) {
+            for (unsigned x = 0; x + 1 < side; ++x) {
+                const unsigned a = y * side + x, b = a + 1, c = a + side, d = c + 1;
+                if ((x + y) % 2 == 0) {
+                    lines.push_back("4 " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(d) + " " +
+                                    std::to_string(c));
+                } else {
+                    lines.push_back("3 " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(d));
+                    lines.push_back("3  " + std::to_string(a) + "\t" + std::to_string(d) + " " + std::to_string(c));
+                }
+            }
+            const unsigned row = y * side;
+            lines.push_back("6 " + std::to_string(row) + " " + std::to_string(row + 2) + " " + std::to_string(row + 1) +
+                            " " + std::to_string(row + side + 1) + " " + std::to_string(row + side + 3) + " " +
+                            std::to_string(row + side));
+        }
+        return lines;
+    }
+};
+
+// Joins `lines` with varied line ends, a comment line (when the format has comments) and
+// a blank line now and then.
+std::string Body(const std::vector<std::string>& lines, bool comments) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        text += lines[i];
+        text += i % 5 == 1 ? "\r\n" : i % 7 == 3 ? "\r" : "\n";
+        if (comments && i % 97 == 5) text += i % 2 == 0 ? "# a comment\n" : "   # indented comment \r\n";
+        if (i % 131 == 7) text += "\n  \t\n";
+    }
+    return text;
+}
+
+std::string OffText(const TextGrid& grid, const char* keyword) {
+    const std::vector<std::string> vertices = grid.VertexLines(), faces = grid.FaceLines();
+    return std::string(keyword) + "\n# made for the chunked reading test\n" + std::to_string(vertices.size()) + " " +
+           std::to_string(faces.size()) + " 0\n" + Body(vertices, true) + Body(faces, true);
+}
+
+// ASCII PLY of the grid; `vertexProperties` declares the vertex suffix's words, and an
+// element of edges follows the faces.
+std::string PlyText(const TextGrid& grid, const std::string& vertexProperties) {
+    const std::vector<std::string> vertices = grid.VertexLines(), faces = grid.FaceLines();
+    std::vector<std::string> edges;
+    for (unsigned e = 0; e < 5000; ++e) edges.push_back(std::to_string(e) + " " + std::to_string(e + 1));
+    return "ply\nformat ascii 1.0\ncomment made for the chunked reading test\nelement vertex " +
+           std::to_string(vertices.size()) + "\nproperty float x\nproperty float y\nproperty float z\n" +
+           vertexProperties + "element face " + std::to_string(faces.size()) +
+           "\nproperty list uchar int vertex_indices\nelement edge 5000\nproperty int vertex1\nproperty int "
+           "vertex2\nend_header\n" +
+           Body(vertices, false) + Body(faces, false) + Body(edges, false);
+}
+
+// OBJ of the grid, vertices and faces interleaved by rows so that corners count back with
+// negative indices across chunk cuts, most faces continued over two lines, and
+// texture coordinates and normals defined (`cornerData`: and named by the corners).
+std::string ObjText(const TextGrid& grid, bool cornerData, bool someColors) {
+    std::vector<std::string> lines = {"# made for the chunked reading test", "mtllib none.mtl", "o grid"};
+    const std::vector<std::string> vertices = grid.VertexLines();
+    const unsigned side = grid.side;
+    for (unsigned y = 0; y < side; ++y) {
+        lines.push_back("g row" + std::to_string(y));
+        for (unsigned x = 0; x < side; ++x) {
+            const unsigned v = y * side + x;
+            lines.push_back("v " + vertices[v] + (someColors && y == side - 3 && x % 4 == 0 ? " 0.5 0.25 1" : ""));
+            if (x % 50 == 0) lines.push_back("vt 0.5 0.25");
+            if (x % 70 == 0) lines.push_back("vn 0 0 1");
+        }
+        if (y == 0) continue;
+        for (unsigned x = 0; x + 1 < side; ++x) {
+            // Corners of the row above counted back from the last vertex so far.
+            const long above = static_cast<long>(x) - 2 * static_cast<long>(side);
+            const std::string a = std::to_string(above), b = std::to_string(above + 1);
+            const std::string c = std::to_string((y * side + x) + 1), d = std::to_string((y * side + x) + 2);
+            const std::string data = cornerData && x == side / 2 ? "/1/1" : "";
+            // Most faces go on over a second line, so some cut target falls in one.
+            const std::string rest = x % 4 == 0 ? " " + d + " " + c : " \\\n  " + d + " " + c;
+            lines.push_back("f " + a + data + " " + b + rest);
+        }
+    }
+    return Body(lines, true);
+}
+
+// Every byte a read gives: the result, the refusal, the summary and the mesh's buffers.
+struct Outcome {
+    HRESULT result = E_FAIL;
+    std::string error;
+    std::vector<BYTE> vertices, indices;
+    DWORD fvf = 0, options = 0;
+    std::vector<std::string> summary;
+
+    bool operator==(const Outcome&) const = default;
+};
+
+class ChunkedTextReadingTest : public geometry_test::DeviceTest {
+protected:
+    Outcome Read(const std::string& text, MeshFileFormat format, facet::ThreadPool* pool) {
+        facet::MeshReadOptions options;
+        options.pool = pool;
+        facet::Mesh* mesh = nullptr;
+        facet::MeshFileSummary summary;
+        Outcome outcome;
+        outcome.result = facet::ReadMeshBytes(device(), "grid", format, text.data(), text.size(), options, &mesh,
+                                              &summary, &outcome.error);
+        if (mesh == nullptr) return outcome;
+        geometry_test::MeshPtr held(mesh);
+        outcome.fvf = mesh->VertexFormat();
+        outcome.options = mesh->Options();
+        void* bytes = nullptr;
+        EXPECT_EQ(mesh->LockVertices(D3DLOCK_READONLY, &bytes), D3D_OK);
+        const auto* vertexBytes = static_cast<const BYTE*>(bytes);
+        outcome.vertices.assign(vertexBytes, vertexBytes + std::size_t{mesh->VertexCount()} * mesh->VertexStride());
+        mesh->UnlockVertices();
+        EXPECT_EQ(mesh->LockIndices(D3DLOCK_READONLY, &bytes), D3D_OK);
+        const std::size_t indexBytes = (mesh->Options() & facet::MeshOptions::Indices32Bit) != 0 ? 4 : 2;
+        const auto* indexStart = static_cast<const BYTE*>(bytes);
+        outcome.indices.assign(indexStart, indexStart + 3 * std::size_t{mesh->FaceCount()} * indexBytes);
+        mesh->UnlockIndices();
+        const auto number = [](float value) {
+            std::uint32_t bits = 0;
+            std::memcpy(&bits, &value, sizeof bits);
+            return std::to_string(bits);
+        };
+        outcome.summary = {std::to_string(summary.polygons),          std::to_string(summary.splitPolygons),
+                           std::to_string(summary.nonConvexPolygons), std::to_string(summary.vertices),
+                           std::to_string(summary.splitVertices),
+                           std::to_string(static_cast<int>(summary.encoding))};
+        for (int axis = 0; axis < 3; ++axis) {
+            outcome.summary.push_back(number(summary.minimum[axis]));
+            outcome.summary.push_back(number(summary.maximum[axis]));
+        }
+        return outcome;
+    }
+
+    // Reads `text` on one thread and at 2 and 7 threads; expects the same outcome from all
+    // and returns the one-thread outcome.
+    Outcome ExpectSameOnEveryThreadCount(const std::string& text, MeshFileFormat format, const std::string& what) {
+        EXPECT_GE(text.size(), facet::kParallelTextBytes) << what << ": too small to be read in chunks";
+        const Outcome alone = Read(text, format, nullptr);
+        for (const unsigned threads : kThreadCounts) {
+            facet::ThreadPool pool(threads);
+            const Outcome spread = Read(text, format, &pool);
+            EXPECT_EQ(spread.result, alone.result) << what << " at " << threads << " threads";
+            EXPECT_EQ(spread.error, alone.error) << what << " at " << threads << " threads";
+            EXPECT_TRUE(spread == alone) << what << " at " << threads << " threads: the mesh or summary differs";
+        }
+        return alone;
+    }
+
+    // The line number in a refusal "grid: line N: why".
+    static unsigned long LineOf(const std::string& error) {
+        const std::size_t at = error.find(": line ");
+        return at == std::string::npos ? 0 : std::stoul(error.substr(at + 7));
+    }
+};
+
+TEST(TextChunksTest, CutsFallJustPastLineFeeds) {
+    const std::string text = "aa\nbbbb\r\ncc\rdddddddd\n\nee";
+    const std::vector<std::size_t> bounds = facet::ChunksAtLineEnds(text.data(), 1, text.size(), 4);
+    ASSERT_EQ(bounds.size(), 5u);
+    EXPECT_EQ(bounds.front(), 1u);
+    EXPECT_EQ(bounds.back(), text.size());
+    for (std::size_t part = 1; part < 4; ++part) {
+        EXPECT_LE(bounds[part - 1], bounds[part]);
+        EXPECT_TRUE(bounds[part] == text.size() || text[bounds[part] - 1] == '\n') << part;
+    }
+    // No line feed after the target: the chunk runs to the end and those after it are empty.
+    const std::string oneLine = "a b c d e f g h\r i j k";
+    const std::vector<std::size_t> lone = facet::ChunksAtLineEnds(oneLine.data(), 0, oneLine.size(), 3);
+    EXPECT_EQ(lone, (std::vector<std::size_t>{0, oneLine.size(), oneLine.size(), oneLine.size()}));
+}
+
+TEST(TextChunksTest, SmallBodiesAndSingleThreadsStayOnTheCaller) {
+    facet::ThreadPool one(1), two(2);
+    EXPECT_EQ(facet::TextChunkCount(nullptr, std::size_t{1} << 30), 1u);
+    EXPECT_EQ(facet::TextChunkCount(&one, std::size_t{1} << 30), 1u);
+    EXPECT_EQ(facet::TextChunkCount(&two, facet::kParallelTextBytes - 1), 1u);
+    EXPECT_GE(facet::TextChunkCount(&two, facet::kParallelTextBytes), 2u);
+}
+
+TEST_F(ChunkedTextReadingTest, OffVariantsReadAlikeOnEveryThreadCount) {
+    TextGrid plain;
+    const Outcome read = ExpectSameOnEveryThreadCount(OffText(plain, "OFF"), MeshFileFormat::Off, "OFF");
+    ASSERT_EQ(read.result, D3D_OK) << read.error;
+    TextGrid withNormals;
+    withNormals.side = 260;
+    withNormals.vertexSuffix = " 0 0.6 -0.8 0.25 0.75";
+    const Outcome normals = ExpectSameOnEveryThreadCount(OffText(withNormals, "STNOFF"), MeshFileFormat::Off, "STNOFF");
+    ASSERT_EQ(normals.result, D3D_OK) << normals.error;
+    // Colours decide bytes or floats over the whole file: read on one thread, still alike.
+    withNormals.vertexSuffix = " 0 0.6 -0.8 10 20 30";
+    const Outcome colours = ExpectSameOnEveryThreadCount(OffText(withNormals, "CNOFF"), MeshFileFormat::Off, "CNOFF");
+    ASSERT_EQ(colours.result, D3D_OK) << colours.error;
+}
+
+TEST_F(ChunkedTextReadingTest, OffRefusalsNameTheLineOfASingleRead) {
+    const TextGrid grid;
+    const std::string good = OffText(grid, "OFF");
+    // The line that starts after `where` of `text` gives way to `line`.
+    const auto replaced = [](const std::string& text, double where, const std::string& line) {
+        const std::size_t start = text.find('\n', static_cast<std::size_t>(where * text.size())) + 1;
+        const std::size_t end = text.find_first_of("\r\n", start);
+        return text.substr(0, start) + line + text.substr(end);
+    };
+    // Counts that claim every line for a vertex, and more.
+    const std::size_t vertices = grid.VertexLines().size(), faces = grid.FaceLines().size();
+    const std::string counts = std::to_string(vertices) + " " + std::to_string(faces) + " 0";
+    std::string tooManyVertices = good;
+    tooManyVertices.replace(good.find(counts), counts.size(),
+                            std::to_string(vertices + faces + 5) + " " + std::to_string(faces) + " 0");
+    struct Case {
+        std::string text;
+        const char* why;
+    };
+    const Case cases[] = {
+        {replaced(good, 0.02, "1 2 nope"), "is not a finite number"},   // in the first chunk
+        {replaced(good, 0.30, "1 2"), "needs 3 values"},                // a vertex past the first chunk at 7 threads
+        {replaced(good, 0.93, "3 1 2 999999999"), "names no vertex"},  // a face in the last chunk
+        {replaced(good, 0.93, "2 1 2"), "at least three corners"},
+        // Two faults: the earlier one is the one reported.
+        {replaced(replaced(good, 0.80, "3 1 2 -4"), 0.10, "x 1 2"), "coordinate 'x'"},
+        {good.substr(0, good.size() - 4000), "ends before its last face"},
+        {tooManyVertices, "ends before its last vertex"},
+    };
+    for (const Case& fault : cases) {
+        const Outcome read = ExpectSameOnEveryThreadCount(fault.text, MeshFileFormat::Off, fault.why);
+        EXPECT_EQ(read.result, D3DERR_INVALIDCALL) << fault.why;
+        EXPECT_NE(read.error.find(fault.why), std::string::npos) << read.error;
+        EXPECT_GT(LineOf(read.error), 0u) << read.error;
+    }
+    // The last one is refused at the file's last line, well past any first chunk.
+    const Outcome late = Read(cases[5].text, MeshFileFormat::Off, nullptr);
+    EXPECT_GT(LineOf(late.error), 200000u) << late.error;
+}
+
+TEST_F(ChunkedTextReadingTest, RealOffMeshesReadAlikeOnEveryThreadCount) {
+    const packaged_meshes::Extracted& meshes = packaged_meshes::Meshes();
+    if (meshes.Path(packaged_meshes::Names()[0]).empty()) GTEST_SKIP() << "libcgal-demo is not installed";
+    for (const std::string& name : packaged_meshes::Names()) {
+        std::ifstream file(meshes.Path(name), std::ios::binary);
+        std::ostringstream bytes;
+        bytes << file.rdbuf();
+        // Comments after the last face take the file past the size read in chunks; the
+        // mesh's own lines fill the first chunks.
+        std::string text = bytes.str();
+        while (text.size() < facet::kParallelTextBytes) text += "# padding after the mesh\n";
+        const Outcome read = ExpectSameOnEveryThreadCount(text, MeshFileFormat::Off, name);
+        EXPECT_EQ(read.result, D3D_OK) << name << ": " << read.error;
+    }
+}
+
+TEST_F(ChunkedTextReadingTest, AsciiPlyReadsAlikeOnEveryThreadCount) {
+    const Outcome plain = ExpectSameOnEveryThreadCount(PlyText(TextGrid{}, ""), MeshFileFormat::Ply, "PLY");
+    ASSERT_EQ(plain.result, D3D_OK) << plain.error;
+    TextGrid rich;
+    rich.side = 260;
+    rich.vertexSuffix = " 0 0.6 -0.8 10 200 30 0.25 0.75";
+    const Outcome read = ExpectSameOnEveryThreadCount(
+        PlyText(rich, "property float nx\nproperty float ny\nproperty float nz\nproperty uchar red\nproperty "
+                      "uchar green\nproperty uchar blue\nproperty float u\nproperty float v\n"),
+        MeshFileFormat::Ply, "PLY with normals, colours and texture coordinates");
+    ASSERT_EQ(read.result, D3D_OK) << read.error;
+}
+
+TEST_F(ChunkedTextReadingTest, AsciiPlyRefusalsNameTheLineOfASingleRead) {
+    TextGrid grid;
+    grid.vertexSuffix = " 7";
+    const std::string good = PlyText(grid, "property uchar quality\n");
+    const auto replaced = [&](double where, const std::string& line) {
+        const std::size_t start = good.find('\n', static_cast<std::size_t>(where * good.size())) + 1;
+        return good.substr(0, start) + line + good.substr(good.find_first_of("\r\n", start));
+    };
+    const struct {
+        std::string text;
+        const char* why;
+    } cases[] = {
+        {replaced(0.05, "1 2 3 256"), "does not fit the declared type 'uchar'"},
+        {replaced(0.35, "1 2 3 4 5"), "unexpected '5' after the element"},
+        {replaced(0.90, "3 1 2"), "the element ends early"},
+        {good.substr(0, good.size() - 2000), "the file ends inside an element"},
+    };
+    for (const auto& fault : cases) {
+        const Outcome read = ExpectSameOnEveryThreadCount(fault.text, MeshFileFormat::Ply, fault.why);
+        EXPECT_EQ(read.result, D3DERR_INVALIDCALL) << fault.why;
+        EXPECT_NE(read.error.find(fault.why), std::string::npos) << read.error;
+        EXPECT_GT(LineOf(read.error), 1000u) << read.error;
+    }
+}
+
+TEST(TextChunksTest, CutsFollowNoContinuedLine) {
+    const std::string text = "f 1 2 \\\n3\nf 1 \\\r\n2 3\nf 4 5 6\n";
+    for (std::size_t parts = 2; parts <= 6; ++parts)
+        for (const std::size_t bound : facet::ChunksAtLineEnds(text.data(), 0, text.size(), parts, true))
+            EXPECT_TRUE(bound == 0 || bound == 10 || bound == 21 || bound == text.size()) << parts << ": " << bound;
+}
+
+TEST_F(ChunkedTextReadingTest, ObjReadsAlikeOnEveryThreadCount) {
+    const TextGrid grid;
+    const Outcome plain = ExpectSameOnEveryThreadCount(ObjText(grid, false, false), MeshFileFormat::Obj, "OBJ");
+    ASSERT_EQ(plain.result, D3D_OK) << plain.error;
+    // Colours that appear only near the end give every vertex one.
+    const Outcome colored = ExpectSameOnEveryThreadCount(ObjText(grid, false, true), MeshFileFormat::Obj, "colours");
+    ASSERT_EQ(colored.result, D3D_OK) << colored.error;
+    EXPECT_NE(colored.fvf, plain.fvf);
+    // Corners naming texture coordinates and normals split vertices: read on one thread.
+    const Outcome split = ExpectSameOnEveryThreadCount(ObjText(grid, true, false), MeshFileFormat::Obj, "split");
+    ASSERT_EQ(split.result, D3D_OK) << split.error;
+    EXPECT_NE(split.summary, plain.summary);
+}
+
+TEST_F(ChunkedTextReadingTest, ObjRefusalsNameTheLineOfASingleRead) {
+    const std::string good = ObjText(TextGrid{}, false, false);
+    const auto replaced = [&](double where, const std::string& line) {
+        const std::size_t start = good.find("\nf ", static_cast<std::size_t>(where * good.size())) + 1;
+        return good.substr(0, start) + line + good.substr(good.find_first_of("\r\n", start));
+    };
+    std::string noFaces;
+    while (noFaces.size() < facet::kParallelTextBytes) noFaces += "v 1 2 3\nvn 0 0 1 \\\n\n# end\n";
+    const struct {
+        std::string text;
+        const char* why;
+    } cases[] = {
+        {replaced(0.7, "f -1 -2 -99999999"), "names no vertex"},
+        {replaced(0.4, "f 1 2 3 4 5\x01"), "does not belong in a text file"},
+        {replaced(0.9, "f 1 2 3/99999999"), "names no texture coordinate"},
+        {noFaces, "the file holds no faces"},
+    };
+    for (const auto& fault : cases) {
+        const Outcome read = ExpectSameOnEveryThreadCount(fault.text, MeshFileFormat::Obj, fault.why);
+        EXPECT_EQ(read.result, D3DERR_INVALIDCALL) << fault.why;
+        EXPECT_NE(read.error.find(fault.why), std::string::npos) << read.error;
+        EXPECT_GT(LineOf(read.error), 1000u) << read.error;
+    }
+}
+
+}  // namespace
