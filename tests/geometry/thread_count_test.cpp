@@ -185,9 +185,9 @@ TEST_F(ThreadCountTest, NormalsAreTheSameBitsForEveryThreadCount) {
             ASSERT_EQ(facet::ComputeVertexNormals(mesh.get(), entries), D3D_OK);
             const std::vector<std::uint32_t> alone = normalBits();
             for (const unsigned threads : kThreadCounts) {
-                facet::ThreadPool pool(threads);
-                // As in a fresh process, where the threads' normalisations choose the routines.
+                // As in a fresh process, where no routine has been chosen before the pool.
                 facet::ResetDispatchForTesting();
+                facet::ThreadPool pool(threads);
                 ASSERT_EQ(facet::ComputeVertexNormals(mesh.get(), entries, &pool), D3D_OK);
                 EXPECT_EQ(normalBits(), alone) << threads << " threads, scale " << scale;
             }
