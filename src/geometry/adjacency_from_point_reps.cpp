@@ -48,15 +48,15 @@ public:
           pointReps_(pointReps), order_(order), pool_(pool),
           faceParts_(order.groupCount == 0 ? PartsFor(pool, order.faceCount) : 1) {}
 
-    // Reads and checks every visited face's keys, keeping them when the records fit in one
-    // range, and counts the edge records they give. D3DERR_INVALIDCALL unless every group
+    // Reads, checks and keeps every visited face's keys, and counts the edge records they
+    // give. D3DERR_INVALIDCALL unless every group
     // lies within the faces and every visited face's corners and their representatives are
     // below the vertex count; E_OUTOFMEMORY for more faces than the edge grouping can
     // number, or when the keys or the counts cannot be kept.
     HRESULT ReadKeys() {
         if (!order_.IsWithinFaces()) return D3DERR_INVALIDCALL;
         if (order_.faceCount > kMaxEdgeGroupFaces) return E_OUTOFMEMORY;
-        if (keepKeys_ && !keptKeys_.Allocate(order_.faceCount)) return E_OUTOFMEMORY;
+        if (!keptKeys_.Allocate(order_.faceCount)) return E_OUTOFMEMORY;
         if (!edges_.StartCounting(keyBits_, pool_, faceParts_)) return E_OUTOFMEMORY;
         const auto readFace = [&](std::size_t part, DWORD face) {
             PrefetchAhead(face);
@@ -68,7 +68,7 @@ public:
                 keys.key[corner] = pointReps_ != nullptr ? pointReps_[index] : index;
                 if (keys.key[corner] >= vertexCount_) return false;
             }
-            if (keepKeys_) keptKeys_[face] = keys;
+            keptKeys_[face] = keys;
             EmitEdges(face, keys, [&](const EdgeRecord& record) { edges_.Count(part, record); });
             return true;
         };
@@ -111,16 +111,8 @@ private:
 
     bool IsSkipped(DWORD face) const { return indices_[3 * face] == MeshObject<Index>::kEmptyIndex; }
 
-    // The keys of a face that CheckKeys found valid.
-    Keys KeysOf(DWORD face) const {
-        if (keepKeys_) return keptKeys_[face];
-        Keys keys;
-        for (DWORD corner = 0; corner < 3; ++corner) {
-            const DWORD index = indices_[3 * face + corner];
-            keys.key[corner] = pointReps_ != nullptr ? pointReps_[index] : index;
-        }
-        return keys;
-    }
+    // The keys of a face that ReadKeys found valid.
+    Keys KeysOf(DWORD face) const { return keptKeys_[face]; }
 
     // The representatives of a face some way ahead are fetched now: on a mesh in no
     // particular vertex order each is a cache miss, and fetched one at a time they would
@@ -161,10 +153,7 @@ private:
             });
             return;
         }
-        for (DWORD face = FacePartStart(part); face < FacePartStart(part + 1); ++face) {
-            if (!keepKeys_) PrefetchAhead(face);
-            RecordFace(face, visit);
-        }
+        for (DWORD face = FacePartStart(part); face < FacePartStart(part + 1); ++face) RecordFace(face, visit);
     }
 
     // Matches the groups of the records [first, last). The records are in key order, so
@@ -261,10 +250,10 @@ private:
     std::size_t faceParts_;
     // Keys are below the vertex count, so this many bits hold each of them.
     unsigned keyBits_ = static_cast<unsigned>(std::bit_width(vertexCount_ - 1));
-    // A mesh whose records all fit in one range is passed over twice after the keys are
-    // read (counting, then gathering): its keys, 12 bytes a face, are kept for those
-    // passes. A larger one's passes look them up again, to save that memory.
-    bool keepKeys_ = std::size_t{3} * order_.faceCount <= MostEdgeRecordsKept(order_.faceCount);
+    // The faces' keys, 12 bytes a face, kept for the passes that gather the records: looked
+    // up again through the representatives on each pass, they would cost a cache miss a
+    // corner each time on a mesh in no particular vertex order (half again the time of the
+    // whole adjacency at 20 M faces), for a fifth less memory.
     WorkArray<Keys> keptKeys_;
     DirectedEdgeGroups edges_;
     static constexpr std::size_t kPrefetchRecords = 64;
