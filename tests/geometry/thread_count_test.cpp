@@ -158,6 +158,16 @@ TEST_F(ThreadCountTest, StatisticsAreTheSameForEveryThreadCount) {
     }
 }
 
+// The bits of every vertex's position and normal (six floats a vertex).
+std::vector<std::uint32_t> VertexBits(facet::Mesh* mesh) {
+    void* bytes = nullptr;
+    EXPECT_EQ(mesh->LockVertices(D3DLOCK_READONLY, &bytes), D3D_OK);
+    std::vector<std::uint32_t> bits(6 * std::size_t{mesh->VertexCount()});
+    std::memcpy(bits.data(), bytes, bits.size() * sizeof(std::uint32_t));
+    mesh->UnlockVertices();
+    return bits;
+}
+
 // The normals with the welded adjacency (seams joined), with a few neighbours broken (so
 // some representatives have representatives of their own), and without adjacency; at
 // ordinary scale and at scales where the single-precision sums underflow or overflow.
@@ -173,23 +183,15 @@ TEST_F(ThreadCountTest, NormalsAreTheSameBitsForEveryThreadCount) {
         ASSERT_EQ(mesh->AdjacencyFromPointReps(reps.data(), welded.data()), D3D_OK);
         std::vector<DWORD> broken = welded;
         for (std::size_t i = 0; i < broken.size(); i += 97) broken[i] = static_cast<DWORD>((i * 7919) % mesh->FaceCount());
-        const auto normalBits = [&] {
-            void* bytes = nullptr;
-            EXPECT_EQ(mesh->LockVertices(D3DLOCK_READONLY, &bytes), D3D_OK);
-            std::vector<std::uint32_t> bits(6 * std::size_t{mesh->VertexCount()});
-            std::memcpy(bits.data(), bytes, bits.size() * sizeof(std::uint32_t));
-            mesh->UnlockVertices();
-            return bits;
-        };
         for (const DWORD* entries : {welded.data(), broken.data(), static_cast<DWORD*>(nullptr)}) {
             ASSERT_EQ(facet::ComputeVertexNormals(mesh.get(), entries), D3D_OK);
-            const std::vector<std::uint32_t> alone = normalBits();
+            const std::vector<std::uint32_t> alone = VertexBits(mesh.get());
             for (const unsigned threads : kThreadCounts) {
                 // As in a fresh process, where no routine has been chosen before the pool.
                 facet::ResetDispatchForTesting();
                 facet::ThreadPool pool(threads);
                 ASSERT_EQ(facet::ComputeVertexNormals(mesh.get(), entries, &pool), D3D_OK);
-                EXPECT_EQ(normalBits(), alone) << threads << " threads, scale " << scale;
+                EXPECT_EQ(VertexBits(mesh.get()), alone) << threads << " threads, scale " << scale;
             }
         }
     }
@@ -210,12 +212,7 @@ TEST_F(ThreadCountTest, NormalsOfAMillionVerticesAreTheSameBitsAsOfTheUsedOnes) 
         EXPECT_EQ(mesh->AdjacencyFromPointReps(reps.data(), adjacency.data()), D3D_OK);
         facet::ThreadPool pool(threads);
         EXPECT_EQ(facet::ComputeVertexNormals(mesh.get(), adjacency.data(), &pool), D3D_OK);
-        void* bytes = nullptr;
-        EXPECT_EQ(mesh->LockVertices(D3DLOCK_READONLY, &bytes), D3D_OK);
-        std::vector<std::uint32_t> bits(6 * std::size_t{mesh->VertexCount()});
-        std::memcpy(bits.data(), bytes, bits.size() * sizeof(std::uint32_t));
-        mesh->UnlockVertices();
-        return bits;
+        return VertexBits(mesh.get());
     };
     const std::vector<std::uint32_t> alone = normalsOf(used, 1);
     for (const unsigned threads : kThreadCounts) {
