@@ -113,7 +113,9 @@ TEST_F(FacetProgram, InfoAgreesWithTheIndependentCount) {
     Write("fin.off", generated_meshes::ToOff(generated_meshes::ThreeOnOneEdge()));
     Write("mixed.obj", generated_meshes::ToObj(generated_meshes::OpenBox()) +
                            "v 5 0 0\nv 9 0 0\nv 9 4 0\nv 7 1 0\nv 5 4 0\nf 9 10 11 12 13\nf 1 1 2\n");
-    const Outcome run = Shell("/usr/bin/python3 " + script + " --compare " + Binary() + " torus.ply fin.off mixed.obj");
+    const std::string stl = std::string(source) + "/tests/data/stl/";
+    const Outcome run = Shell("/usr/bin/python3 " + script + " --compare " + Binary() + " torus.ply fin.off mixed.obj " +
+                              stl + "Spider_binary.stl " + stl + "import.stl");
     EXPECT_EQ(run.status, 0) << run.out << run.err;
 }
 

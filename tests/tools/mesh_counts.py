@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Counts of a mesh file computed on their own, to check `facet info --json` against.
 
-Reads OBJ, PLY (text and binary) and OFF with parsers of its own and computes, with
+Reads OBJ, PLY (text and binary), OFF and STL (text and binary) with parsers of its own and computes, with
 numpy, the counts facet info reports, by their documented definitions: vertices equal in
 position (0 and -0 alike) are one point; a polygon that is convex in its own plane is
 its fan of triangles; one that is not is taken whole (its area from its Newell normal,
@@ -150,6 +150,28 @@ def read_ply(data):
     return positions, polygons
 
 
+def read_stl(data):
+    # Binary when the size is exactly 84 + 50 x the count; else text "vertex x y z" lines.
+    if len(data) >= 84 and len(data) == 84 + 50 * struct.unpack_from("<I", data, 80)[0]:
+        count = struct.unpack_from("<I", data, 80)[0]
+        records = np.frombuffer(data, dtype=np.dtype([("normal", "<f4", 3), ("corners", "<f4", (3, 3)),
+                                                      ("attribute", "<u2")]), count=count, offset=84)
+        corners = [tuple(float(v) for v in corner) for corner in records["corners"].reshape(-1, 3)]
+    else:
+        words = data.decode("ascii", "replace").split()
+        corners = [tuple(float(np.float32(w)) for w in words[i + 1:i + 4])
+                   for i, word in enumerate(words) if word.lower() == "vertex"]
+    # Corners at one position (0 and -0 alike) are one vertex, numbered by first corner.
+    numbers, positions = {}, []
+    for corner in corners:
+        key = tuple(v + 0.0 for v in corner)
+        if key not in numbers:
+            numbers[key] = len(positions)
+            positions.append(list(corner))
+    indices = [numbers[tuple(v + 0.0 for v in corner)] for corner in corners]
+    return positions, [indices[i:i + 3] for i in range(0, len(indices), 3)]
+
+
 def read(path):
     data = open(path, "rb").read()
     lower = path.lower()
@@ -157,6 +179,8 @@ def read(path):
         return read_ply(data)
     if lower.endswith(".off"):
         return read_off(data)
+    if lower.endswith(".stl"):
+        return read_stl(data)
     return read_obj(data)
 
 
