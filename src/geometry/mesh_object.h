@@ -5,6 +5,7 @@
 
 #include "facet/mesh.h"
 
+#include <cstdlib>
 #include <memory>
 
 namespace facet {
@@ -103,7 +104,12 @@ private:
     DWORD vertexCount_ = 0;
     DWORD vertexCapacity_ = 0;
     IDirect3DIndexBuffer9* indexBuffer_ = nullptr;
-    std::unique_ptr<DWORD[]> attributeIds_;
+    // From calloc: a large mesh's ids are pages the system gives zeroed on first write, so
+    // a mesh whose attributes are never set holds no memory for them.
+    struct FreeAttributeIds {
+        void operator()(DWORD* ids) const { std::free(ids); }
+    };
+    std::unique_ptr<DWORD[], FreeAttributeIds> attributeIds_;
     std::unique_ptr<GroupEntry[]> groupTable_;
     DWORD groupCount_ = 0;
     DWORD faceCount_ = 0;

@@ -5,6 +5,7 @@
 #include "geometry/vertex_cache_probe.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -96,11 +97,10 @@ HRESULT MeshObject<Index>::GrowIndexBuffer(DWORD faces) {
 
 template <typename Index>
 HRESULT MeshObject<Index>::GrowAttributeIds(DWORD faces) {
-    std::unique_ptr<DWORD[]> grown(new (std::nothrow) DWORD[faces]);
+    decltype(attributeIds_) grown(static_cast<DWORD*>(std::calloc(std::max<DWORD>(faces, 1), sizeof(DWORD))));
     if (grown == nullptr) return E_OUTOFMEMORY;
     const DWORD kept = attributeIds_ == nullptr ? 0 : std::min(faceCount_, faces);
     if (kept > 0) std::copy_n(attributeIds_.get(), kept, grown.get());
-    std::fill(grown.get() + kept, grown.get() + faces, DWORD{0});
     attributeIds_ = std::move(grown);
     return D3D_OK;
 }
