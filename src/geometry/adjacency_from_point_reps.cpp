@@ -56,7 +56,7 @@ public:
     HRESULT ReadKeys() {
         if (!order_.IsWithinFaces()) return D3DERR_INVALIDCALL;
         if (order_.faceCount > kMaxEdgeGroupFaces) return E_OUTOFMEMORY;
-        if (!keptKeys_.Allocate(order_.faceCount)) return E_OUTOFMEMORY;
+        if (pointReps_ != nullptr && !keptKeys_.Allocate(order_.faceCount)) return E_OUTOFMEMORY;
         if (!edges_.StartCounting(keyBits_, pool_, faceParts_)) return E_OUTOFMEMORY;
         const auto readFace = [&](std::size_t part, DWORD face) {
             PrefetchAhead(face);
@@ -68,7 +68,7 @@ public:
                 keys.key[corner] = pointReps_ != nullptr ? pointReps_[index] : index;
                 if (keys.key[corner] >= vertexCount_) return false;
             }
-            keptKeys_[face] = keys;
+            if (pointReps_ != nullptr) keptKeys_[face] = keys;
             EmitEdges(face, keys, [&](const EdgeRecord& record) { edges_.Count(part, record); });
             return true;
         };
@@ -112,7 +112,11 @@ private:
     bool IsSkipped(DWORD face) const { return indices_[3 * face] == MeshObject<Index>::kEmptyIndex; }
 
     // The keys of a face that ReadKeys found valid.
-    Keys KeysOf(DWORD face) const { return keptKeys_[face]; }
+    Keys KeysOf(DWORD face) const {
+        if (pointReps_ != nullptr) return keptKeys_[face];
+        const Index* corner = indices_ + std::size_t{3} * face;
+        return {{corner[0], corner[1], corner[2]}};
+    }
 
     // The representatives of a face some way ahead are fetched now: on a mesh in no
     // particular vertex order each is a cache miss, and fetched one at a time they would
@@ -250,10 +254,11 @@ private:
     std::size_t faceParts_;
     // Keys are below the vertex count, so this many bits hold each of them.
     unsigned keyBits_ = static_cast<unsigned>(std::bit_width(vertexCount_ - 1));
-    // The faces' keys, 12 bytes a face, kept for the passes that gather the records: looked
-    // up again through the representatives on each pass, they would cost a cache miss a
+    // The faces' keys through the representatives, 12 bytes a face, kept for the passes
+    // that gather the records: looked up again on each pass, they would cost a cache miss a
     // corner each time on a mesh in no particular vertex order (half again the time of the
-    // whole adjacency at 20 M faces), for a fifth less memory.
+    // whole adjacency at 20 M faces), for a fifth less memory. Without representatives the
+    // keys are the indices themselves, read in order, and nothing is kept.
     WorkArray<Keys> keptKeys_;
     DirectedEdgeGroups edges_;
     static constexpr std::size_t kPrefetchRecords = 64;

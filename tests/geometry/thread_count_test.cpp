@@ -255,6 +255,18 @@ TEST_F(ThreadCountTest, MeshesGatheredInSeveralRangesGiveTheSameAtEveryThreadCou
     std::vector<DWORD> adjacency(expected.size());
     ASSERT_EQ(mesh->AdjacencyFromPointReps(reps.data(), adjacency.data()), D3D_OK);
     EXPECT_EQ(adjacency, expected);
+    // With its corners rewritten to their representatives, the mesh needs none: what a
+    // caller that owns the mesh does to keep no copy of its keys.
+    MeshData joined = data;
+    for (std::uint32_t& corner : joined.corners) corner = reps[corner];
+    const auto joinedMesh = Build(joined);
+    ASSERT_NE(joinedMesh, nullptr);
+    for (const unsigned threads : kThreadCounts) {
+        facet::ThreadPool pool(threads);
+        std::vector<DWORD> byIndex(expected.size(), 0xA5A5A5A5);
+        ASSERT_EQ(facet::AdjacencyFromPointReps(joinedMesh.get(), nullptr, byIndex.data(), &pool), D3D_OK);
+        EXPECT_EQ(byIndex, expected) << threads << " threads";
+    }
     facet::MeshStatistics alone;
     ASSERT_EQ(facet::ComputeMeshStatistics(mesh.get(), reps.data(), &alone), D3D_OK);
     EXPECT_TRUE(alone.closed && alone.hasVolume);

@@ -7,6 +7,8 @@
 #include "text_escapes.h"
 
 #include "facet/mesh_file.h"
+#include "facet/thread_pool.h"
+#include "facet/weld.h"
 
 #include <cstdio>
 #include <cstring>
@@ -71,6 +73,43 @@ bool CheckNotMeshName(const CommandOutput& output, const char* path) {
     return false;
 }
 
+// Rewrites every corner of `indices` to its vertex's representative.
+template <typename Index>
+void JoinCorners(Index* indices, std::size_t corners, const DWORD* pointReps, facet::ThreadPool* pool) {
+    const std::size_t parts = facet::PartsFor(pool, corners);
+    facet::RunParts(pool, parts, [&](std::size_t part) {
+        for (std::size_t i = facet::PartStart(corners, parts, part); i < facet::PartStart(corners, parts, part + 1); ++i)
+            indices[i] = static_cast<Index>(pointReps[indices[i]]);
+    });
+}
+
+// The welded adjacency of a mesh this command owns and needs no more: its corners are
+// rewritten to their representatives once, so the adjacency reads them in order and keeps
+// no copy of them through the representatives (a fifth of the peak memory of a large
+// mesh). The corners were checked by the reader, and the representatives are vertices of
+// the mesh, so every corner stays in range; the result is the one WeldedAdjacency gives.
+HRESULT AdjacencyOfOwnMesh(facet::Mesh* mesh, float epsilon, ProgressBar* progress, std::vector<DWORD>* adjacency,
+                           facet::ThreadPool* pool) {
+    std::vector<DWORD> reps(mesh->VertexCount());
+    progress->Step("welding");
+    HRESULT result = facet::PointRepsFromPositions(mesh, epsilon, reps.data(), pool);
+    if (FAILED(result)) return result;
+    void* indices = nullptr;
+    result = mesh->LockIndices(0, &indices);
+    if (FAILED(result)) return result;
+    const std::size_t corners = std::size_t{3} * mesh->FaceCount();
+    if ((mesh->Options() & facet::MeshOptions::Indices32Bit) != 0)
+        JoinCorners(static_cast<DWORD*>(indices), corners, reps.data(), pool);
+    else
+        JoinCorners(static_cast<WORD*>(indices), corners, reps.data(), pool);
+    mesh->UnlockIndices();
+    reps = {};
+    // Made only now, so that its pages are not held through the weld's own peak.
+    adjacency->resize(std::size_t{3} * mesh->FaceCount());
+    progress->Step("adjacency");
+    return facet::AdjacencyFromPointReps(mesh, nullptr, adjacency->data(), pool);
+}
+
 }  // namespace
 
 int RunAdjacencyCommand(int argc, char** argv) {
@@ -92,14 +131,13 @@ int RunAdjacencyCommand(int argc, char** argv) {
     CommandMesh input("adjacency");
     facet::ThreadPool pool(threads);
     if (const int loadExit = input.Load(path, false, &pool); loadExit != 0) return loadExit;
-    std::vector<DWORD> reps, adjacency;
-    const HRESULT result = WeldedAdjacency(input.mesh(), epsilon, &input.progress, &reps, &adjacency, &pool);
+    std::vector<DWORD> adjacency;
+    const HRESULT result = AdjacencyOfOwnMesh(input.mesh(), epsilon, &input.progress, &adjacency, &pool);
     input.Release();
     if (FAILED(result)) {
         input.progress.Finish();
         return ReportFailure("adjacency", "computing the adjacency", result);
     }
-    reps = {};
     input.progress.Step("writing");
     const auto write = [&](std::FILE* file) { return WriteAdjacency(file, adjacency); };
     const bool written =
