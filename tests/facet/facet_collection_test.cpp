@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -76,6 +78,20 @@ TEST_F(FacetProgram, InfoAndAdjacencyPrintTheSameBytesAtEveryThreadCount) {
     ASSERT_EQ(info.status, 0) << info.err;
     ASSERT_EQ(adjacency.status, 0) << adjacency.err;
     EXPECT_NE(info.out.find("\"closed\": true"), std::string::npos);
+    // The lines are written in blocks: every face has its line, and on this closed torus
+    // every neighbour names the face back.
+    std::istringstream lines(adjacency.out);
+    std::string header;
+    std::getline(lines, header);
+    std::vector<long> entries{std::istream_iterator<long>(lines), std::istream_iterator<long>()};
+    ASSERT_EQ(entries.size(), 3u * 192000u);
+    for (std::size_t entry = 0; entry < entries.size(); ++entry) {
+        const long neighbour = entries[entry];
+        ASSERT_GE(neighbour, 0) << entry;
+        const auto backs = std::count(entries.begin() + 3 * neighbour, entries.begin() + 3 * neighbour + 3,
+                                      static_cast<long>(entry / 3));
+        ASSERT_GE(backs, 1) << entry;
+    }
     for (const char* threads : {"2", "7"}) {
         EXPECT_EQ(Facet(std::string("info torus.ply --json --threads ") + threads).out, info.out) << threads;
         EXPECT_EQ(Facet(std::string("adjacency torus.ply --threads ") + threads).out, adjacency.out) << threads;

@@ -10,8 +10,11 @@
 #include "facet/thread_pool.h"
 #include "facet/weld.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -32,34 +35,45 @@ void PrintUsage(std::FILE* to) {
         to);
 }
 
-// Integers by hand: this output can run to hundreds of millions of numbers.
-char* AppendEntry(char* out, DWORD entry) {
-    if (entry == facet::NoNeighbour) {
-        *out++ = '-';
-        *out++ = '1';
-        return out;
+// The text of faces [first, last): three entries a line, -1 for none.
+std::string FormatLines(const std::vector<DWORD>& adjacency, std::size_t first, std::size_t last) {
+    // "4294967294" is the longest entry: ten digits and a separator, three a line.
+    std::string text(33 * (last - first), '\0');
+    char* out = text.data();
+    for (std::size_t entry = 3 * first; entry < 3 * last; ++entry) {
+        const DWORD neighbour = adjacency[entry];
+        if (neighbour == facet::NoNeighbour) {
+            *out++ = '-';
+            *out++ = '1';
+        } else {
+            out = std::to_chars(out, out + 10, neighbour).ptr;
+        }
+        *out++ = entry % 3 == 2 ? '\n' : ' ';
     }
-    char digits[10];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + entry % 10);
-        entry /= 10;
-    } while (entry != 0);
-    while (count > 0) *out++ = digits[--count];
-    return out;
+    text.resize(static_cast<std::size_t>(out - text.data()));
+    return text;
 }
 
-bool WriteAdjacency(std::FILE* file, const std::vector<DWORD>& adjacency) {
+// The lines are formatted in blocks on the pool, a batch of blocks at a time, and written
+// in order: this output can run to hundreds of millions of numbers, which one thread
+// formats for longer than the adjacency takes to compute.
+bool WriteAdjacency(std::FILE* file, const std::vector<DWORD>& adjacency, facet::ThreadPool* pool) {
     std::fputs("# per triangle: the triangles across edges 0-1, 1-2, 2-0 (-1: none)\n", file);
-    char line[40];
-    for (std::size_t f = 0; f < adjacency.size() / 3; ++f) {
-        char* out = line;
-        for (int k = 0; k < 3; ++k) {
-            out = AppendEntry(out, adjacency[3 * f + k]);
-            *out++ = k == 2 ? '\n' : ' ';
+    constexpr std::size_t kBlockFaces = std::size_t{1} << 16;
+    const std::size_t faces = adjacency.size() / 3;
+    const std::size_t blocks = (faces + kBlockFaces - 1) / kBlockFaces;
+    const std::size_t batch = 2 * (pool != nullptr ? pool->Size() : 1);
+    std::vector<std::string> texts(batch);
+    for (std::size_t firstBlock = 0; firstBlock < blocks; firstBlock += batch) {
+        const std::size_t count = std::min(batch, blocks - firstBlock);
+        facet::RunParts(pool, count, [&](std::size_t part) {
+            const std::size_t first = (firstBlock + part) * kBlockFaces;
+            texts[part] = FormatLines(adjacency, first, std::min(faces, first + kBlockFaces));
+        });
+        for (std::size_t part = 0; part < count; ++part) {
+            std::fwrite(texts[part].data(), 1, texts[part].size(), file);
+            if (!StreamGood(file)) return false;
         }
-        std::fwrite(line, 1, static_cast<std::size_t>(out - line), file);
-        if (!StreamGood(file)) return false;
     }
     return StreamGood(file);
 }
@@ -139,7 +153,7 @@ int RunAdjacencyCommand(int argc, char** argv) {
         return ReportFailure("adjacency", "computing the adjacency", result);
     }
     input.progress.Step("writing");
-    const auto write = [&](std::FILE* file) { return WriteAdjacency(file, adjacency); };
+    const auto write = [&](std::FILE* file) { return WriteAdjacency(file, adjacency, &pool); };
     const bool written =
         out != nullptr ? output.Write(write) && output.Commit() : WriteStandardOutput("adjacency", write);
     input.progress.Finish();
