@@ -38,27 +38,28 @@ bool WritePlyText(std::FILE* file, const MeshFileData& data, bool alpha) {
 bool WritePlyBinary(std::FILE* file, const MeshFileData& data, bool alpha) {
     static_assert(std::endian::native == std::endian::little, "binary PLY is written in native order");
     const int colorCount = alpha ? 4 : 3;
+    RecordBlocks out(file);
     for (std::size_t v = 0; v < data.VertexCount(); ++v) {
-        std::fwrite(&data.positions[3 * v], sizeof(float), 3, file);
-        if (!data.normals.empty()) std::fwrite(&data.normals[3 * v], sizeof(float), 3, file);
+        bool written = out.Append(&data.positions[3 * v], 3 * sizeof(float));
+        if (!data.normals.empty()) written = written && out.Append(&data.normals[3 * v], 3 * sizeof(float));
         if (!data.colors.empty() && data.colorBytes) {
             unsigned char color[4];
             for (int k = 0; k < colorCount; ++k) color[k] = static_cast<unsigned char>(ColorByte(data.colors[4 * v + k]));
-            std::fwrite(color, 1, static_cast<std::size_t>(colorCount), file);
+            written = written && out.Append(color, static_cast<std::size_t>(colorCount));
         } else if (!data.colors.empty()) {
-            std::fwrite(&data.colors[4 * v], sizeof(float), static_cast<std::size_t>(colorCount), file);
+            written = written && out.Append(&data.colors[4 * v], sizeof(float) * static_cast<std::size_t>(colorCount));
         }
-        if (!data.textureCoordinates.empty()) std::fwrite(&data.textureCoordinates[2 * v], sizeof(float), 2, file);
-        if (!StreamGood(file)) return false;
+        if (!data.textureCoordinates.empty())
+            written = written && out.Append(&data.textureCoordinates[2 * v], 2 * sizeof(float));
+        if (!written) return false;
     }
     for (std::size_t f = 0; f < data.FaceCount(); ++f) {
         unsigned char record[13];
         record[0] = 3;
         std::memcpy(record + 1, &data.corners[3 * f], 12);
-        std::fwrite(record, 1, sizeof record, file);
-        if (!StreamGood(file)) return false;
+        if (!out.Append(record, sizeof record)) return false;
     }
-    return true;
+    return out.Flush();
 }
 
 }  // namespace

@@ -54,17 +54,16 @@ bool WriteStlBinary(std::FILE* file, const MeshFileData& data, const char* comme
     std::memcpy(header, comment, std::min<std::size_t>(std::strlen(comment), 80));
     const auto count = static_cast<std::uint32_t>(data.FaceCount());
     std::memcpy(header + 80, &count, 4);
-    std::fwrite(header, 1, sizeof header, file);
-    if (!StreamGood(file)) return false;
+    RecordBlocks out(file);
+    if (!out.Append(header, sizeof header)) return false;
     for (std::size_t f = 0; f < data.FaceCount(); ++f) {
         const Triangle t = TriangleOf(data, f);
         unsigned char record[50] = {};
         std::memcpy(record, t.normal, 12);
         for (int k = 0; k < 3; ++k) std::memcpy(record + 12 + 12 * k, t.corner[k], 12);
-        std::fwrite(record, 1, sizeof record, file);
-        if (!StreamGood(file)) return false;
+        if (!out.Append(record, sizeof record)) return false;
     }
-    return true;
+    return out.Flush();
 }
 
 }  // namespace

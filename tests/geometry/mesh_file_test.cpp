@@ -5,6 +5,8 @@
 #include "geometry_test_support.h"
 #include "support/generated_meshes.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -225,6 +227,29 @@ TEST_F(MeshFileTest, FilesAreFoundByExtensionOrFirstBytesAndUnreadableOnesNamed)
     const std::string missing = dir + "missing.obj";
     EXPECT_EQ(facet::ReadMeshFile(device(), missing.c_str(), {}, &mesh, &summary, &error), E_FAIL);
     EXPECT_EQ(error, missing + ": cannot read: No such file or directory");
+}
+
+}  // namespace
+
+namespace {
+
+// Binary records go out a block at a time: a full disk met in the middle of them is still
+// reported, with the reason in errno.
+TEST(BinaryMeshWriting, AFullDiskIsReported) {
+    facet::MeshFileData data;
+    for (DWORD v = 0; v < 30000; ++v) data.positions.insert(data.positions.end(), {float(v), 1.0f, 2.0f});
+    for (DWORD f = 0; f + 2 < 30000; ++f) data.corners.insert(data.corners.end(), {f, f + 1, f + 2});
+    for (const MeshFileFormat format : {MeshFileFormat::Ply, MeshFileFormat::Stl}) {
+        facet::MeshWriteOptions options;
+        options.format = format;
+        options.binary = true;
+        std::FILE* full = std::fopen("/dev/full", "wb");
+        ASSERT_NE(full, nullptr);
+        errno = 0;
+        EXPECT_FALSE(facet::WriteMeshData(full, data, options));
+        EXPECT_EQ(errno, ENOSPC);
+        std::fclose(full);
+    }
 }
 
 }  // namespace
