@@ -10,8 +10,9 @@
 // A large file is read in chunks on the caller's threads, cut at line ends that end a
 // statement: each chunk first counts its lines and its v, vt and vn statements, so each
 // knows its first line number and the items defined before it, which is all its corners
-// need while none names a texture coordinate or normal. A corner that does makes the
-// vertices depend on every corner before it, and the file is read on one thread.
+// need to be resolved. Which vertices are split depends on every corner before, so the
+// chunks keep what each corner names, and one pass over the joined corners in file order
+// splits them as a single read does.
 #include "facet/thread_pool.h"
 #include "geometry/mesh_file_contents.h"
 #include "geometry/text_chunks.h"
@@ -19,6 +20,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -57,20 +60,121 @@ struct CopyKeyHash {
     }
 };
 
-// The OBJ statements as read, and the vertices the corners turn them into. A corner that
-// needs a copy of its vertex is stored as kLastCopy − (copy number) until the file's
-// vertex count is known; Finish then numbers the copies after the file's vertices.
+// Splits the vertices whose corners name different texture coordinates or normals: a
+// vertex takes what its first corner names, and each other combination a copy, numbered
+// after the file's vertices in the order of its first corner. A corner that needs a copy
+// is stored as kLastCopy − (copy number) until the file's vertex count is known; Finish
+// then numbers the copies.
+class VertexSplitter {
+public:
+    void AddVertex() {
+        vertexData_.push_back(CornerData{});
+        used_.push_back(false);
+    }
+    void SetVertexCount(std::size_t vertices) {
+        vertexData_.assign(vertices, CornerData{});
+        used_.assign(vertices, false);
+    }
+    std::size_t Vertices() const { return vertexData_.size(); }
+    // Whether every corner from now on must be passed to VertexOfCorner.
+    bool SplitsCorners() const { return cornersNamedData_; }
+
+    // The vertex a corner becomes: the file's vertex when its data is the first seen for
+    // it (or the same), else the copy made for that data. `before` are the corners before
+    // this one, in file order.
+    DWORD VertexOfCorner(DWORD vertex, const CornerData& data, std::initializer_list<std::span<const DWORD>> before) {
+        if (!cornersNamedData_) {
+            // While no corner names a texture coordinate or normal, no vertex is split and
+            // the vertices' data stays empty: the corners used so far are marked only when
+            // the first corner that names some arrives.
+            if (data == CornerData{}) return vertex;
+            cornersNamedData_ = true;
+            for (const std::span<const DWORD> corners : before)
+                for (const DWORD used : corners) used_[used] = true;
+        }
+        if (!used_[vertex]) {
+            used_[vertex] = true;
+            vertexData_[vertex] = data;
+            return vertex;
+        }
+        if (vertexData_[vertex] == data) return vertex;
+        const auto [found, added] =
+            copyNumbers_.try_emplace(CopyKey{vertex, data}, static_cast<DWORD>(copies_.size()));
+        if (added) copies_.push_back(CopyKey{vertex, data});
+        return kLastCopy - found->second;
+    }
+
+    // Numbers the copies after the file's vertices, gives them their vertex's position and
+    // colour (when `contents` has colours), and gives every vertex the texture coordinate
+    // and normal it names, from the file's `textureCoordinates` and `normals` (when
+    // `uses` them). False when the copies pass the vertex limit.
+    bool Finish(MeshFileContents* contents, const std::vector<float>& textureCoordinates,
+                const std::vector<float>& normals, bool usesTextureCoordinates, bool usesNormals) {
+        const std::size_t fileVertices = vertexData_.size();
+        if (fileVertices + copies_.size() > kMaxFileVertices) return false;
+        if (!copies_.empty())
+            for (DWORD& corner : contents->corners)
+                if (corner >= fileVertices) corner = static_cast<DWORD>(fileVertices + (kLastCopy - corner));
+        std::vector<float>& colors = contents->colors;
+        for (const CopyKey& copy : copies_) {
+            const std::size_t from = 3 * std::size_t{copy.vertex};
+            contents->positions.insert(contents->positions.end(),
+                                       {contents->positions[from], contents->positions[from + 1],
+                                        contents->positions[from + 2]});
+            vertexData_.push_back(copy.data);
+            if (colors.empty()) continue;
+            const std::size_t color = 4 * std::size_t{copy.vertex};
+            colors.insert(colors.end(), {colors[color], colors[color + 1], colors[color + 2], colors[color + 3]});
+        }
+        contents->summary.splitVertices = static_cast<DWORD>(copies_.size());
+        const std::size_t vertices = vertexData_.size();
+        if (usesTextureCoordinates) {
+            contents->textureCoordinates.assign(2 * vertices, 0.0f);
+            for (std::size_t v = 0; v < vertices; ++v)
+                if (const DWORD t = vertexData_[v].textureCoordinate; t != kNone)
+                    std::copy_n(&textureCoordinates[2 * std::size_t{t}], 2, &contents->textureCoordinates[2 * v]);
+        }
+        if (usesNormals) {
+            contents->normals.assign(3 * vertices, 0.0f);
+            for (std::size_t v = 0; v < vertices; ++v)
+                if (const DWORD n = vertexData_[v].normal; n != kNone)
+                    std::copy_n(&normals[3 * std::size_t{n}], 3, &contents->normals[3 * v]);
+        }
+        return true;
+    }
+
+private:
+    static constexpr DWORD kLastCopy = 0xFFFFFFFE;
+
+    std::vector<CornerData> vertexData_;  // per file vertex; the copies' are added by Finish
+    std::vector<bool> used_;              // per file vertex: a corner has used it (see VertexOfCorner)
+    bool cornersNamedData_ = false;       // some corner has named a texture coordinate or normal
+    std::unordered_map<CopyKey, DWORD, CopyKeyHash> copyNumbers_;
+    std::vector<CopyKey> copies_;  // in the order of their first corners
+};
+
+// What one chunk read besides its contents: what its corners name (one per corner, from
+// its first corner that names something on; empty when none does), and its texture
+// coordinates and normals.
+struct ChunkCornerData {
+    std::size_t plainCorners = 0;  // corners before the first in `named`
+    std::vector<CornerData> named;
+    std::vector<float> textureCoordinates;
+    std::vector<float> normals;
+    bool usesTextureCoordinates = false;
+    bool usesNormals = false;
+};
+
+// The OBJ statements as read, and the vertices the corners turn them into.
 class ObjReader {
 public:
     ObjReader(TextScanner& scanner, MeshFileContents* contents, std::string* error)
         : scanner_(scanner), contents_(contents), error_(error) {}
-    // A reader of one chunk, after the items `before` it; it stops at the first corner that
-    // names a texture coordinate or normal (see NeedsOneThread).
-    ObjReader(TextScanner& scanner, const ObjItems& before, MeshFileContents* contents, std::string* error)
-        : scanner_(scanner), contents_(contents), error_(error), before_(before), chunk_(true) {}
-
-    // A chunk's reader stopped where the file must be read on one thread.
-    bool NeedsOneThread() const { return needsOneThread_; }
+    // A reader of one chunk, after the items `before` it: its corners are resolved but not
+    // split, and what they name goes to `*cornerData` (see FinishChunk).
+    ObjReader(TextScanner& scanner, const ObjItems& before, MeshFileContents* contents, std::string* error,
+              ChunkCornerData* cornerData)
+        : scanner_(scanner), contents_(contents), error_(error), before_(before), chunkData_(cornerData) {}
 
     bool ReadVertex() {
         float values[6];
@@ -84,11 +188,11 @@ public:
         if (count < 3) return scanner_.Fail(error_, "a vertex needs three coordinates");
         if (DefinedVertices() >= kMaxFileVertices) return scanner_.Fail(error_, "too many vertices");
         for (int axis = 0; axis < 3; ++axis) contents_->positions.push_back(values[axis]);
-        vertexData_.push_back(CornerData{});
-        used_.push_back(false);
+        const std::size_t vertices = contents_->positions.size() / 3;
+        if (chunkData_ == nullptr) splitter_.AddVertex();
         // Six numbers are a position and a colour; four (a weight) or seven are not.
         const bool colored = count == 6 && !scanner_.NextWord(&word);
-        if (colored && colors_.empty()) colors_.assign(4 * (vertexData_.size() - 1), 1.0f);
+        if (colored && colors_.empty()) colors_.assign(4 * (vertices - 1), 1.0f);
         if (colored) colors_.insert(colors_.end(), {values[3], values[4], values[5], 1.0f});
         else if (!colors_.empty()) colors_.insert(colors_.end(), {1.0f, 1.0f, 1.0f, 1.0f});
         return true;
@@ -99,62 +203,60 @@ public:
 
     bool ReadFace() {
         polygon_.clear();
+        polygonData_.clear();
         std::string_view word;
         while (scanner_.NextWord(&word)) {
             DWORD vertex = 0;
             CornerData data;
             if (!ReadCorner(word, &vertex, &data)) return false;
-            if (chunk_ && !(data == CornerData{})) {
-                needsOneThread_ = true;
-                return false;
+            if (chunkData_ != nullptr) {
+                polygon_.push_back(vertex);
+                polygonData_.push_back(data);
+            } else {
+                polygon_.push_back(splitter_.VertexOfCorner(vertex, data, {contents_->corners, polygon_}));
             }
-            polygon_.push_back(VertexOfCorner(vertex, data));
         }
         if (polygon_.size() < 3)
             return scanner_.Fail(error_, "a face needs at least three corners, this one has " +
                                              std::to_string(polygon_.size()));
         if (!AppendPolygon(polygon_.data(), polygon_.size(), contents_)) return scanner_.Fail(error_, "too many faces");
+        if (chunkData_ != nullptr) KeepCornerData();
         return true;
     }
 
-    // Numbers the copies after the file's vertices and gives every vertex its texture
-    // coordinate, normal and colour once all are read.
+    // Gives every vertex its texture coordinate, normal and colour once all are read.
     bool Finish() {
-        const std::size_t fileVertices = vertexData_.size();
-        if (fileVertices + copies_.size() > kMaxFileVertices) return scanner_.Fail(error_, "too many vertices");
-        if (!copies_.empty())
-            for (DWORD& corner : contents_->corners)
-                if (corner >= fileVertices) corner = static_cast<DWORD>(fileVertices + (kLastCopy - corner));
-        for (const CopyKey& copy : copies_) {
-            const std::size_t from = 3 * std::size_t{copy.vertex};
-            contents_->positions.insert(contents_->positions.end(),
-                                        {contents_->positions[from], contents_->positions[from + 1],
-                                         contents_->positions[from + 2]});
-            vertexData_.push_back(copy.data);
-            if (colors_.empty()) continue;
-            const std::size_t color = 4 * std::size_t{copy.vertex};
-            colors_.insert(colors_.end(), {colors_[color], colors_[color + 1], colors_[color + 2], colors_[color + 3]});
-        }
-        contents_->summary.splitVertices = static_cast<DWORD>(copies_.size());
-        const std::size_t vertices = vertexData_.size();
-        if (usesTextureCoordinates_) {
-            contents_->textureCoordinates.assign(2 * vertices, 0.0f);
-            for (std::size_t v = 0; v < vertices; ++v)
-                if (const DWORD t = vertexData_[v].textureCoordinate; t != kNone)
-                    std::copy_n(&textureCoordinates_[2 * std::size_t{t}], 2, &contents_->textureCoordinates[2 * v]);
-        }
-        if (usesNormals_) {
-            contents_->normals.assign(3 * vertices, 0.0f);
-            for (std::size_t v = 0; v < vertices; ++v)
-                if (const DWORD n = vertexData_[v].normal; n != kNone)
-                    std::copy_n(&normals_[3 * std::size_t{n}], 3, &contents_->normals[3 * v]);
-        }
         contents_->colors = std::move(colors_);
+        if (!splitter_.Finish(contents_, textureCoordinates_, normals_, usesTextureCoordinates_, usesNormals_))
+            return scanner_.Fail(error_, "too many vertices");
         return true;
     }
 
+    // A chunk's end: its colours to its contents, and its texture coordinates and normals
+    // to its corner data.
+    void FinishChunk() {
+        contents_->colors = std::move(colors_);
+        chunkData_->textureCoordinates = std::move(textureCoordinates_);
+        chunkData_->normals = std::move(normals_);
+        chunkData_->usesTextureCoordinates = usesTextureCoordinates_;
+        chunkData_->usesNormals = usesNormals_;
+    }
 private:
-    static constexpr DWORD kLastCopy = 0xFFFFFFFE;
+    // Keeps what the corners of the polygon just added name, one per corner of its fan,
+    // from the chunk's first corner that names something on.
+    void KeepCornerData() {
+        std::vector<CornerData>& named = chunkData_->named;
+        if (named.empty()) {
+            const bool namesSome = std::any_of(polygonData_.begin(), polygonData_.end(),
+                                               [](const CornerData& data) { return !(data == CornerData{}); });
+            if (!namesSome) {
+                chunkData_->plainCorners = contents_->corners.size();
+                return;
+            }
+        }
+        for (std::size_t k = 1; k + 1 < polygonData_.size(); ++k)
+            named.insert(named.end(), {polygonData_[0], polygonData_[k], polygonData_[k + 1]});
+    }
 
     // Reads up to three numbers of which `needed` are required and keeps `kept` of them
     // (missing ones 0).
@@ -175,7 +277,7 @@ private:
         return true;
     }
 
-    std::size_t DefinedVertices() const { return vertexData_.size() + before_.vertices; }
+    std::size_t DefinedVertices() const { return contents_->positions.size() / 3 + before_.vertices; }
 
     // Resolves a 1-based or negative index against `defined` items; false when it names none.
     static bool Resolve(std::int64_t value, std::size_t defined, DWORD* index) {
@@ -221,51 +323,22 @@ private:
         return true;
     }
 
-    // The vertex a corner becomes: the file's vertex when its data is the first seen for
-    // it (or the same), else the copy made for that data.
-    DWORD VertexOfCorner(DWORD vertex, const CornerData& data) {
-        if (!cornersNamedData_) {
-            // While no corner names a texture coordinate or normal, no vertex is split and
-            // the vertices' data stays empty: the corners used so far are marked only when
-            // the first corner that names some arrives.
-            if (data == CornerData{}) return vertex;
-            cornersNamedData_ = true;
-            for (const DWORD used : contents_->corners) used_[used] = true;
-            for (const DWORD used : polygon_) used_[used] = true;
-        }
-        if (!used_[vertex]) {
-            used_[vertex] = true;
-            vertexData_[vertex] = data;
-            return vertex;
-        }
-        if (vertexData_[vertex] == data) return vertex;
-        const auto [found, added] =
-            copyNumbers_.try_emplace(CopyKey{vertex, data}, static_cast<DWORD>(copies_.size()));
-        if (added) copies_.push_back(CopyKey{vertex, data});
-        return kLastCopy - found->second;
-    }
-
     TextScanner& scanner_;
     MeshFileContents* contents_;
     std::string* error_;
-    std::vector<CornerData> vertexData_;  // per file vertex; the copies' are added by Finish
-    std::vector<bool> used_;              // per file vertex: a corner has used it (see VertexOfCorner)
-    bool cornersNamedData_ = false;       // some corner has named a texture coordinate or normal
-    std::unordered_map<CopyKey, DWORD, CopyKeyHash> copyNumbers_;
-    std::vector<CopyKey> copies_;            // in the order of their first corners
+    VertexSplitter splitter_;                // a single read's
     std::vector<float> textureCoordinates_;  // two per "vt"
     std::vector<float> normals_;             // three per "vn"
     std::vector<float> colors_;              // four per vertex, empty while no vertex has a colour
     std::vector<DWORD> polygon_;
+    std::vector<CornerData> polygonData_;  // a chunk's: what the polygon's corners name
     bool usesTextureCoordinates_ = false;
     bool usesNormals_ = false;
     ObjItems before_;  // a chunk's: the items the file defines before it
-    bool chunk_ = false;
-    bool needsOneThread_ = false;
+    ChunkCornerData* chunkData_ = nullptr;
 };
 
-// Reads the statements of one line; false with the refusal set (or, in a chunk, when the
-// file needs one thread).
+// Reads the statements of one line; false with the refusal set.
 bool ReadStatement(TextScanner& scanner, ObjReader& reader, std::string* error) {
     const int foreign = scanner.ForeignByte();
     if (foreign >= 0) {
@@ -310,20 +383,51 @@ struct ObjChunk {
     std::uint64_t linesBefore = 0;
     ObjItems before;
     MeshFileContents contents;
+    ChunkCornerData cornerData;
     std::string error;
     bool read = false;
-    bool needsOneThread = false;
 };
 
 void ReadChunk(const char* name, const char* bytes, ObjChunk* chunk) {
     TextScanner scanner(name, bytes, chunk->end, chunk->begin, chunk->linesBefore);
-    ObjReader reader(scanner, chunk->before, &chunk->contents, &chunk->error);
+    ObjReader reader(scanner, chunk->before, &chunk->contents, &chunk->error, &chunk->cornerData);
     while (scanner.NextLine('#', true))
-        if (!ReadStatement(scanner, reader, &chunk->error)) {
-            chunk->needsOneThread = reader.NeedsOneThread();
-            return;
+        if (!ReadStatement(scanner, reader, &chunk->error)) return;
+    reader.FinishChunk();
+    chunk->read = true;
+}
+
+// Splits the joined corners in file order as a single read does, from what the chunks'
+// corners name, then gives the vertices their data. False when the copies pass the
+// vertex limit (a single read then refuses the file).
+bool SplitJoinedCorners(std::vector<ObjChunk>& chunks, const std::vector<std::size_t>& chunkCorners,
+                        MeshFileContents* contents) {
+    VertexSplitter splitter;
+    splitter.SetVertexCount(contents->VertexCount());
+    std::vector<float> textureCoordinates, normals;
+    bool usesTextureCoordinates = false, usesNormals = false;
+    std::vector<DWORD>& corners = contents->corners;
+    std::size_t first = 0;
+    for (std::size_t part = 0; part < chunks.size(); ++part) {
+        ChunkCornerData& data = chunks[part].cornerData;
+        const std::size_t end = first + chunkCorners[part];
+        const std::size_t plainEnd = data.named.empty() ? end : first + data.plainCorners;
+        // Corners that name nothing change only once some corner before them has named
+        // something.
+        std::size_t corner = splitter.SplitsCorners() ? first : plainEnd;
+        for (; corner < end; ++corner) {
+            const CornerData named = corner < plainEnd ? CornerData{} : data.named[corner - plainEnd];
+            corners[corner] = splitter.VertexOfCorner(corners[corner], named, {std::span(corners.data(), corner)});
         }
-    chunk->read = reader.Finish();
+        first = end;
+        textureCoordinates.insert(textureCoordinates.end(), data.textureCoordinates.begin(),
+                                  data.textureCoordinates.end());
+        normals.insert(normals.end(), data.normals.begin(), data.normals.end());
+        usesTextureCoordinates = usesTextureCoordinates || data.usesTextureCoordinates;
+        usesNormals = usesNormals || data.usesNormals;
+        data = ChunkCornerData{};
+    }
+    return splitter.Finish(contents, textureCoordinates, normals, usesTextureCoordinates, usesNormals);
 }
 
 // Reads a large file in chunks on the caller's pool.
@@ -356,7 +460,6 @@ ChunkedRead ReadInChunks(const char* name, const char* bytes, std::size_t size, 
     std::vector<MeshFileContents> chunkContents;
     bool colored = false;
     for (ObjChunk& chunk : chunks) {
-        if (chunk.needsOneThread) return ChunkedRead::OnOneThread;
         if (!chunk.read) {
             *error = std::move(chunk.error);
             return ChunkedRead::Refused;
@@ -364,8 +467,10 @@ ChunkedRead ReadInChunks(const char* name, const char* bytes, std::size_t size, 
         colored = colored || !chunk.contents.colors.empty();
     }
     std::uint64_t corners = 0;
+    std::vector<std::size_t> chunkCorners;
     for (ObjChunk& chunk : chunks) {
         corners += chunk.contents.corners.size();
+        chunkCorners.push_back(chunk.contents.corners.size());
         // Once any vertex has a colour, every vertex has one, white where none is given.
         if (colored && chunk.contents.colors.empty())
             chunk.contents.colors.assign(4 * std::size_t{chunk.contents.VertexCount()}, 1.0f);
@@ -376,7 +481,12 @@ ChunkedRead ReadInChunks(const char* name, const char* bytes, std::size_t size, 
         TextScanner(name, bytes, size, size, lastStart).Fail(error, "the file holds no faces");
         return ChunkedRead::Refused;
     }
-    return JoinChunkContents(chunkContents, contents) ? ChunkedRead::Read : ChunkedRead::OnOneThread;
+    if (!JoinChunkContents(chunkContents, contents)) return ChunkedRead::OnOneThread;
+    if (SplitJoinedCorners(chunks, chunkCorners, contents)) return ChunkedRead::Read;
+    const MeshInputBytes* input = contents->input;
+    *contents = MeshFileContents{};
+    contents->input = input;
+    return ChunkedRead::OnOneThread;
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include "geometry_test_support.h"
 #include "support/packaged_meshes.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -343,10 +345,53 @@ TEST_F(ChunkedTextReadingTest, ObjReadsAlikeOnEveryThreadCount) {
     const Outcome colored = ExpectSameOnEveryThreadCount(ObjText(grid, false, true), MeshFileFormat::Obj, "colours");
     ASSERT_EQ(colored.result, D3D_OK) << colored.error;
     EXPECT_NE(colored.fvf, plain.fvf);
-    // Corners naming texture coordinates and normals split vertices: read on one thread.
+    // Corners naming texture coordinates and normals split vertices.
     const Outcome split = ExpectSameOnEveryThreadCount(ObjText(grid, true, false), MeshFileFormat::Obj, "split");
     ASSERT_EQ(split.result, D3D_OK) << split.error;
     EXPECT_NE(split.summary, plain.summary);
+}
+
+// A real file whose every corner names a texture coordinate and normal, its body repeated
+// past the chunked size: copies with their own vertices; copies whose faces name the first
+// copy's vertices with other data (so those are split in later chunks, numbered after
+// every vertex of the file); and faces naming nothing on vertices used with data before.
+TEST_F(ChunkedTextReadingTest, RealObjWithCornerDataReadsAlikeOnEveryThreadCount) {
+    const char* root = std::getenv("SPRINGDROP_SOURCE_DIR");
+    std::ifstream file(std::string(root != nullptr ? root : ".") + "/tests/data/obj/spider.obj");
+    ASSERT_TRUE(file.good()) << "tests/data/obj/spider.obj (set SPRINGDROP_SOURCE_DIR to the source tree)";
+    std::vector<std::string> lines;
+    unsigned vertices = 0, coordinates = 0, normals = 0;
+    for (std::string line; std::getline(file, line);) {
+        vertices += line.rfind("v ", 0) == 0;
+        coordinates += line.rfind("vt ", 0) == 0;
+        normals += line.rfind("vn ", 0) == 0;
+        lines.push_back(line);
+    }
+    std::string text;
+    for (unsigned copy = 0; text.size() < facet::kParallelTextBytes + 200000; ++copy) {
+        // Every third copy names the first copy's vertices; every seventh names no data.
+        const unsigned vertexBase = copy % 3 == 2 ? 0 : copy * vertices;
+        const bool named = copy % 7 != 6;
+        for (const std::string& line : lines) {
+            if (line.rfind("f ", 0) != 0) {
+                text += line + "\n";
+                continue;
+            }
+            std::istringstream corners(line.substr(2));
+            std::string out = "f";
+            for (std::string corner; corners >> corner;) {
+                unsigned v = 0, t = 0, n = 0;
+                ASSERT_EQ(std::sscanf(corner.c_str(), "%u/%u/%u", &v, &t, &n), 3) << corner;
+                out += " " + std::to_string(v + vertexBase);
+                if (named)
+                    out += "/" + std::to_string(t + copy * coordinates) + "/" + std::to_string(n + copy * normals);
+            }
+            text += out + "\n";
+        }
+    }
+    const Outcome read = ExpectSameOnEveryThreadCount(text, MeshFileFormat::Obj, "spider.obj repeated");
+    ASSERT_EQ(read.result, D3D_OK) << read.error;
+    EXPECT_GT(std::stoul(read.summary[4]), 1000u) << "split vertices";
 }
 
 TEST_F(ChunkedTextReadingTest, ObjRefusalsNameTheLineOfASingleRead) {
