@@ -9,11 +9,17 @@
 // A large body is read in chunks on the caller's threads: each vertex or face takes one
 // line with a word on it, so once every chunk has counted its lines and filled lines, each
 // knows the line number it starts at and which vertex or face its first filled line is.
+// Whether the colours are bytes depends on every colour before, so the chunks keep them as
+// written and the first colour that is not whole numbers, and they are settled once all
+// are read.
 #include "geometry/mesh_file_contents.h"
 #include "geometry/text_chunks.h"
 #include "geometry/text_scanner.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <limits>
 #include <vector>
 
 namespace facet {
@@ -77,10 +83,18 @@ bool ReadCounts(TextScanner& scanner, const MeshReadOptions& options, OffVariant
     return true;
 }
 
+// An alpha a chunk's colour line does not give, until the colours are settled: no colour
+// read is NaN.
+constexpr float kUnsetAlpha = std::numeric_limits<float>::quiet_NaN();
+
 // The vertex lines' data besides positions, gathered until the colours' kind is known.
 class OffVertexData {
 public:
-    OffVertexData(const OffVariant& variant, std::uint64_t vertices) : variant_(variant) {
+    // With `settledLater` (a chunk), the colours are kept as written, an alpha the line
+    // does not give as kUnsetAlpha, and FirstFloatColor tells where they become floats:
+    // SettleChunkColors then gives them what a single read gives.
+    OffVertexData(const OffVariant& variant, std::uint64_t vertices, bool settledLater = false)
+        : variant_(variant), settledLater_(settledLater) {
         if (variant.normals) normals_.reserve(3 * vertices);
         if (variant.colors) colors_.reserve(4 * vertices);
         if (variant.textureCoordinates) textureCoordinates_.reserve(2 * vertices);
@@ -118,10 +132,14 @@ public:
         contents->textureCoordinates = std::move(textureCoordinates_);
         if (!variant_.colors) return;
         contents->colorBytes = wholeColors_;
-        if (wholeColors_)
+        if (wholeColors_ && !settledLater_)
             for (float& value : colors_) value /= 255.0f;
         contents->colors = std::move(colors_);
     }
+
+    // A chunk's: its first vertex whose colour is not all whole numbers, or its vertex
+    // count when there is none.
+    std::uint64_t FirstFloatColor() const { return firstFloatColor_; }
 
 private:
     bool ReadFloats(TextScanner& scanner, int count, const char* what, std::size_t* at, std::vector<float>* out,
@@ -155,19 +173,41 @@ private:
         if (!whole && wholeColors_) {
             // The first colour that is not all whole numbers: the file's colours are floats,
             // and the ones before were 0 to 255 after all.
-            for (float& value : colors_) value /= 255.0f;
+            if (!settledLater_)
+                for (float& value : colors_) value /= 255.0f;
+            firstFloatColor_ = colors_.size() / 4;
             wholeColors_ = false;
         }
-        if (count == 3) color[3] = wholeColors_ ? 255.0f : 1.0f;
+        if (count == 3) color[3] = settledLater_ ? kUnsetAlpha : wholeColors_ ? 255.0f : 1.0f;
         colors_.insert(colors_.end(), color, color + 4);
+        if (wholeColors_) firstFloatColor_ = colors_.size() / 4;
         return true;
     }
 
     OffVariant variant_;
+    bool settledLater_;
     std::vector<std::string_view> words_;
     std::vector<float> normals_, colors_, textureCoordinates_;
     bool wholeColors_ = true;
+    std::uint64_t firstFloatColor_ = 0;
 };
+
+// Gives the joined colours of chunks read with their colours kept as written what a single
+// read gives: those before the file's first colour that is not all whole numbers
+// (`firstFloatColor`; every colour when there is none) were 0 to 255, the rest floats, and
+// an alpha no line gave is 1.
+void SettleChunkColors(std::uint64_t firstFloatColor, MeshFileContents* contents) {
+    std::vector<float>& colors = contents->colors;
+    const std::uint64_t vertices = colors.size() / 4;
+    for (std::uint64_t v = 0; v < vertices; ++v) {
+        float* color = &colors[4 * v];
+        if (v < firstFloatColor)
+            for (int k = 0; k < 4; ++k) color[k] /= 255.0f;
+        if (std::isnan(color[3])) color[3] = 1.0f;
+    }
+    contents->colorBytes = firstFloatColor >= vertices;
+}
+
 
 bool ReadFace(TextScanner& scanner, std::uint64_t vertexCount, std::vector<DWORD>* polygon,
               MeshFileContents* contents, std::string* error) {
@@ -191,18 +231,27 @@ bool ReadFace(TextScanner& scanner, std::uint64_t vertexCount, std::vector<DWORD
     return true;
 }
 
-// Reads the vertices and faces of one chunk of the body, numbered from its first record.
+// Reads the vertices and faces of one chunk of the body, numbered from its first record;
+// its colours are kept as written, and its first vertex whose colour is not all whole
+// numbers lowers `*firstFloatColor`.
 bool ReadChunk(const char* name, const char* bytes, const OffVariant& variant, std::uint64_t vertices,
-               const TextChunk& chunk, MeshFileContents* contents, std::string* error) {
+               const TextChunk& chunk, MeshFileContents* contents, std::string* error,
+               std::atomic<std::uint64_t>* firstFloatColor) {
     TextScanner scanner(name, bytes, chunk.end, chunk.begin, chunk.linesBefore);
     const std::uint64_t first = chunk.firstRecord, last = first + chunk.records;
     const std::uint64_t chunkVertices = std::min(last, vertices) - std::min(first, vertices);
     contents->positions.reserve(3 * chunkVertices);
     contents->corners.reserve(3 * (chunk.records - chunkVertices));
-    OffVertexData vertexData(variant, chunkVertices);
+    OffVertexData vertexData(variant, chunkVertices, true);
     for (std::uint64_t record = first; record < std::min(last, vertices); ++record)
         if (!vertexData.Read(scanner, contents, error)) return false;
     vertexData.Finish(contents);
+    if (variant.colors && vertexData.FirstFloatColor() < chunkVertices) {
+        const std::uint64_t vertex = first + vertexData.FirstFloatColor();
+        std::uint64_t lowest = firstFloatColor->load();
+        while (vertex < lowest && !firstFloatColor->compare_exchange_weak(lowest, vertex)) {
+        }
+    }
     std::vector<DWORD> polygon;
     for (std::uint64_t record = std::max(first, vertices); record < last; ++record)
         if (!ReadFace(scanner, vertices, &polygon, contents, error)) return false;
@@ -214,19 +263,20 @@ ChunkedRead ReadInChunks(const TextScanner& scanner, const char* name, const cha
                          const MeshReadOptions& options, const OffVariant& variant, std::uint64_t vertices,
                          std::uint64_t faces, MeshFileContents* contents, std::string* error) {
     const std::size_t parts = TextChunkCount(options.pool, size - scanner.Offset());
-    // A file's colours are bytes or floats by all of its colour words, which one chunk
-    // does not see; such files are read on one thread.
-    if (parts < 2 || variant.colors) return ChunkedRead::OnOneThread;
+    if (parts < 2) return ChunkedRead::OnOneThread;
     contents->positions.reserve(3 * vertices);
-    return ReadTextChunks(
+    std::atomic<std::uint64_t> firstFloatColor{vertices};
+    const ChunkedRead read = ReadTextChunks(
         name, bytes, scanner.Offset(), size, scanner.LineNumber(), '#', vertices + faces, options.pool, parts,
         [&](const TextChunk& chunk, MeshFileContents* chunkContents, std::string* chunkError) {
-            return ReadChunk(name, bytes, variant, vertices, chunk, chunkContents, chunkError);
+            return ReadChunk(name, bytes, variant, vertices, chunk, chunkContents, chunkError, &firstFloatColor);
         },
         [&](std::uint64_t found) {
             return found < vertices ? "the file ends before its last vertex" : "the file ends before its last face";
         },
         contents, error);
+    if (read == ChunkedRead::Read && variant.colors) SettleChunkColors(firstFloatColor.load(), contents);
+    return read;
 }
 
 }  // namespace

@@ -230,10 +230,36 @@ TEST_F(ChunkedTextReadingTest, OffVariantsReadAlikeOnEveryThreadCount) {
     withNormals.vertexSuffix = " 0 0.6 -0.8 0.25 0.75";
     const Outcome normals = ExpectSameOnEveryThreadCount(OffText(withNormals, "STNOFF"), MeshFileFormat::Off, "STNOFF");
     ASSERT_EQ(normals.result, D3D_OK) << normals.error;
-    // Colours decide bytes or floats over the whole file: read on one thread, still alike.
     withNormals.vertexSuffix = " 0 0.6 -0.8 10 20 30";
     const Outcome colours = ExpectSameOnEveryThreadCount(OffText(withNormals, "CNOFF"), MeshFileFormat::Off, "CNOFF");
     ASSERT_EQ(colours.result, D3D_OK) << colours.error;
+}
+
+// Colours are bytes while every colour so far is whole numbers, and floats from the first
+// that is not (those before it then scaled to 0 to 1): the chunks must agree with a single
+// read wherever that first one falls, with colours of three and four values mixed.
+TEST_F(ChunkedTextReadingTest, OffColoursAreBytesOrFloatsAsInASingleRead) {
+    const TextGrid grid;
+    const std::vector<std::string> faces = grid.FaceLines();
+    const std::size_t vertices = std::size_t{grid.side} * grid.side;
+    const auto colouredOff = [&](std::size_t firstFloat) {
+        std::vector<std::string> lines = grid.VertexLines();
+        for (std::size_t v = 0; v < vertices; ++v) {
+            const std::string alpha = v % 3 == 0 ? " 128" : "";
+            lines[v] += v == firstFloat ? " 0.5 1 0.25" + alpha
+                                        : " " + std::to_string(v % 256) + " 7 " + std::to_string(255 - v % 200) + alpha;
+        }
+        return "COFF\n" + std::to_string(vertices) + " " + std::to_string(faces.size()) + " 0\n" + Body(lines, true) +
+               Body(faces, true);
+    };
+    const Outcome bytes = ExpectSameOnEveryThreadCount(colouredOff(vertices), MeshFileFormat::Off, "whole colours");
+    ASSERT_EQ(bytes.result, D3D_OK) << bytes.error;
+    for (const std::size_t firstFloat : {std::size_t{5}, vertices / 2 + 17, vertices - 1}) {
+        const Outcome floats = ExpectSameOnEveryThreadCount(colouredOff(firstFloat), MeshFileFormat::Off,
+                                                            "first float colour at " + std::to_string(firstFloat));
+        ASSERT_EQ(floats.result, D3D_OK) << floats.error;
+        EXPECT_NE(floats.fvf, bytes.fvf) << "float colours are kept as floats";
+    }
 }
 
 TEST_F(ChunkedTextReadingTest, OffRefusalsNameTheLineOfASingleRead) {
