@@ -14,6 +14,7 @@
 #include "facet/weld.h"
 #include "geometry/cache_miss_ratio.h"
 
+#include <iterator>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -122,7 +123,7 @@ py::array_t<float> VertexNormals(py::handle positionsArg, py::handle facesArg, d
 }
 
 py::tuple Optimize(py::handle positionsArg, py::handle facesArg, py::handle threadsArg) {
-    TakeThreads(threadsArg, "optimize");
+    const unsigned threads = TakeThreads(threadsArg, "optimize");
     const FloatRows positions = TakeFloat3(positionsArg, "optimize", "positions");
     const FaceArray faces = TakeFaces(facesArg, "optimize");
     CheckCorners(faces, positions.rows, "optimize");
@@ -130,14 +131,19 @@ py::tuple Optimize(py::handle positionsArg, py::handle facesArg, py::handle thre
     facet::MeshFileData data;
     std::vector<DWORD> faceRemap(faces.rows());
     std::vector<DWORD> vertexRemap;
-    std::vector<facet::VertexCacheStatistics> before, after;
+    constexpr std::size_t kCaches = std::size(kReportedCaches);
+    std::vector<facet::VertexCacheStatistics> before(kCaches), after(kCaches);
     HRESULT result = D3D_OK;
     {
         py::gil_scoped_release unlocked;
+        // The order itself is found on one thread; the caches are simulated side by side.
+        const PoolLease pool(threads);
         std::vector<std::uint32_t> corners(3 * faces.rows());
         faces.CopyTo(corners.data());
-        for (const std::uint32_t entries : kReportedCaches)
-            before.push_back(facet::SimulateVertexCache(corners.data(), faces.rows(), positions.rows, entries));
+        facet::RunParts(pool.get(), kCaches, [&](std::size_t cache) {
+            before[cache] =
+                facet::SimulateVertexCache(corners.data(), faces.rows(), positions.rows, kReportedCaches[cache]);
+        });
         corners = {};
         ArrayMesh mesh;
         facet::ResultBuffer* remap = nullptr;
@@ -150,9 +156,10 @@ py::tuple Optimize(py::handle positionsArg, py::handle facesArg, py::handle thre
             vertexRemap.assign(entries, entries + data.VertexCount());
             remap->Release();
         }
-        for (const std::uint32_t entries : kReportedCaches)
-            after.push_back(facet::SimulateVertexCache(data.corners.data(), data.FaceCount(), data.VertexCount(),
-                                                       entries));
+        facet::RunParts(pool.get(), kCaches, [&](std::size_t cache) {
+            after[cache] = facet::SimulateVertexCache(data.corners.data(), data.FaceCount(), data.VertexCount(),
+                                                      kReportedCaches[cache]);
+        });
     }
     if (FAILED(result)) ThrowFailure("optimize", "optimizing the mesh", result);
     faceRemap.resize(data.FaceCount());
@@ -179,7 +186,7 @@ py::tuple Optimize(py::handle positionsArg, py::handle facesArg, py::handle thre
 
 py::tuple Clean(py::handle positionsArg, py::handle facesArg, double epsilonArg, py::handle threadsArg) {
     const float epsilon = TakeEpsilon(epsilonArg, "clean");
-    TakeThreads(threadsArg, "clean");
+    const unsigned threads = TakeThreads(threadsArg, "clean");
     const FloatRows positions = TakeFloat3(positionsArg, "clean", "positions");
     const FaceArray faces = TakeFaces(facesArg, "clean");
     CheckCorners(faces, positions.rows, "clean");
@@ -189,9 +196,10 @@ py::tuple Clean(py::handle positionsArg, py::handle facesArg, double epsilonArg,
     HRESULT result = D3D_OK;
     {
         py::gil_scoped_release unlocked;
+        const PoolLease pool(threads);
         ArrayMesh mesh;
         result = mesh.Create(positions.data(), positions.rows, &faces);
-        if (SUCCEEDED(result)) result = facet::CleanMesh(mesh.get(), epsilon, &cleaning);
+        if (SUCCEEDED(result)) result = facet::CleanMesh(mesh.get(), epsilon, &cleaning, pool.get());
         if (SUCCEEDED(result)) result = facet::CopyMeshFileData(mesh.get(), false, &data);
     }
     if (FAILED(result)) ThrowFailure("clean", "cleaning the mesh", result);

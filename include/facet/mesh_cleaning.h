@@ -5,10 +5,11 @@
 // the winding consistent within each connected component (flipping faces across edges that
 // two faces traverse in the same direction, as few as possible) and turns every closed
 // component outward (positive signed volume). Validation counts the same changes without
-// making them.
+// making them. With a thread pool the weld is spread over it; the result is the same.
 #pragma once
 
 #include "facet/mesh.h"
+#include "facet/thread_pool.h"
 
 namespace facet {
 
@@ -28,13 +29,13 @@ struct MeshCleaningReport {
 // D3DERR_INVALIDCALL, with `*report` not written, for a null mesh or report, a negative or
 // NaN epsilon, write-only index or vertex data, a layout without a three-float POSITION 0,
 // or a used face naming a vertex past the vertex count; E_OUTOFMEMORY; a failed lock's code.
-HRESULT ValidateMesh(Mesh* mesh, float weldEpsilon, MeshCleaningReport* report);
+HRESULT ValidateMesh(Mesh* mesh, float weldEpsilon, MeshCleaningReport* report, ThreadPool* pool = nullptr);
 
 // Cleans `mesh` in place as described above and reports what changed (as ValidateMesh
 // would have). Faces keep their attribute ids and their relative order; a welded vertex
 // takes the data of the lowest-indexed vertex at its position; the surviving vertices keep
 // their relative order. The group table is discarded when faces are removed. Refusals as
 // ValidateMesh's, with nothing changed.
-HRESULT CleanMesh(Mesh* mesh, float weldEpsilon, MeshCleaningReport* report);
+HRESULT CleanMesh(Mesh* mesh, float weldEpsilon, MeshCleaningReport* report, ThreadPool* pool = nullptr);
 
 }  // namespace facet

@@ -101,12 +101,12 @@ void DropDuplicateFaces(CleaningPlan& plan) {
         }
 }
 
-HRESULT PlanCleaning(Mesh* mesh, float weldEpsilon, CleaningPlan* plan) {
+HRESULT PlanCleaning(Mesh* mesh, float weldEpsilon, CleaningPlan* plan, ThreadPool* pool) {
     if (mesh == nullptr || (mesh->Options() & (MeshOptions::IndexWriteOnly | MeshOptions::VertexWriteOnly)) != 0)
         return D3DERR_INVALIDCALL;
     try {
         std::vector<DWORD> reps(mesh->VertexCount());
-        HRESULT result = PointRepsFromPositions(mesh, weldEpsilon, reps.data());
+        HRESULT result = PointRepsFromPositions(mesh, weldEpsilon, reps.data(), pool);
         if (FAILED(result)) return result;
         result = ReadCorners(mesh, &plan->corners);
         if (FAILED(result)) return result;
@@ -138,18 +138,18 @@ HRESULT PlanCleaning(Mesh* mesh, float weldEpsilon, CleaningPlan* plan) {
 
 }  // namespace
 
-HRESULT ValidateMesh(Mesh* mesh, float weldEpsilon, MeshCleaningReport* report) {
+HRESULT ValidateMesh(Mesh* mesh, float weldEpsilon, MeshCleaningReport* report, ThreadPool* pool) {
     if (report == nullptr) return D3DERR_INVALIDCALL;
     CleaningPlan plan;
-    const HRESULT result = PlanCleaning(mesh, weldEpsilon, &plan);
+    const HRESULT result = PlanCleaning(mesh, weldEpsilon, &plan, pool);
     if (SUCCEEDED(result)) *report = plan.report;
     return result;
 }
 
-HRESULT CleanMesh(Mesh* mesh, float weldEpsilon, MeshCleaningReport* report) {
+HRESULT CleanMesh(Mesh* mesh, float weldEpsilon, MeshCleaningReport* report, ThreadPool* pool) {
     if (report == nullptr) return D3DERR_INVALIDCALL;
     CleaningPlan plan;
-    HRESULT result = PlanCleaning(mesh, weldEpsilon, &plan);
+    HRESULT result = PlanCleaning(mesh, weldEpsilon, &plan, pool);
     if (FAILED(result)) return result;
     void* data = nullptr;
     result = mesh->LockIndices(0, &data);

@@ -4,6 +4,7 @@
 // found out and repaired, leaving nothing for validation to find.
 #include "facet/mesh_cleaning.h"
 #include "facet/mesh_file.h"
+#include "facet/thread_pool.h"
 #include "geometry_test_support.h"
 #include "support/generated_meshes.h"
 #include "support/packaged_meshes.h"
@@ -148,27 +149,30 @@ TEST_F(MeshCleaningTest, KnownFaultsOfRealMeshesAreFoundAndRepaired) {
         DWORD welded, degenerate, flipped, inverted, components, closed;
     };
     const Expected expected[] = {{0, 0, 2017, 0, 1, 1}, {1477, 0, 1132, 1, 1, 1}, {0, 0, 0, 4, 47, 5}, {0, 4, 0, 0, 2, 0}};
-    for (std::size_t i = 0; i < packaged_meshes::FaultyNames().size(); ++i) {
-        const std::string& name = packaged_meshes::FaultyNames()[i];
-        SCOPED_TRACE(name);
-        facet::Mesh* read = nullptr;
-        std::string error;
-        facet::MeshFileSummary summary;
-        ASSERT_EQ(facet::ReadMeshFile(device(), meshes.Path(name).c_str(), {}, &read, &summary, &error), D3D_OK);
-        MeshPtr mesh(read);
-        facet::MeshCleaningReport found, after;
-        ASSERT_EQ(facet::CleanMesh(mesh.get(), 0.0f, &found), D3D_OK);
-        EXPECT_EQ(found.weldedVertices, expected[i].welded);
-        EXPECT_EQ(found.degenerateFaces, expected[i].degenerate);
-        EXPECT_EQ(found.flippedFaces, expected[i].flipped);
-        EXPECT_EQ(found.invertedComponents, expected[i].inverted);
-        EXPECT_EQ(found.components, expected[i].components);
-        EXPECT_EQ(found.closedComponents, expected[i].closed);
-        ASSERT_EQ(facet::ValidateMesh(mesh.get(), 0.0f, &after), D3D_OK);
-        EXPECT_EQ(after.weldedVertices + after.degenerateFaces + after.duplicateFaces + after.unreferencedVertices +
-                      after.flippedFaces + after.invertedComponents,
-                  0u);
-    }
+    // On a pool of seven threads too: the weld is spread over it, with the same result.
+    facet::ThreadPool seven(7);
+    for (facet::ThreadPool* pool : {static_cast<facet::ThreadPool*>(nullptr), &seven})
+        for (std::size_t i = 0; i < packaged_meshes::FaultyNames().size(); ++i) {
+            const std::string& name = packaged_meshes::FaultyNames()[i];
+            SCOPED_TRACE(name + (pool != nullptr ? " on seven threads" : ""));
+            facet::Mesh* read = nullptr;
+            std::string error;
+            facet::MeshFileSummary summary;
+            ASSERT_EQ(facet::ReadMeshFile(device(), meshes.Path(name).c_str(), {}, &read, &summary, &error), D3D_OK);
+            MeshPtr mesh(read);
+            facet::MeshCleaningReport found, after;
+            ASSERT_EQ(facet::CleanMesh(mesh.get(), 0.0f, &found, pool), D3D_OK);
+            EXPECT_EQ(found.weldedVertices, expected[i].welded);
+            EXPECT_EQ(found.degenerateFaces, expected[i].degenerate);
+            EXPECT_EQ(found.flippedFaces, expected[i].flipped);
+            EXPECT_EQ(found.invertedComponents, expected[i].inverted);
+            EXPECT_EQ(found.components, expected[i].components);
+            EXPECT_EQ(found.closedComponents, expected[i].closed);
+            ASSERT_EQ(facet::ValidateMesh(mesh.get(), 0.0f, &after, pool), D3D_OK);
+            EXPECT_EQ(after.weldedVertices + after.degenerateFaces + after.duplicateFaces + after.unreferencedVertices +
+                          after.flippedFaces + after.invertedComponents,
+                      0u);
+        }
 }
 
 }  // namespace

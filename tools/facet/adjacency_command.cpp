@@ -92,8 +92,9 @@ template <typename Index>
 void JoinCorners(Index* indices, std::size_t corners, const DWORD* pointReps, facet::ThreadPool* pool) {
     const std::size_t parts = facet::PartsFor(pool, corners);
     facet::RunParts(pool, parts, [&](std::size_t part) {
-        for (std::size_t i = facet::PartStart(corners, parts, part); i < facet::PartStart(corners, parts, part + 1); ++i)
-            indices[i] = static_cast<Index>(pointReps[indices[i]]);
+        const std::size_t first = facet::PartStart(corners, parts, part);
+        const std::size_t last = facet::PartStart(corners, parts, part + 1);
+        for (std::size_t i = first; i < last; ++i) indices[i] = static_cast<Index>(pointReps[indices[i]]);
     });
 }
 

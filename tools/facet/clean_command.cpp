@@ -54,17 +54,17 @@ struct CleanSummary {
 
 // Cleans the mesh, or only counts what cleaning would change (the counts after are then
 // worked out from the report: each face or vertex it removes is counted once).
-HRESULT Clean(facet::Mesh* mesh, float epsilon, bool checkOnly, CleanSummary* summary) {
+HRESULT Clean(facet::Mesh* mesh, float epsilon, bool checkOnly, facet::ThreadPool* pool, CleanSummary* summary) {
     summary->facesBefore = mesh->FaceCount();
     summary->verticesBefore = mesh->VertexCount();
     const facet::MeshCleaningReport& r = summary->report;
     if (checkOnly) {
-        const HRESULT result = facet::ValidateMesh(mesh, epsilon, &summary->report);
+        const HRESULT result = facet::ValidateMesh(mesh, epsilon, &summary->report, pool);
         summary->facesAfter = summary->facesBefore - r.degenerateFaces - r.duplicateFaces;
         summary->verticesAfter = summary->verticesBefore - r.weldedVertices - r.unreferencedVertices;
         return result;
     }
-    const HRESULT result = facet::CleanMesh(mesh, epsilon, &summary->report);
+    const HRESULT result = facet::CleanMesh(mesh, epsilon, &summary->report, pool);
     summary->facesAfter = mesh->FaceCount();
     summary->verticesAfter = mesh->VertexCount();
     return result;
@@ -118,7 +118,7 @@ int RunCleanCommand(int argc, char** argv) {
     }
     float epsilon = 0.0f;
     if (!ParseWeldEpsilon("clean", parsed.Value("--weld"), &epsilon)) return kExitRefused;
-    // Reading uses the threads; the cleaning steps take none of their own yet.
+    // Reading and the weld use the threads; the later cleaning steps run on one.
     unsigned threads = 1;
     if (!ParseThreadCount("clean", parsed.Value("--threads"), &threads)) return kExitRefused;
     const char* path = parsed.positionals[0].c_str();
@@ -131,7 +131,7 @@ int RunCleanCommand(int argc, char** argv) {
     if (const int loadExit = input.Load(path, false, &pool); loadExit != 0) return loadExit;
     input.progress.Step(checkOnly ? "checking" : "cleaning");
     CleanSummary summary;
-    HRESULT result = Clean(input.mesh(), epsilon, checkOnly, &summary);
+    HRESULT result = Clean(input.mesh(), epsilon, checkOnly, &pool, &summary);
     facet::MeshFileData exported;
     if (SUCCEEDED(result) && !checkOnly) result = facet::CopyMeshFileData(input.mesh(), false, &exported);
     input.Release();
