@@ -87,22 +87,24 @@ bool CheckNotMeshName(const CommandOutput& output, const char* path) {
     return false;
 }
 
-// Rewrites every corner of `indices` to its vertex's representative.
+// Rewrites every corner of `indices` to its vertex's representative; a corner past the
+// `vertices` (which the reader never gives) is left for the adjacency to refuse.
 template <typename Index>
-void JoinCorners(Index* indices, std::size_t corners, const DWORD* pointReps, facet::ThreadPool* pool) {
+void JoinCorners(Index* indices, std::size_t corners, const std::vector<DWORD>& pointReps, facet::ThreadPool* pool) {
     const std::size_t parts = facet::PartsFor(pool, corners);
     facet::RunParts(pool, parts, [&](std::size_t part) {
         const std::size_t first = facet::PartStart(corners, parts, part);
         const std::size_t last = facet::PartStart(corners, parts, part + 1);
-        for (std::size_t i = first; i < last; ++i) indices[i] = static_cast<Index>(pointReps[indices[i]]);
+        for (std::size_t i = first; i < last; ++i)
+            if (indices[i] < pointReps.size()) indices[i] = static_cast<Index>(pointReps[indices[i]]);
     });
 }
 
 // The welded adjacency of a mesh this command owns and needs no more: its corners are
 // rewritten to their representatives once, so the adjacency reads them in order and keeps
 // no copy of them through the representatives (a fifth of the peak memory of a large
-// mesh). The corners were checked by the reader, and the representatives are vertices of
-// the mesh, so every corner stays in range; the result is the one WeldedAdjacency gives.
+// mesh). The representatives are vertices of the mesh, so the result is the one
+// WeldedAdjacency gives.
 HRESULT AdjacencyOfOwnMesh(facet::Mesh* mesh, float epsilon, ProgressBar* progress, std::vector<DWORD>* adjacency,
                            facet::ThreadPool* pool) {
     std::vector<DWORD> reps(mesh->VertexCount());
@@ -114,9 +116,9 @@ HRESULT AdjacencyOfOwnMesh(facet::Mesh* mesh, float epsilon, ProgressBar* progre
     if (FAILED(result)) return result;
     const std::size_t corners = std::size_t{3} * mesh->FaceCount();
     if ((mesh->Options() & facet::MeshOptions::Indices32Bit) != 0)
-        JoinCorners(static_cast<DWORD*>(indices), corners, reps.data(), pool);
+        JoinCorners(static_cast<DWORD*>(indices), corners, reps, pool);
     else
-        JoinCorners(static_cast<WORD*>(indices), corners, reps.data(), pool);
+        JoinCorners(static_cast<WORD*>(indices), corners, reps, pool);
     mesh->UnlockIndices();
     reps = {};
     // Made only now, so that its pages are not held through the weld's own peak.
