@@ -13,6 +13,7 @@
 #include "facet/normals.h"
 
 #include "facet/math.h"
+#include "facet/weld.h"
 #include "geometry/vertex_layout_view.h"
 #include "geometry/work_array.h"
 
@@ -462,7 +463,7 @@ HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency, ThreadPool* poo
     if (adjacency != nullptr) {
         pointReps.reset(new (std::nothrow) DWORD[vertexCount]);
         if (pointReps == nullptr) return E_OUTOFMEMORY;
-        result = mesh->PointRepsFromAdjacency(adjacency, pointReps.get());
+        result = PointRepsFromAdjacency(mesh, adjacency, pointReps.get(), pool);
         if (FAILED(result)) return result;
     }
 
