@@ -437,23 +437,26 @@ public:
         visitCount_ = visits_.Count();
         if (!FindFirstCorners()) return false;
         // A vertex's first corner lies early on a mesh in no particular order, so the walks
-        // are shared out by their number, in whole blocks of visits.
-        std::vector<std::uint64_t> shareStart(parts_ + 1, blockStarts_.size());
+        // are shared out by their number, in whole blocks of visits; in several shares per
+        // thread, taken as threads come free, since walks differ in length (those at seams
+        // also keep records).
+        const std::size_t shares = parts_ * kSharesPerThread;
+        std::vector<std::uint64_t> shareStart(shares + 1, blockStarts_.size());
         std::uint64_t total = 0;
         for (const DWORD count : blockStarts_) total += count;
         std::uint64_t before = 0;
-        for (std::size_t block = 0, part = 0; block < blockStarts_.size(); before += blockStarts_[block++])
-            while (part <= parts_ && before >= PartStart(total, parts_, part)) shareStart[part++] = block;
+        for (std::size_t block = 0, share = 0; block < blockStarts_.size(); before += blockStarts_[block++])
+            while (share <= shares && before >= PartStart(total, shares, share)) shareStart[share++] = block;
         shareStart[0] = 0;
-        records_.resize(parts_);
-        starts_.resize(parts_);
-        std::vector<unsigned char> walked(parts_, 0);
-        RunParts(pool_, parts_, [&](std::size_t part) {
+        records_.resize(shares);
+        starts_.resize(shares);
+        std::vector<unsigned char> walked(shares, 0);
+        RunParts(pool_, shares, [&](std::size_t share) {
             try {
-                walked[part] = WalkRange(part, std::min(visitCount_, shareStart[part] * kBlockVisits),
-                                         std::min(visitCount_, shareStart[part + 1] * kBlockVisits));
+                walked[share] = WalkRange(share, std::min(visitCount_, shareStart[share] * kBlockVisits),
+                                          std::min(visitCount_, shareStart[share + 1] * kBlockVisits));
             } catch (const std::bad_alloc&) {
-                walked[part] = 0;
+                walked[share] = 0;
             }
         });
         return std::find(walked.begin(), walked.end(), 0) == walked.end() && Replay(pointReps);
@@ -465,6 +468,7 @@ private:
     // Ranges of visits come in whole blocks, so that no two threads write one word of the
     // first-corner bits (three bits per visit).
     static constexpr std::uint64_t kBlockVisits = 4096;
+    static constexpr std::size_t kSharesPerThread = 8;
 
     // A kept walk: its starting position and where its record begins.
     struct Start {
@@ -528,11 +532,11 @@ private:
     // Runs the walks that start in the visits [first, last), keeping those that reach
     // other vertices as records (vertex, count, vertices reached), listed in starting
     // order.
-    bool WalkRange(std::size_t part, std::uint64_t first, std::uint64_t last) {
+    bool WalkRange(std::size_t share, std::uint64_t first, std::uint64_t last) {
         FanRooms<Index> fans;
         if (!fans.Allocate()) return false;
-        std::vector<DWORD>& records = records_[part];
-        std::vector<Start>& starts = starts_[part];
+        std::vector<DWORD>& records = records_[share];
+        std::vector<Start>& starts = starts_[share];
         DWORD freeSlots[kFansInFlight], active[kFansInFlight];
         DWORD freeCount = kFansInFlight, activeCount = 0;
         for (DWORD slot = 0; slot < kFansInFlight; ++slot) freeSlots[slot] = slot;
@@ -586,9 +590,9 @@ private:
                  vertex < PartStart(vertexCount, vertexParts, part + 1); ++vertex)
                 pointReps[vertex] = vertex;
         });
-        for (std::size_t part = 0; part < parts_; ++part)
-            for (const Start& start : starts_[part]) {
-                const DWORD* record = &records_[part][start.offset];
+        for (std::size_t share = 0; share < records_.size(); ++share)
+            for (const Start& start : starts_[share]) {
+                const DWORD* record = &records_[share][start.offset];
                 if (reached.Has(record[0])) continue;  // an earlier applied walk reached its vertex
                 for (DWORD i = 0; i < record[1]; ++i) {
                     pointReps[record[2 + i]] = record[0];
