@@ -434,6 +434,15 @@ public:
     static bool Fits(FaceOrder order) { return Visits{order}.Count() < std::uint64_t{0xFFFFFFFF} / 3; }
 
     bool Run(DWORD* pointReps) {
+        try {
+            return WalkAndReplay(pointReps);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+
+private:
+    bool WalkAndReplay(DWORD* pointReps) {
         visitCount_ = visits_.Count();
         if (!FindFirstCorners()) return false;
         // A vertex's first corner lies early on a mesh in no particular order, so the walks
@@ -452,7 +461,7 @@ public:
         starts_.resize(shares);
         std::vector<unsigned char> walked(shares, 0);
         RunParts(pool_, shares, [&](std::size_t share) {
-            try {
+            try {  // a task must not throw
                 walked[share] = WalkRange(share, std::min(visitCount_, shareStart[share] * kBlockVisits),
                                           std::min(visitCount_, shareStart[share + 1] * kBlockVisits));
             } catch (const std::bad_alloc&) {
@@ -462,7 +471,6 @@ public:
         return std::find(walked.begin(), walked.end(), 0) == walked.end() && Replay(pointReps);
     }
 
-private:
     static constexpr Index kEmpty = FanWalks<Index>::kEmpty;
     using Fan = typename FanWalks<Index>::Fan;
     // Ranges of visits come in whole blocks, so that no two threads write one word of the
