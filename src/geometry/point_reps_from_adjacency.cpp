@@ -28,10 +28,8 @@
 #include "geometry/work_array.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
@@ -48,7 +46,6 @@ constexpr DWORD kMaxWalkFaces = 10000;
 // Walks run several at once, so that the faces they enter (one cache miss per step on a
 // mesh in no particular order) are fetched side by side.
 constexpr DWORD kFansInFlight = 32;
-constexpr DWORD kPrefetchFaces = 16;
 
 // A set of vertices, a bit each: small enough to stay in the cache where a word per
 // vertex would not.
@@ -61,8 +58,6 @@ public:
     }
     bool Has(DWORD vertex) const { return (bits_[vertex / 64] >> (vertex % 64) & 1) != 0; }
     void Add(DWORD vertex) { bits_[vertex / 64] |= std::uint64_t{1} << (vertex % 64); }
-    void Prefetch(DWORD vertex) const { __builtin_prefetch(&bits_[vertex / 64]); }
-    void Clear() { std::fill(bits_.get(), bits_.get() + words_, 0); }
     std::uint64_t* words() const { return bits_.get(); }
     std::size_t wordCount() const { return words_; }
 
@@ -157,7 +152,6 @@ public:
     Index Corner(DWORD face, DWORD corner) const { return faces_[face].corner[corner]; }
     // The same from the mesh's indices, a third of the bytes for a pass over every face.
     Index MeshCorner(DWORD face, DWORD corner) const { return indices_[3 * std::size_t{face} + corner]; }
-    void PrefetchCorners(DWORD face) const { __builtin_prefetch(&faces_[face]); }
 
     void Start(Fan* fan, DWORD face, DWORD corner, DWORD position) const {
         fan->startFace = face;
@@ -377,6 +371,7 @@ private:
     static constexpr Index kEmpty = FanWalks<Index>::kEmpty;
     static constexpr std::uint64_t kUnreached = 0, kPending = 1, kAssigned = 2;
     static constexpr DWORD kStatesPerWord = 32;
+    static constexpr DWORD kPrefetchFaces = 16;
 
     // The walks in flight: `count` of them from slot `head` on, in starting order.
     struct FanRing {
