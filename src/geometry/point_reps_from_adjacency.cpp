@@ -496,7 +496,8 @@ private:
         firstCorners_.reset(new (std::nothrow) std::uint64_t[3 * visitCount_ / 64 + 1]());
         if (firstCorners_ == nullptr) return false;
         blockStarts_.assign((visitCount_ + kBlockVisits - 1) / kBlockVisits, 0);
-        RunParts(pool_, parts_, [&](std::size_t part) {
+        // No range comes after the last, so its vertices are not needed yet.
+        RunParts(pool_, parts_ - 1, [&](std::size_t part) {
             visits_.ForRange(RangeStart(part), RangeStart(part + 1), [&](DWORD face, std::uint64_t) {
                 for (DWORD corner = 0; corner < 3; ++corner)
                     if (const Index vertex = walks_.MeshCorner(face, corner); vertex != kEmpty) seen[part].Add(vertex);
