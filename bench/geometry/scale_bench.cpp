@@ -1,7 +1,7 @@
 // The steps of `facet info`, `adjacency` and `normals` on one shuffled, seamed torus (about
 // 1 Mi faces; FACET_BENCH_FACES sets another size, e.g. 1e7), on one thread and on two:
 // weld plus adjacency, the statistics, and the normals step (representatives from the
-// adjacency, then the normals; the fan walks also alone, on one thread), beside
+// adjacency, then the normals; the fan walks also alone), beside
 // meshoptimizer's position-welded adjacency on the same triangles. Items per second are
 // faces per second.
 #include "facet/normals.h"
@@ -114,9 +114,11 @@ void BM_NormalsStep(benchmark::State& state) {
 // The fan walks alone: the representatives from the adjacency.
 void BM_FanWalks(benchmark::State& state) {
     const ScaleMesh& scale = Scale();
+    facet::ThreadPool pool(static_cast<unsigned>(state.range(0)));
     std::vector<DWORD> reps(scale.reps.size());
     for (auto _ : state)
-        if (FAILED(scale.mesh->PointRepsFromAdjacency(scale.adjacency.data(), reps.data()))) state.SkipWithError("failed");
+        if (FAILED(facet::PointRepsFromAdjacency(scale.mesh, scale.adjacency.data(), reps.data(), &pool)))
+            state.SkipWithError("failed");
     SetFaces(state, scale.mesh->FaceCount());
 }
 
@@ -124,6 +126,6 @@ BENCHMARK(BM_WeldAndAdjacency)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->U
 BENCHMARK(BM_MeshoptWeldedAdjacency)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Statistics)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_NormalsStep)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FanWalks)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FanWalks)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -29,9 +29,10 @@ namespace facet {
 // again.
 HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency);
 
-// The same, with the sums and their normalisation spread over `pool` (null: on the caller
-// alone); the normals are the same bits for any number of threads. The walks that find
-// the point representatives stay on the caller.
+// The same, with the walks that find the point representatives, the sums and their
+// normalisation spread over `pool` (null: on the caller alone); the normals are the same
+// bits for any number of threads. On several threads the face vectors are kept, 12 bytes
+// per face (without room for them the sums are formed on the caller alone).
 HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency, ThreadPool* pool);
 
 }  // namespace facet

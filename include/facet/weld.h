@@ -36,4 +36,11 @@ HRESULT PointRepsFromPositions(Mesh* mesh, float epsilon, DWORD* pointReps, Thre
 // for any number of threads. D3DERR_INVALIDCALL for a null mesh.
 HRESULT AdjacencyFromPointReps(Mesh* mesh, const DWORD* pointReps, DWORD* adjacency, ThreadPool* pool);
 
+// mesh->PointRepsFromAdjacency(adjacency, pointReps) with its walks spread over `pool`
+// (null: on the caller alone); the representatives, and the result of a failed walk, are
+// the same for any number of threads. Memory then adds a bit per vertex per thread, three
+// bits per face and a record of each walk that reaches other vertices (at seams).
+// D3DERR_INVALIDCALL for a null mesh.
+HRESULT PointRepsFromAdjacency(Mesh* mesh, const DWORD* adjacency, DWORD* pointReps, ThreadPool* pool);
+
 }  // namespace facet

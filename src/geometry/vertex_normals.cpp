@@ -13,6 +13,7 @@
 #include "facet/normals.h"
 
 #include "facet/math.h"
+#include "facet/weld.h"
 #include "geometry/vertex_layout_view.h"
 #include "geometry/work_array.h"
 
@@ -200,17 +201,13 @@ private:
 // position and sum is a cache miss, and fetched ahead the misses overlap.
 constexpr DWORD kPrefetchFaces = 16;
 
-// Sums, in face order, the face vectors into the sums of the target vertices in
-// [first, last), after clearing those. Each thread owns a range of targets, so every sum
-// is formed by one thread in the same order at any thread count; a face is read by every
-// thread owning one of its corners' targets. False, at once, when a face vector
-// underflowed, so the sums cannot be trusted. `kOwnsAll` (one thread, every target)
-// spares the loop its ownership tests; `reps` tells each vertex's target.
-template <bool kOwnsAll, typename Index, typename Targets>
-bool SumInSinglePrecision(const Index* indices, DWORD faceCount, const VertexField& positions,
-                          const VertexField& sums, const Targets& reps, DWORD first, DWORD last) {
-    for (DWORD vertex = first; vertex < last; ++vertex) sums.Write(vertex, {0.0f, 0.0f, 0.0f});
-    const auto owned = [&](DWORD target) { return kOwnsAll || (target >= first && target < last); };
+// Sums, in face order, the face vectors into the sums of the target vertices, after
+// clearing those: one thread, one pass over the faces. False, at once, when a face vector
+// underflowed, so the sums cannot be trusted. `reps` tells each vertex's target.
+template <typename Index, typename Targets>
+bool SumInSinglePrecision(const Index* indices, DWORD faceCount, DWORD vertexCount, const VertexField& positions,
+                          const VertexField& sums, const Targets& reps) {
+    for (DWORD vertex = 0; vertex < vertexCount; ++vertex) sums.Write(vertex, {0.0f, 0.0f, 0.0f});
     for (DWORD face = 0; face < faceCount; ++face) {
         if (face + 2 * kPrefetchFaces < faceCount)
             for (DWORD k = 0; k < 3; ++k) reps.PrefetchTarget(indices[3 * std::size_t{face + 2 * kPrefetchFaces} + k]);
@@ -219,23 +216,62 @@ bool SumInSinglePrecision(const Index* indices, DWORD faceCount, const VertexFie
         if (face + kPrefetchFaces < faceCount)
             for (DWORD k = 0; k < 3; ++k) {
                 const DWORD ahead = indices[3 * std::size_t{face + kPrefetchFaces} + k];
-                if (reps.MayBeElsewhere(ahead)) {
-                    positions.Prefetch(ahead);
-                } else if (owned(ahead)) {
-                    positions.Prefetch(ahead);
-                    sums.Prefetch(ahead);
-                }
+                positions.Prefetch(ahead);
+                if (!reps.MayBeElsewhere(ahead)) sums.Prefetch(ahead);
             }
         const Index* corner = indices + std::size_t{3} * face;
-        const DWORD targets[3] = {reps.Target(corner[0]), reps.Target(corner[1]), reps.Target(corner[2])};
-        if (!owned(targets[0]) && !owned(targets[1]) && !owned(targets[2])) continue;
         const Vector3 p0 = positions.Read(corner[0]), p1 = positions.Read(corner[1]), p2 = positions.Read(corner[2]);
         const Vector3 n = FaceVector(p0, p1, p2);
         if (FaceVectorUnderflowed(n, p0, p1, p2)) return false;
-        for (const DWORD target : targets)
-            if (owned(target)) sums.Write(target, sums.Read(target) + n);
+        for (DWORD k = 0; k < 3; ++k) {
+            const DWORD target = reps.Target(corner[k]);
+            sums.Write(target, sums.Read(target) + n);
+        }
     }
     return true;
+}
+
+// On several threads the sums are formed in two passes, so that no face is read twice:
+// the face vectors of faces [first, last) into `vectors`, by ranges of faces; false, at
+// once, when one underflowed.
+template <typename Index>
+bool FormFaceVectors(const Index* indices, DWORD first, DWORD last, const VertexField& positions, Vector3* vectors) {
+    for (DWORD face = first; face < last; ++face) {
+        if (face + kPrefetchFaces < last)
+            for (DWORD k = 0; k < 3; ++k) positions.Prefetch(indices[3 * std::size_t{face + kPrefetchFaces} + k]);
+        const Index* corner = indices + std::size_t{3} * face;
+        const Vector3 p0 = positions.Read(corner[0]), p1 = positions.Read(corner[1]), p2 = positions.Read(corner[2]);
+        const Vector3 n = FaceVector(p0, p1, p2);
+        if (FaceVectorUnderflowed(n, p0, p1, p2)) return false;
+        vectors[face] = n;
+    }
+    return true;
+}
+
+// ... then, by ranges of target vertices, the face vectors added in face order to the sums
+// of the targets in [first, last), after clearing those: each sum is formed by one thread
+// in the order of the single pass. A joined vertex's target lies in its record when the
+// positions are compact, so fetching its position fetches its target.
+template <typename Index, typename Targets>
+void AddFaceVectors(const Index* indices, DWORD faceCount, const Vector3* vectors, const VertexField& positions,
+                    const VertexField& sums, const Targets& reps, DWORD first, DWORD last) {
+    for (DWORD vertex = first; vertex < last; ++vertex) sums.Write(vertex, {0.0f, 0.0f, 0.0f});
+    const auto owned = [&](DWORD target) { return target >= first && target < last; };
+    for (DWORD face = 0; face < faceCount; ++face) {
+        if (face + 2 * kPrefetchFaces < faceCount)
+            for (DWORD k = 0; k < 3; ++k) reps.PrefetchTarget(indices[3 * std::size_t{face + 2 * kPrefetchFaces} + k]);
+        if (face + kPrefetchFaces < faceCount)
+            for (DWORD k = 0; k < 3; ++k) {
+                const DWORD ahead = indices[3 * std::size_t{face + kPrefetchFaces} + k];
+                if (reps.MayBeElsewhere(ahead))
+                    positions.Prefetch(ahead);
+                else if (owned(ahead))
+                    sums.Prefetch(ahead);
+            }
+        const Index* corner = indices + std::size_t{3} * face;
+        for (DWORD k = 0; k < 3; ++k)
+            if (const DWORD target = reps.Target(corner[k]); owned(target)) sums.Write(target, sums.Read(target) + vectors[face]);
+    }
 }
 
 // Gives the joined vertices of [first, last) their representatives' sums, when every
@@ -257,14 +293,14 @@ bool NormaliseSingleSums(DWORD first, DWORD last, const VertexField& sums, const
     return true;
 }
 
-// Runs step(first, last) over `parts` equal ranges of the vertices; true when every part
-// returned true.
+// Runs step(first, last) over `parts` equal ranges of `count` items (vertices or faces);
+// true when every part returned true.
 template <typename Step>
-bool ForVertexRanges(ThreadPool* pool, std::size_t parts, DWORD vertexCount, Step&& step) {
+bool ForRanges(ThreadPool* pool, std::size_t parts, DWORD count, Step&& step) {
     std::vector<unsigned char> succeeded(parts, 0);
     RunParts(pool, parts, [&](std::size_t part) {
-        succeeded[part] = step(static_cast<DWORD>(PartStart(vertexCount, parts, part)),
-                               static_cast<DWORD>(PartStart(vertexCount, parts, part + 1)))
+        succeeded[part] = step(static_cast<DWORD>(PartStart(count, parts, part)),
+                               static_cast<DWORD>(PartStart(count, parts, part + 1)))
                               ? 1
                               : 0;
     });
@@ -375,24 +411,35 @@ HRESULT ComputeNormals(const Index* indices, DWORD faceCount, DWORD vertexCount,
     SumFields fields(positions, normals);
     const bool compact = fields.Compact(vertexCount, reps, pool);
     const VertexField& sums = fields.sums();
-    const auto sumRange = [&](const auto& targets, DWORD first, DWORD last) {
-        return parts == 1
-                   ? SumInSinglePrecision<true>(indices, faceCount, fields.positions(), sums, targets, first, last)
-                   : SumInSinglePrecision<false>(indices, faceCount, fields.positions(), sums, targets, first, last);
-    };
-    bool summed = ForVertexRanges(pool, parts, vertexCount, [&](DWORD first, DWORD last) {
-        return compact ? sumRange(fields.targets(reps), first, last) : sumRange(reps, first, last);
-    });
+    // One pass on one thread; two on several, with room for the face vectors.
+    WorkArray<Vector3> faceVectors;
+    bool summed = false;
+    if (parts == 1 || !faceVectors.Allocate(faceCount)) {
+        summed = compact ? SumInSinglePrecision(indices, faceCount, vertexCount, fields.positions(), sums, fields.targets(reps))
+                         : SumInSinglePrecision(indices, faceCount, vertexCount, fields.positions(), sums, reps);
+    } else {
+        summed = ForRanges(pool, PartsFor(pool, faceCount), faceCount, [&](DWORD first, DWORD last) {
+            return FormFaceVectors(indices, first, last, fields.positions(), faceVectors.get());
+        });
+        if (summed)
+            ForRanges(pool, parts, vertexCount, [&](DWORD first, DWORD last) {
+                if (compact)
+                    AddFaceVectors(indices, faceCount, faceVectors.get(), fields.positions(), sums, fields.targets(reps), first, last);
+                else
+                    AddFaceVectors(indices, faceCount, faceVectors.get(), fields.positions(), sums, reps, first, last);
+                return true;
+            });
+    }
     if (summed && reps.HasJoined()) {
         if (reps.OwnRepsOnly())
-            ForVertexRanges(pool, parts, vertexCount, [&](DWORD first, DWORD last) {
+            ForRanges(pool, parts, vertexCount, [&](DWORD first, DWORD last) {
                 ShareSums(first, last, sums, reps);
                 return true;
             });
         else  // a representative that has one of its own: the copies follow vertex order
             ShareSums(0, vertexCount, sums, reps);
     }
-    if (summed && ForVertexRanges(pool, parts, vertexCount, [&](DWORD first, DWORD last) {
+    if (summed && ForRanges(pool, parts, vertexCount, [&](DWORD first, DWORD last) {
             return NormaliseSingleSums(first, last, sums, normals);
         }))
         return D3D_OK;
@@ -462,7 +509,7 @@ HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency, ThreadPool* poo
     if (adjacency != nullptr) {
         pointReps.reset(new (std::nothrow) DWORD[vertexCount]);
         if (pointReps == nullptr) return E_OUTOFMEMORY;
-        result = mesh->PointRepsFromAdjacency(adjacency, pointReps.get());
+        result = PointRepsFromAdjacency(mesh, adjacency, pointReps.get(), pool);
         if (FAILED(result)) return result;
     }
 

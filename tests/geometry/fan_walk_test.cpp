@@ -1,8 +1,11 @@
 // Point representatives from adjacency on meshes a scan or a broken file could give: many
 // vertices shared by fans that the adjacency keeps apart, asymmetric and dangling
 // neighbours, unused faces, and a walk that runs too long among ordinary ones. The routine
-// walks several fans at once; its results must be those of walking one fan after the other,
-// which the plain walk below does.
+// walks several fans at once, and on a pool every vertex's fan at once; its results must
+// be those of walking one fan after the other, which the plain walk below does, at every
+// thread count.
+#include "facet/thread_pool.h"
+#include "facet/weld.h"
 #include "geometry_test_support.h"
 
 #include <random>
@@ -99,6 +102,14 @@ protected:
     }
 };
 
+// A mesh of random faces over the vertices, seams as the adjacency finds them (about a
+// third of the vertices stand where an earlier one does), with some neighbours then
+// broken and some faces unused.
+struct SeamedMesh {
+    Entries indices;
+    Entries adjacency;
+};
+
 // Neither face names the other across two edges: the second naming is dropped.
 void DropRepeatedNaming(Entries* adjacency) {
     for (std::size_t face = 0; face < adjacency->size() / 3; ++face)
@@ -162,6 +173,103 @@ TEST_P(FanWalkTest, TooLongAWalkAmongOthersKeepsOnlyTheEarlierFans) {
     for (DWORD i = 0; i < 40; ++i) lone(after + 3 * i);
     ExpectAsPlainWalk(indices, adjacency, after + 120, "long fan");
 }
+
+// Meshes large enough to be split between threads: the walks on 1, 2 and 7 threads give
+// the plain walk's representatives, in face order and in the order of a group table that
+// lists some faces twice and some not at all; and a walk that runs too long among them
+// gives the plain walk's failure and partial result.
+class ThreadedFanWalkTest : public FanWalkTest {
+protected:
+    SeamedMesh RandomSeamed(std::mt19937* random, DWORD faceCount, DWORD vertexCount) {
+        SeamedMesh made{Entries(3 * faceCount), Entries(3 * faceCount)};
+        for (DWORD& index : made.indices) index = (*random)() % vertexCount;
+        for (int i = 0; i < 20; ++i) made.indices[3 * ((*random)() % faceCount)] = Empty();
+        Entries seams(vertexCount);
+        for (DWORD vertex = 0; vertex < vertexCount; ++vertex)
+            seams[vertex] = vertex > 0 && (*random)() % 3 == 0 ? seams[(*random)() % vertex] : vertex;
+        MeshPtr mesh = Make(made.indices, vertexCount);
+        EXPECT_TRUE(mesh);
+        EXPECT_EQ(mesh->AdjacencyFromPointReps(seams.data(), made.adjacency.data()), D3D_OK);
+        for (DWORD& entry : made.adjacency)
+            if ((*random)() % 50 == 0) entry = (*random)() % 3 == 0 ? kNone : (*random)() % faceCount;
+        DropRepeatedNaming(&made.adjacency);
+        return made;
+    }
+
+    // The representatives and result on pools of 1, 2 and 7 threads against `expected`
+    // (written over a fill that shows any entry left out).
+    void ExpectOnEveryPool(facet::Mesh* mesh, const Entries& adjacency, HRESULT expected, const Entries& reps,
+                           const std::string& what) {
+        for (const unsigned threads : {1u, 2u, 7u}) {
+            facet::ThreadPool pool(threads);
+            Entries found(reps.size(), 0x5A5A5A5A);
+            EXPECT_EQ(facet::PointRepsFromAdjacency(mesh, adjacency.data(), found.data(), &pool), expected)
+                << what << ", " << threads << " threads";
+            EXPECT_EQ(found, reps) << what << ", " << threads << " threads";
+        }
+    }
+};
+
+TEST_P(ThreadedFanWalkTest, EveryThreadCountGivesTheOneFanAtATimeResult) {
+    std::mt19937 random(2024);
+    for (int trial = 0; trial < 3; ++trial) {
+        const DWORD faceCount = 40000 + random() % 5000, vertexCount = 12000 + random() % 12000;
+        const SeamedMesh made = RandomSeamed(&random, faceCount, vertexCount);
+        PlainWalk plain(made.indices, made.adjacency, vertexCount, Empty());
+        const HRESULT expected = plain.Run();
+        MeshPtr mesh = Make(made.indices, vertexCount);
+        ASSERT_TRUE(mesh);
+        ExpectOnEveryPool(mesh.get(), made.adjacency, expected, plain.reps(), "trial " + std::to_string(trial));
+    }
+}
+
+TEST_P(ThreadedFanWalkTest, GroupTablesGiveTheSameOnEveryThreadCount) {
+    std::mt19937 random(77);
+    const DWORD faceCount = 50000, vertexCount = 20000;
+    const SeamedMesh made = RandomSeamed(&random, faceCount, vertexCount);
+    MeshPtr mesh = Make(made.indices, vertexCount);
+    ASSERT_TRUE(mesh);
+    // Later faces first, one range twice, the first thousand faces in no group.
+    const facet::GroupEntry groups[] = {{0, 30000, 20000, 0, 0}, {1, 1000, 29000, 0, 0}, {2, 25000, 10000, 0, 0}};
+    ASSERT_EQ(mesh->SetGroupTable(groups, 3), D3D_OK);
+    Entries serial(vertexCount, 0x5A5A5A5A);
+    ASSERT_EQ(mesh->PointRepsFromAdjacency(made.adjacency.data(), serial.data()), D3D_OK);
+    ExpectOnEveryPool(mesh.get(), made.adjacency, D3D_OK, serial, "groups");
+}
+
+TEST_P(ThreadedFanWalkTest, TooLongAWalkFailsAsOneFanAtATime) {
+    if (Empty() == 0xFFFF) GTEST_SKIP() << "the long fan needs more than 65535 indices";
+    std::mt19937 random(5);
+    const DWORD faceCount = 40000, vertexCount = 16000;
+    SeamedMesh made = RandomSeamed(&random, faceCount, vertexCount);
+    // A fan of 10001 faces round one new vertex, among the others half-way.
+    const DWORD hub = vertexCount, fanStart = faceCount / 2;
+    for (DWORD i = 0; i < 10001; ++i) {
+        const DWORD face = fanStart + i;
+        made.indices[3 * face] = hub;
+        made.indices[3 * face + 1] = hub + 1 + i;
+        made.indices[3 * face + 2] = hub + 2 + i;
+        made.adjacency[3 * face] = i == 0 ? kNone : face - 1;
+        made.adjacency[3 * face + 1] = kNone;
+        made.adjacency[3 * face + 2] = i == 10000 ? kNone : face + 1;
+    }
+    // Neighbours elsewhere that named the fan's faces name nothing now.
+    for (DWORD face = 0; face < faceCount; ++face)
+        if (face < fanStart || face > fanStart + 10000)
+            for (DWORD k = 0; k < 3; ++k)
+                if (made.adjacency[3 * face + k] >= fanStart && made.adjacency[3 * face + k] <= fanStart + 10000)
+                    made.adjacency[3 * face + k] = kNone;
+    const DWORD allVertices = hub + 10003;
+    PlainWalk plain(made.indices, made.adjacency, allVertices, Empty());
+    const HRESULT expected = plain.Run();
+    ASSERT_TRUE(FAILED(expected));
+    MeshPtr mesh = Make(made.indices, allVertices);
+    ASSERT_TRUE(mesh);
+    ExpectOnEveryPool(mesh.get(), made.adjacency, expected, plain.reps(), "long fan");
+}
+
+INSTANTIATE_TEST_SUITE_P(IndexWidths, ThreadedFanWalkTest,
+                         ::testing::Values(DWORD{0}, DWORD{facet::MeshOptions::Indices32Bit}));
 
 INSTANTIATE_TEST_SUITE_P(IndexWidths, FanWalkTest,
                          ::testing::Values(DWORD{0}, DWORD{facet::MeshOptions::Indices32Bit}));

@@ -1,7 +1,8 @@
 // The routines that take a thread pool give, at 1, 2 and 7 threads, exactly what they give
 // without one: welding, adjacency (with and without a group table, with edges of three
-// faces), the mesh statistics and the normals, on meshes large enough to be split between
-// threads and on one large enough for its edges to be grouped in several ranges.
+// faces), the representatives from the adjacency, the mesh statistics and the normals, on
+// meshes large enough to be split between threads and on one large enough for its edges
+// to be grouped in several ranges.
 #include "facet/normals.h"
 #include "facet/thread_pool.h"
 #include "facet/weld.h"
@@ -130,6 +131,39 @@ TEST_F(ThreadCountTest, AdjacencyFollowsTheGroupTableOnAPool) {
     EXPECT_EQ(pooled, adjacency);
     EXPECT_EQ(facet::AdjacencyFromPointReps(nullptr, reps.data(), pooled.data(), &pool), D3DERR_INVALIDCALL);
     EXPECT_EQ(facet::AdjacencyFromPointReps(mesh.get(), reps.data(), nullptr, &pool), D3DERR_INVALIDCALL);
+}
+
+// The representatives from the welded adjacency (every chart border a seam, so many walks
+// reach other vertices), from one with broken neighbours, and in the order of a group
+// table listed back to front.
+TEST_F(ThreadCountTest, RepresentativesFromAdjacencyAreTheSameForEveryThreadCount) {
+    const auto mesh = Build(Awkward());
+    ASSERT_NE(mesh, nullptr);
+    const DWORD faces = mesh->FaceCount();
+    std::vector<DWORD> reps(mesh->VertexCount()), welded(3 * std::size_t{faces});
+    ASSERT_EQ(facet::PointRepsFromPositions(mesh.get(), 0.0f, reps.data()), D3D_OK);
+    ASSERT_EQ(mesh->AdjacencyFromPointReps(reps.data(), welded.data()), D3D_OK);
+    std::vector<DWORD> broken = welded;
+    for (std::size_t i = 0; i < broken.size(); i += 89) broken[i] = static_cast<DWORD>((i * 7919) % faces);
+    const facet::GroupEntry groups[2] = {{1, faces / 2, faces - faces / 2, 0, mesh->VertexCount()},
+                                         {0, 0, faces / 2, 0, mesh->VertexCount()}};
+    for (const bool grouped : {false, true}) {
+        ASSERT_EQ(mesh->SetGroupTable(grouped ? groups : nullptr, grouped ? 2 : 0), D3D_OK);
+        for (const std::vector<DWORD>* adjacency : {&welded, &broken}) {
+            std::vector<DWORD> alone(reps.size());
+            ASSERT_EQ(mesh->PointRepsFromAdjacency(adjacency->data(), alone.data()), D3D_OK);
+            for (const unsigned threads : kThreadCounts) {
+                facet::ThreadPool pool(threads);
+                std::vector<DWORD> pooled(reps.size(), 0xA5A5A5A5);
+                ASSERT_EQ(facet::PointRepsFromAdjacency(mesh.get(), adjacency->data(), pooled.data(), &pool), D3D_OK);
+                EXPECT_EQ(pooled, alone) << threads << " threads, grouped " << grouped;
+            }
+        }
+    }
+    facet::ThreadPool pool(2);
+    EXPECT_EQ(facet::PointRepsFromAdjacency(nullptr, welded.data(), reps.data(), &pool), D3DERR_INVALIDCALL);
+    EXPECT_EQ(facet::PointRepsFromAdjacency(mesh.get(), nullptr, reps.data(), &pool), D3DERR_INVALIDCALL);
+    EXPECT_EQ(facet::PointRepsFromAdjacency(mesh.get(), welded.data(), nullptr, &pool), D3DERR_INVALIDCALL);
 }
 
 TEST_F(ThreadCountTest, StatisticsAreTheSameForEveryThreadCount) {
