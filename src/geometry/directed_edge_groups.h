@@ -51,7 +51,9 @@ struct EdgeRecord {
     DWORD faceEdgeAndDirection;
 
     static EdgeRecord Directed(DWORD from, DWORD to, DWORD faceEdge) {
-        return {std::min(from, to), std::max(from, to), faceEdge | (from < to ? kRunsUp : 0)};
+        // The direction as a shifted comparison rather than a choice: half of all edges run
+        // each way, so a branch here would be mispredicted every other edge.
+        return {std::min(from, to), std::max(from, to), faceEdge | static_cast<DWORD>(from < to) << 31};
     }
     DWORD FaceEdge() const { return faceEdgeAndDirection & ~kRunsUp; }
     DWORD Face() const { return FaceEdge() / 3; }
@@ -205,11 +207,6 @@ private:
     struct LowerEnd {
         DWORD low;
         DWORD faceEdgeAndDirection;
-        LowerEnd& operator=(const EdgeRecord& record) {
-            low = record.low;
-            faceEdgeAndDirection = record.faceEdgeAndDirection;
-            return *this;
-        }
     };
 
     // Gathers every record at once into records_, sorted by both keys: by higher key into
@@ -222,17 +219,10 @@ private:
             std::size_t* next = highNext_.get() + part * digits_.Buckets();
             LowerEnd* records = byHigherKey.get();
             forEachPart(part, [&](DWORD face, const FaceKeys& keys) {
-                // The two edges at the highest corner go together, in corner order; the
-                // third is the middle key's.
-                const DWORD top = keys.key[0] > keys.key[1] ? (keys.key[0] > keys.key[2] ? 0 : 2)
-                                                            : (keys.key[1] > keys.key[2] ? 1 : 2);
-                const DWORD before = top == 0 ? 2 : top - 1, across = top == 2 ? 0 : top + 1;
-                const std::size_t place = next[keys.key[top]];
-                next[keys.key[top]] = place + 2;
-                records[place] = keys.Edge(face, std::min(top, before));
-                records[place + 1] = keys.Edge(face, std::max(top, before));
-                const EdgeRecord third = keys.Edge(face, across);
-                records[next[third.high]++] = third;
+                for (DWORD corner = 0; corner < 3; ++corner) {
+                    const EdgeRecord record = keys.Edge(face, corner);
+                    records[next[record.high]++] = {record.low, record.faceEdgeAndDirection};
+                }
             });
         });
         ScatterByLowerKey(byHigherKey.get());
