@@ -76,7 +76,7 @@ public:
             return order_.ForEach([&](DWORD face) { return readFace(0, face); }) ? D3D_OK : D3DERR_INVALIDCALL;
         std::vector<char> partValid(faceParts_, 1);
         RunParts(pool_, faceParts_, [&](std::size_t part) {
-            for (DWORD face = FacePartStart(part); face < FacePartStart(part + 1); ++face)
+            for (DWORD face = FacePartStart(part), end = FacePartStart(part + 1); face < end; ++face)
                 if (!readFace(part, face)) {
                     partValid[part] = 0;
                     return;
@@ -124,6 +124,7 @@ private:
                 __builtin_prefetch(&pointReps_[ahead]);
     }
 
+    // A division of 128-bit numbers: computed once per part, not per face.
     DWORD FacePartStart(std::size_t part) const {
         return static_cast<DWORD>(PartStart(order_.faceCount, faceParts_, part));
     }
@@ -147,7 +148,7 @@ private:
             });
             return;
         }
-        for (DWORD face = FacePartStart(part); face < FacePartStart(part + 1); ++face) RecordFace(face, visit);
+        for (DWORD face = FacePartStart(part), end = FacePartStart(part + 1); face < end; ++face) RecordFace(face, visit);
     }
 
     // Matches the groups of the records [first, last). The records are in key order, so
