@@ -130,8 +130,9 @@ private:
     }
 
     // A face's keys, when it gives edges: it is not skipped and its keys are three
-    // different ones.
-    void RecordFace(DWORD face, auto&& visit) const {
+    // different ones. Always inlined into the passes over the faces, which otherwise call
+    // it once a face.
+    [[gnu::always_inline]] void RecordFace(DWORD face, auto&& visit) const {
         if (IsSkipped(face)) return;
         const FaceKeys keys = KeysOf(face);
         if (keys.AreDistinct()) visit(face, keys);

@@ -158,7 +158,7 @@ public:
                         const EdgeRecord record = keys.Edge(face, corner);
                         const std::size_t bucket = digits_.Leading(record.low);
                         // One unsigned comparison: buckets below the range wrap to large values.
-                        if (bucket - first < count) records[next[bucket]++] = record;
+                        if (bucket - first < count) Store(record, records[next[bucket]++]);
                     }
                 });
             });
@@ -211,6 +211,14 @@ private:
         DWORD low;
         DWORD faceEdgeAndDirection;
     };
+
+    // Field by field: copied whole, a record just made is stored to the stack in words and
+    // read back in one eight-byte load, which must wait for both stores to complete.
+    static void Store(const EdgeRecord& record, EdgeRecord& slot) {
+        slot.low = record.low;
+        slot.high = record.high;
+        slot.faceEdgeAndDirection = record.faceEdgeAndDirection;
+    }
 
     // Gathers every record at once into records_, sorted by both keys: by higher key into
     // a scratch array (each part behind the parts before it), then from there by lower key.
