@@ -16,14 +16,21 @@
 // another into the same storage, each from a further pass over the caller's edges. A
 // group never spans two ranges, since its records share their lower key.
 //
-// When the keys are few enough for a count per key to stay in the cache (a mesh of up to
-// about a hundred thousand points), there is one bucket per lower key and no in-cache
-// sort: the records are counted by higher key too, scattered first by the higher key and
-// then, from that order, by the lower key. Both scatters are stable, so the records end
-// sorted by lower key, then higher key, then the order they were given: the same order
-// as the sorts above give, with no per-key sort before each key is visited. Should the
-// records not fit at once, the lower-key buckets are gathered in ranges as above and each
-// key's records sorted by higher key when visited.
+// When the keys are few enough for a count per key to stay in the cache (up to 2^17, a
+// mesh of up to about a hundred thousand points), there is one bucket per lower key and
+// no in-cache sort: the records are counted by higher key too, scattered first by the
+// higher key (eight bytes each, the higher key implied by the place) and then, from that
+// order, by the lower key. Both scatters are stable, so the records end sorted by lower
+// key, then higher key, then the order they were given: the same order as the sorts above
+// give, with no per-key sort before each key is visited. This takes 20 bytes per record
+// and 16 per key and part, all kept from call to call by the thread (see work_array.h),
+// so a routine called again and again on small meshes finds its storage in place. Should
+// the records not fit at once, the lower-key buckets are gathered in ranges as above and
+// each key's records sorted by higher key when visited.
+//
+// Faces are counted and handed whole, not edge by edge: a face's lowest key is the lower
+// end of two of its edges, and one count of two there costs half what two counts of one
+// after the other do (the second waits for the first).
 //
 // With a thread pool the edges are given in consecutive parts: each part counts and then
 // scatters its own records, behind those of the parts before it in every bucket, so the

@@ -24,13 +24,17 @@ namespace facet {
 // most kBlocks of them and kBytes in all; a block that does not fit is given back.
 class RecycledBlocks {
 public:
-    // A kept block of at least `bytes` (the smallest such), else a new one; its size in
-    // *capacity. Null when none can be had.
+    // Blocks start on a cache line, which also serves every value a work array holds.
+    static constexpr std::align_val_t kAlignment{64};
+
+    // A kept block of at least `bytes` (the smallest such, the last kept of equals, which
+    // is likeliest still in the cache), else a new one; its size in *capacity. Null when
+    // none can be had.
     static void* Take(std::size_t bytes, std::size_t* capacity) {
         Shelf& shelf = ThisThread();
         std::size_t best = kBlocks;
         for (std::size_t i = 0; i < shelf.count; ++i)
-            if (shelf.sizes[i] >= bytes && (best == kBlocks || shelf.sizes[i] < shelf.sizes[best])) best = i;
+            if (shelf.sizes[i] >= bytes && (best == kBlocks || shelf.sizes[i] <= shelf.sizes[best])) best = i;
         if (best != kBlocks) {
             void* block = shelf.blocks[best];
             *capacity = shelf.sizes[best];
@@ -39,7 +43,7 @@ public:
             return block;
         }
         *capacity = (bytes + kGrain - 1) & ~(kGrain - 1);
-        return ::operator new(*capacity, std::nothrow);
+        return ::operator new(*capacity, kAlignment, std::nothrow);
     }
 
     // Keeps `block` of `capacity` bytes for a later Take, making room by giving back the
@@ -47,14 +51,14 @@ public:
     static void Keep(void* block, std::size_t capacity) {
         Shelf& shelf = ThisThread();
         if (capacity > kBytes) {
-            ::operator delete(block);
+            ::operator delete(block, kAlignment);
             return;
         }
         while (shelf.count == kBlocks || shelf.total + capacity > kBytes) {
             std::size_t smallest = 0;
             for (std::size_t i = 1; i < shelf.count; ++i)
                 if (shelf.sizes[i] < shelf.sizes[smallest]) smallest = i;
-            ::operator delete(shelf.blocks[smallest]);
+            ::operator delete(shelf.blocks[smallest], kAlignment);
             shelf.total -= shelf.sizes[smallest];
             shelf.Remove(smallest);
         }
@@ -73,13 +77,15 @@ private:
         std::size_t sizes[kBlocks] = {};
         std::size_t count = 0;
         std::size_t total = 0;
-        void Remove(std::size_t i) {
+        void Remove(std::size_t i) {  // keeping the others in the order they were kept
             --count;
-            blocks[i] = blocks[count];
-            sizes[i] = sizes[count];
+            for (; i < count; ++i) {
+                blocks[i] = blocks[i + 1];
+                sizes[i] = sizes[i + 1];
+            }
         }
         ~Shelf() {
-            for (std::size_t i = 0; i < count; ++i) ::operator delete(blocks[i]);
+            for (std::size_t i = 0; i < count; ++i) ::operator delete(blocks[i], kAlignment);
         }
     };
 
@@ -93,6 +99,7 @@ template <typename T>
 class WorkArray {
     static_assert(std::is_trivially_default_constructible_v<T> && std::is_trivially_destructible_v<T>,
                   "a work array holds plain values");
+    static_assert(alignof(T) <= static_cast<std::size_t>(RecycledBlocks::kAlignment), "a block's alignment serves T");
 
 public:
     WorkArray() = default;

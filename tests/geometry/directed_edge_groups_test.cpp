@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -128,6 +129,35 @@ TEST(DirectedEdgeGroupsTest, NoEdgesVisitsOneEmptyRange) {
         EXPECT_TRUE(Grouped({}, keyBits, 2, 2, 100, &ranges).empty());
         EXPECT_EQ(ranges, 1u);
     }
+}
+
+// The grouping's working storage: a small array freed on a thread is handed to the
+// thread's next array that fits (so repeated calls on small meshes fault nothing in
+// afresh), aligned for any value, and an array too large to keep is not kept.
+TEST(DirectedEdgeGroupsTest, SmallWorkArraysAreKeptForTheThreadsNextCall) {
+    struct alignas(32) Wide {
+        float values[8];
+    };
+    const void* first = nullptr;
+    {
+        facet::WorkArray<Wide> array;
+        ASSERT_TRUE(array.Allocate(1000));
+        first = array.get();
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(first) % alignof(Wide), 0u);
+    }
+    facet::WorkArray<EdgeRecord> reused;
+    ASSERT_TRUE(reused.Allocate(1000 * sizeof(Wide) / sizeof(EdgeRecord)));
+    EXPECT_EQ(static_cast<const void*>(reused.get()), first);
+    facet::WorkArray<EdgeRecord> fresh;
+    ASSERT_TRUE(fresh.Allocate(10));
+    EXPECT_NE(static_cast<const void*>(fresh.get()), first);  // the kept block is in use
+    // On another thread the block is not there to be had.
+    reused.Free();
+    std::thread([&] {
+        facet::WorkArray<EdgeRecord> elsewhere;
+        ASSERT_TRUE(elsewhere.Allocate(10));
+        EXPECT_NE(static_cast<const void*>(elsewhere.get()), first);
+    }).join();
 }
 
 }  // namespace
