@@ -3,6 +3,7 @@
 #include "geometry/directed_edge_groups.h"
 
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -25,13 +26,46 @@ void InsertionSort(EdgeRecord* records, std::size_t count, Less less) {
 }  // namespace
 
 bool DirectedEdgeGroups::StartCounting(unsigned keyBits, ThreadPool* pool, std::size_t parts) {
-    digits_ = LowKeyDigits(keyBits);
+    const bool perKey = keyBits <= kMostKeyBitsCountedPerKey;
+    digits_ = perKey ? LowKeyDigits(keyBits, 0) : LowKeyDigits(keyBits);
     pool_ = pool;
     parts_ = parts;
     recordCount_ = 0;
+    sortedByBothKeys_ = false;
     rangeStart_.clear();
-    next_.reset(new (std::nothrow) std::size_t[parts * digits_.Buckets()]());
-    return next_ != nullptr;
+    const std::size_t counts = parts * digits_.Buckets();
+    highNext_.Free();
+    if (!next_.Allocate(counts) || (perKey && !highNext_.Allocate(counts))) return false;
+    std::fill(next_.get(), next_.get() + counts, 0);
+    if (perKey) std::fill(highNext_.get(), highNext_.get() + counts, 0);
+    return true;
+}
+
+// Turns the parts' counts by higher key into where each part starts in each key's run of
+// the records sorted by higher key; returns how many records there are.
+std::size_t DirectedEdgeGroups::StartScatteringByHigherKey() {
+    const std::size_t keys = digits_.Buckets(), parts = parts_;
+    std::size_t total = 0;
+    for (std::size_t key = 0; key < keys; ++key)
+        for (std::size_t part = 0; part < parts; ++part) total += std::exchange(highNext_[part * keys + key], total);
+    return total;
+}
+
+// Scatters the records, in their order by higher key, into the one range by lower key.
+// On one thread: each lower key takes records from every part's share of the higher keys.
+void DirectedEdgeGroups::ScatterByLowerKey(const LowerEnd* byHigherKey) {
+    StartScattering(0);
+    const std::size_t keys = digits_.Buckets();
+    // The last part's places now end each higher key's records; the first part's places
+    // start each bucket by lower key, so one pass fills the buckets through them.
+    const std::size_t* higherKeyEnd = highNext_.get() + (parts_ - 1) * keys;
+    std::size_t* next = next_.get();
+    EdgeRecord* records = records_.get();
+    std::size_t i = 0;
+    for (DWORD high = 0; high < keys; ++high)
+        for (; i < higherKeyEnd[high]; ++i)
+            records[next[byHigherKey[i].low]++] = {byHigherKey[i].low, high, byHigherKey[i].faceEdgeAndDirection};
+    sortedByBothKeys_ = true;
 }
 
 // Totals the parts' counts and splits the buckets into ranges of at most `mostRecords`

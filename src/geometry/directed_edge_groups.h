@@ -16,6 +16,22 @@
 // another into the same storage, each from a further pass over the caller's edges. A
 // group never spans two ranges, since its records share their lower key.
 //
+// When the keys are few enough for a count per key to stay in the cache (up to 2^17, a
+// mesh of up to about a hundred thousand points), there is one bucket per lower key and
+// no in-cache sort: the records are counted by higher key too, scattered first by the
+// higher key (eight bytes each, the higher key implied by the place) and then, from that
+// order, by the lower key. Both scatters are stable, so the records end sorted by lower
+// key, then higher key, then the order they were given: the same order as the sorts above
+// give, with no per-key sort before each key is visited. This takes 20 bytes per record
+// and 16 per key and part, all kept from call to call by the thread (see work_array.h),
+// so a routine called again and again on small meshes finds its storage in place. Should
+// the records not fit at once, the lower-key buckets are gathered in ranges as above and
+// each key's records sorted by higher key when visited.
+//
+// Faces are counted and handed whole, not edge by edge: a face's lowest key is the lower
+// end of two of its edges, and one count of two there costs half what two counts of one
+// after the other do (the second waits for the first).
+//
 // With a thread pool the edges are given in consecutive parts: each part counts and then
 // scatters its own records, behind those of the parts before it in every bucket, so the
 // records land exactly where one pass would put them; the buckets are then sorted, and
@@ -29,7 +45,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 namespace facet {
@@ -43,7 +58,12 @@ struct EdgeRecord {
     DWORD faceEdgeAndDirection;
 
     static EdgeRecord Directed(DWORD from, DWORD to, DWORD faceEdge) {
-        return {std::min(from, to), std::max(from, to), faceEdge | (from < to ? kRunsUp : 0)};
+        // Arithmetic rather than choices: half of all edges run each way, so a branch here
+        // (which compilers emit for the three choices on one comparison) would be
+        // mispredicted every other edge.
+        const DWORD runsUp = static_cast<DWORD>(from < to);
+        const DWORD swap = (from ^ to) & (0u - runsUp);
+        return {to ^ swap, from ^ swap, faceEdge | runsUp << 31};
     }
     DWORD FaceEdge() const { return faceEdgeAndDirection & ~kRunsUp; }
     DWORD Face() const { return FaceEdge() / 3; }
@@ -51,6 +71,18 @@ struct EdgeRecord {
     static constexpr DWORD kRunsUp = 0x80000000;
 };
 static_assert(sizeof(EdgeRecord) == 12, "an edge record is three 32-bit words");
+
+// A face's keys, corner by corner. Its directed edges run from corner 0 to 1, 1 to 2 and 2
+// to 0, each numbered 3·face + the corner it leaves; a face gives edges only when its
+// three keys differ.
+struct FaceKeys {
+    DWORD key[3];
+
+    bool AreDistinct() const { return key[0] != key[1] && key[1] != key[2] && key[0] != key[2]; }
+    EdgeRecord Edge(DWORD face, DWORD corner) const {
+        return EdgeRecord::Directed(key[corner], key[corner == 2 ? 0 : corner + 1], 3 * face + corner);
+    }
+};
 
 // Face-edge numbers leave the top bit free for the direction; a mesh with more faces
 // than that would need tens of gigabytes and is refused as out of memory.
@@ -67,13 +99,15 @@ inline std::size_t MostEdgeRecordsKept(std::size_t faces) { return std::max(face
 // sorted while it sits in the cache.
 class LowKeyDigits {
 public:
-    explicit LowKeyDigits(unsigned keyBits = 0)
-        : trailingBits_(std::min(keyBits, kTrailingBits)), leadingBits_(keyBits - trailingBits_) {}
+    // A trailing digit of at most `mostTrailingBits`: none makes each bucket one key.
+    explicit LowKeyDigits(unsigned keyBits = 0, unsigned mostTrailingBits = kTrailingBits)
+        : trailingBits_(std::min(keyBits, mostTrailingBits)), leadingBits_(keyBits - trailingBits_) {}
 
     std::size_t Buckets() const { return std::size_t{1} << leadingBits_; }
     std::size_t TrailingValues() const { return std::size_t{1} << trailingBits_; }
     std::size_t Leading(DWORD low) const { return low >> trailingBits_; }
     std::size_t Trailing(DWORD low) const { return low & (TrailingValues() - 1); }
+    bool BucketIsOneKey() const { return trailingBits_ == 0; }
 
 private:
     static constexpr unsigned kTrailingBits = 12;
@@ -83,38 +117,59 @@ private:
 
 class DirectedEdgeGroups {
 public:
-    // Groups the edges of `parts` consecutive parts (run on `pool`; null: in order here),
-    // every key below 2^keyBits, in three steps: StartCounting; then Count(part, record) for
-    // every record of every part (each part on one thread at a time), within a pass over
-    // the caller's faces that may do more; then Gather, which hands the records again.
+    // Groups the edges of the faces of `parts` consecutive parts (run on `pool`; null: in
+    // order here), every key below 2^keyBits, in three steps: StartCounting; then
+    // CountFace(part, keys) for every face of every part that gives edges (each part on one
+    // thread at a time), within a pass over the caller's faces that may do more; then
+    // Gather, which has the faces handed again.
     bool StartCounting(unsigned keyBits, ThreadPool* pool, std::size_t parts);
-    void Count(std::size_t part, const EdgeRecord& record) {
-        ++next_[part * digits_.Buckets() + digits_.Leading(record.low)];
+    void CountFace(std::size_t part, const FaceKeys& face) {
+        const DWORD a = face.key[0], b = face.key[1], c = face.key[2];
+        const DWORD lowest = std::min({a, b, c}), highest = std::max({a, b, c}), middle = a ^ b ^ c ^ lowest ^ highest;
+        // The lowest key is the lower end of two of the edges and the middle key of the
+        // third; the highest key is the higher end of two. One count per key: counts of
+        // one key one after another would each wait for the last.
+        const std::size_t row = part * digits_.Buckets();
+        next_[row + digits_.Leading(lowest)] += 2;
+        ++next_[row + digits_.Leading(middle)];
+        if (highNext_.get() != nullptr) {
+            ++highNext_[row + middle];
+            highNext_[row + highest] += 2;
+        }
     }
 
     // Gathers the counted records, keeping at most `mostRecords` at a time (but always at
     // least one bucket's): the lower keys are split into consecutive ranges whose records
     // fit; for each range, in key order, forEachPart(part, emit) is called for every part
-    // (on the pool) and must hand the same records in the same order as were counted, and
+    // (on the pool) and must call emit(face, keys) for the same faces in the same order as
+    // were counted, and
     // then visitRange() is called, which reads the range's records through Size(),
     // operator[], PartBounds and ForEachGroupIn. E_OUTOFMEMORY when the records cannot be
     // kept.
     template <typename ForEachPart, typename VisitRange>
     HRESULT Gather(std::size_t mostRecords, ForEachPart&& forEachPart, VisitRange&& visitRange) {
         if (!PlanRanges(mostRecords)) return E_OUTOFMEMORY;
+        if (highNext_.get() != nullptr && RangeCount() == 1) {
+            if (!ScatterByBothKeys(forEachPart)) return E_OUTOFMEMORY;
+            visitRange();
+            return D3D_OK;
+        }
         for (std::size_t range = 0; range + 1 < rangeStart_.size(); ++range) {
             StartScattering(range);
             const std::size_t first = firstBucket_, count = lastBucket_ - firstBucket_;
             RunParts(pool_, parts_, [&](std::size_t part) {
                 std::size_t* next = next_.get() + part * digits_.Buckets();
                 EdgeRecord* records = records_.get();
-                forEachPart(part, [&](const EdgeRecord& record) {
-                    const std::size_t bucket = digits_.Leading(record.low);
-                    // One unsigned comparison: buckets below the range wrap to large values.
-                    if (bucket - first < count) records[next[bucket]++] = record;
+                forEachPart(part, [&](DWORD face, const FaceKeys& keys) {
+                    for (DWORD corner = 0; corner < 3; ++corner) {
+                        const EdgeRecord record = keys.Edge(face, corner);
+                        const std::size_t bucket = digits_.Leading(record.low);
+                        // One unsigned comparison: buckets below the range wrap to large values.
+                        if (bucket - first < count) Store(record, records[next[bucket]++]);
+                    }
                 });
             });
-            if (!SortBuckets()) return E_OUTOFMEMORY;
+            if (!digits_.BucketIsOneKey() && !SortBuckets()) return E_OUTOFMEMORY;
             visitRange();
         }
         return D3D_OK;
@@ -135,7 +190,7 @@ public:
             startKey(runStart);
             std::size_t runEnd = runStart + 1;
             while (runEnd < last && records_[runEnd].low == records_[runStart].low) ++runEnd;
-            GroupByHigherKey(runStart, runEnd);
+            if (!sortedByBothKeys_) GroupByHigherKey(runStart, runEnd);
             for (std::size_t start = runStart; start < runEnd;) {
                 std::size_t end = start + 1;
                 while (end < runEnd && records_[end].high == records_[start].high) ++end;
@@ -154,6 +209,46 @@ public:
     std::size_t RangeCount() const { return rangeStart_.empty() ? 0 : rangeStart_.size() - 1; }
 
 private:
+    // Keys of at most this many bits get a bucket each and are counted by higher key too.
+    static constexpr unsigned kMostKeyBitsCountedPerKey = 17;
+
+    // A record sorted by higher key, which its place implies: eight bytes, not twelve, as
+    // the scatter that writes them costs what it writes beyond the caches.
+    struct LowerEnd {
+        DWORD low;
+        DWORD faceEdgeAndDirection;
+    };
+
+    // Field by field: copied whole, a record just made is stored to the stack in words and
+    // read back in one eight-byte load, which must wait for both stores to complete.
+    static void Store(const EdgeRecord& record, EdgeRecord& slot) {
+        slot.low = record.low;
+        slot.high = record.high;
+        slot.faceEdgeAndDirection = record.faceEdgeAndDirection;
+    }
+
+    // Gathers every record at once into records_, sorted by both keys: by higher key into
+    // a scratch array (each part behind the parts before it), then from there by lower key.
+    template <typename ForEachPart>
+    bool ScatterByBothKeys(ForEachPart& forEachPart) {
+        WorkArray<LowerEnd> byHigherKey;
+        if (!byHigherKey.Allocate(StartScatteringByHigherKey())) return false;
+        RunParts(pool_, parts_, [&](std::size_t part) {
+            std::size_t* next = highNext_.get() + part * digits_.Buckets();
+            LowerEnd* records = byHigherKey.get();
+            forEachPart(part, [&](DWORD face, const FaceKeys& keys) {
+                for (DWORD corner = 0; corner < 3; ++corner) {
+                    const EdgeRecord record = keys.Edge(face, corner);
+                    records[next[record.high]++] = {record.low, record.faceEdgeAndDirection};
+                }
+            });
+        });
+        ScatterByLowerKey(byHigherKey.get());
+        return true;
+    }
+
+    std::size_t StartScatteringByHigherKey();
+    void ScatterByLowerKey(const LowerEnd* byHigherKey);
     bool PlanRanges(std::size_t mostRecords);
     void StartScattering(std::size_t range);
     bool SortBuckets();
@@ -164,7 +259,10 @@ private:
     LowKeyDigits digits_;
     // Per part: its count of each bucket's records, then, for the buckets of the current
     // range, where it puts its next one.
-    std::unique_ptr<std::size_t[]> next_;
+    WorkArray<std::size_t> next_;
+    // Likewise by higher key, for keys few enough to be counted per key; else null.
+    WorkArray<std::size_t> highNext_;
+    bool sortedByBothKeys_ = false;  // the current range's records need no per-key sort
     std::vector<std::size_t> bucketTotal_;  // every part's records in each bucket
     std::vector<std::size_t> rangeStart_;   // range r is the buckets [rangeStart_[r], rangeStart_[r + 1])
     std::size_t firstBucket_ = 0, lastBucket_ = 0;  // the current range's buckets

@@ -237,7 +237,7 @@ private:
             }
             if (normal.x == 0.0 && normal.y == 0.0 && normal.z == 0.0) ++sums.zeroAreaFaces;
             sums.sixfoldVolume += Dot(p0, Cross(p1, p2));
-            for (int k = 0; k < 3; ++k) edges_.Count(part, EdgeRecord::Directed(point[k], point[(k + 1) % 3], 3 * face + k));
+            edges_.CountFace(part, {{point[0], point[1], point[2]}});
         }
         return sums;
     }
@@ -278,7 +278,7 @@ private:
             if (face + kPrefetchFaces < last)
                 for (int k = 0; k < 3; ++k) __builtin_prefetch(&reps_[Corner(face + kPrefetchFaces, k)]);
             if (!HasEdges(face)) continue;
-            for (int k = 0; k < 3; ++k) emit(EdgeRecord::Directed(Key(face, k), Key(face, (k + 1) % 3), 3 * face + k));
+            emit(face, FaceKeys{{Key(face, 0), Key(face, 1), Key(face, 2)}});
         }
     }
 

@@ -4,7 +4,11 @@
 // meshes of millions of faces costs as much as the work itself (on a virtual machine a
 // 4 KiB fault costs about fifty times what a 2 MiB one does per byte). The huge-page range
 // is rounded up to whole huge pages: a partial one at the end would fall back to 4 KiB
-// faults for up to 2 MiB. Small arrays come from the ordinary allocator.
+// faults for up to 2 MiB. Smaller arrays come from the ordinary allocator, and once freed
+// are kept, a few per thread, for that thread's next arrays: a routine called again and
+// again on small meshes (from a script, say) would otherwise see the allocator give its
+// freed storage back to the system and fault it in afresh on every call, which costs a
+// small mesh's routine a third of its time.
 #pragma once
 
 #include <cstddef>
@@ -16,10 +20,86 @@
 
 namespace facet {
 
+// The freed blocks below WorkArray's mapping size a thread keeps for its next arrays: at
+// most kBlocks of them and kBytes in all; a block that does not fit is given back.
+class RecycledBlocks {
+public:
+    // Blocks start on a cache line, which also serves every value a work array holds.
+    static constexpr std::align_val_t kAlignment{64};
+
+    // A kept block of at least `bytes` (the smallest such, the last kept of equals, which
+    // is likeliest still in the cache), else a new one; its size in *capacity. Null when
+    // none can be had.
+    static void* Take(std::size_t bytes, std::size_t* capacity) {
+        Shelf& shelf = ThisThread();
+        std::size_t best = kBlocks;
+        for (std::size_t i = 0; i < shelf.count; ++i)
+            if (shelf.sizes[i] >= bytes && (best == kBlocks || shelf.sizes[i] <= shelf.sizes[best])) best = i;
+        if (best != kBlocks) {
+            void* block = shelf.blocks[best];
+            *capacity = shelf.sizes[best];
+            shelf.total -= *capacity;
+            shelf.Remove(best);
+            return block;
+        }
+        *capacity = (bytes + kGrain - 1) & ~(kGrain - 1);
+        return ::operator new(*capacity, kAlignment, std::nothrow);
+    }
+
+    // Keeps `block` of `capacity` bytes for a later Take, making room by giving back the
+    // smallest kept blocks; a block larger than all the room is given back at once.
+    static void Keep(void* block, std::size_t capacity) {
+        Shelf& shelf = ThisThread();
+        if (capacity > kBytes) {
+            ::operator delete(block, kAlignment);
+            return;
+        }
+        while (shelf.count == kBlocks || shelf.total + capacity > kBytes) {
+            std::size_t smallest = 0;
+            for (std::size_t i = 1; i < shelf.count; ++i)
+                if (shelf.sizes[i] < shelf.sizes[smallest]) smallest = i;
+            ::operator delete(shelf.blocks[smallest], kAlignment);
+            shelf.total -= shelf.sizes[smallest];
+            shelf.Remove(smallest);
+        }
+        shelf.blocks[shelf.count] = block;
+        shelf.sizes[shelf.count++] = capacity;
+        shelf.total += capacity;
+    }
+
+private:
+    static constexpr std::size_t kBlocks = 8;
+    static constexpr std::size_t kBytes = std::size_t{24} << 20;
+    static constexpr std::size_t kGrain = std::size_t{4} << 10;  // sizes rounded so that near sizes fit
+
+    struct Shelf {
+        void* blocks[kBlocks] = {};
+        std::size_t sizes[kBlocks] = {};
+        std::size_t count = 0;
+        std::size_t total = 0;
+        void Remove(std::size_t i) {  // keeping the others in the order they were kept
+            --count;
+            for (; i < count; ++i) {
+                blocks[i] = blocks[i + 1];
+                sizes[i] = sizes[i + 1];
+            }
+        }
+        ~Shelf() {
+            for (std::size_t i = 0; i < count; ++i) ::operator delete(blocks[i], kAlignment);
+        }
+    };
+
+    static Shelf& ThisThread() {
+        thread_local Shelf shelf;
+        return shelf;
+    }
+};
+
 template <typename T>
 class WorkArray {
     static_assert(std::is_trivially_default_constructible_v<T> && std::is_trivially_destructible_v<T>,
                   "a work array holds plain values");
+    static_assert(alignof(T) <= static_cast<std::size_t>(RecycledBlocks::kAlignment), "a block's alignment serves T");
 
 public:
     WorkArray() = default;
@@ -33,7 +113,7 @@ public:
         if (count > (SIZE_MAX - 2 * kHugePage) / sizeof(T)) return false;
         const std::size_t bytes = count * sizeof(T);
         if (bytes < kMapFrom) {
-            data_ = new (std::nothrow) T[count == 0 ? 1 : count];
+            data_ = static_cast<T*>(RecycledBlocks::Take(bytes == 0 ? sizeof(T) : bytes, &keptBytes_));
             return data_ != nullptr;
         }
         // Over-map by one huge page so the array can start on a huge-page boundary.
@@ -57,19 +137,21 @@ public:
     void Free() {
         if (mapped_ != nullptr)
             munmap(mapped_, mappedBytes_);
-        else
-            delete[] data_;
+        else if (data_ != nullptr)
+            RecycledBlocks::Keep(data_, keptBytes_);
         data_ = nullptr;
         mapped_ = nullptr;
     }
 
 private:
     static constexpr std::size_t kHugePage = std::size_t{2} << 20;
-    static constexpr std::size_t kMapFrom = std::size_t{1} << 20;
+    // Below this, the few faults of an array kept for reuse cost less than mapping it.
+    static constexpr std::size_t kMapFrom = std::size_t{8} << 20;
 
     T* data_ = nullptr;
     void* mapped_ = nullptr;
     std::size_t mappedBytes_ = 0;
+    std::size_t keptBytes_ = 0;  // an unmapped array's block size
 };
 
 }  // namespace facet

@@ -2,6 +2,8 @@
 #include "geometry_test_support.h"
 
 #include "facet/math.h"
+#include "facet/thread_pool.h"
+#include "facet/weld.h"
 
 #include <cmath>
 #include <map>
@@ -281,37 +283,55 @@ Entries ReferenceAdjacency(const Entries& indices, const std::vector<float>& pos
 }
 
 TEST_P(AdjacencyTest, AgreesWithTheRuleOnLargeMeshesWithCrowdedEdgesHubsAndRevisitedFaces) {
-    // 60,000 vertices spread the records over many sort buckets. Faces are built on a pool
-    // of edges so that edges carry one to many faces in both windings; vertex 7 is a hub
-    // with hundreds of edges; some faces repeat a corner. Representatives fold the top
-    // 10,000 vertices onto others. A sparse mesh leaves most buckets nearly empty.
-    constexpr DWORD kVertices = 60000;
-    std::mt19937 random(GetParam() + 5);
-    std::vector<float> positions(3 * kVertices);
-    for (float& value : positions) value = std::uniform_real_distribution<float>(-1.0f, 1.0f)(random);
-    Entries reps(kVertices);
-    for (DWORD v = 0; v < kVertices; ++v) reps[v] = v >= 50000 ? (v * 7919u) % 50000 : v;
-    std::uniform_int_distribution<DWORD> anyVertex(0, kVertices - 1);
-    for (DWORD faces : {300u, 20000u}) {
-        std::vector<std::pair<DWORD, DWORD>> pool;
-        for (DWORD i = 0; i < faces / 4; ++i) pool.emplace_back(i % 5 == 0 ? 7 : anyVertex(random), anyVertex(random));
-        Entries indices;
-        for (DWORD face = 0; face < faces; ++face) {
-            auto [a, b] = pool[std::uniform_int_distribution<std::size_t>(0, pool.size() - 1)(random)];
-            if (random() % 2 != 0) std::swap(a, b);
-            const DWORD c = random() % 50 == 0 ? a : anyVertex(random);
-            indices.insert(indices.end(), {a, b, c});
-        }
-        MeshPtr mesh = Make(indices, positions);
-        ASSERT_NE(mesh, nullptr);
-        const std::vector<facet::GroupEntry> groups = {
-            {0, faces / 2, faces / 2, 0, kVertices}, {1, 0, faces / 2 + 10, 0, kVertices}, {2, faces / 4, 20, 0, kVertices}};
-        for (const bool grouped : {false, true}) {
-            ASSERT_EQ(mesh->SetGroupTable(grouped ? groups.data() : nullptr, grouped ? 3 : 0), D3D_OK);
-            const std::vector<facet::GroupEntry> visit = grouped ? groups : std::vector<facet::GroupEntry>{};
-            for (const DWORD* pointReps : {static_cast<const DWORD*>(nullptr), static_cast<const DWORD*>(reps.data())})
-                EXPECT_EQ(Adjacency(mesh.get(), pointReps), ReferenceAdjacency(indices, positions, pointReps, visit))
-                    << faces << " faces, grouped " << grouped << ", representatives " << (pointReps != nullptr);
+    // Faces are built on a pool of edges so that edges carry one to many faces in both
+    // windings; vertex 7 is a hub with hundreds of edges; some faces repeat a corner.
+    // Representatives fold the top sixth of the vertices onto others. 60,000 vertices give
+    // keys few enough to be grouped a key at a time; 200,000 (32-bit indices only) give
+    // keys grouped in buckets sorted in the cache. A sparse mesh leaves most keys or
+    // buckets empty; the largest (as many as 16-bit indices allow) is split into parts for
+    // several threads. Each mesh is matched on 1, 2 and 7 threads (the groups, when there
+    // are any, are visited in order on one).
+    const bool wide = GetParam() != 0;
+    for (const DWORD vertices : {60000u, 200000u}) {
+        if (vertices > 65535 && !wide) continue;
+        const DWORD kept = vertices / 6 * 5;
+        std::mt19937 random(GetParam() + 5);
+        std::vector<float> positions(3 * vertices);
+        for (float& value : positions) value = std::uniform_real_distribution<float>(-1.0f, 1.0f)(random);
+        Entries reps(vertices);
+        for (DWORD v = 0; v < vertices; ++v) reps[v] = v >= kept ? (v * 7919u) % kept : v;
+        std::uniform_int_distribution<DWORD> anyVertex(0, vertices - 1);
+        for (DWORD faces : {300u, 20000u, wide ? 120000u : 60000u}) {
+            std::vector<std::pair<DWORD, DWORD>> pool;
+            for (DWORD i = 0; i < faces / 4; ++i) pool.emplace_back(i % 5 == 0 ? 7 : anyVertex(random), anyVertex(random));
+            Entries indices;
+            for (DWORD face = 0; face < faces; ++face) {
+                auto [a, b] = pool[std::uniform_int_distribution<std::size_t>(0, pool.size() - 1)(random)];
+                if (random() % 2 != 0) std::swap(a, b);
+                const DWORD c = random() % 50 == 0 ? a : anyVertex(random);
+                indices.insert(indices.end(), {a, b, c});
+            }
+            MeshPtr mesh = Make(indices, positions);
+            ASSERT_NE(mesh, nullptr);
+            const std::vector<facet::GroupEntry> groups = {{0, faces / 2, faces / 2, 0, vertices},
+                                                           {1, 0, faces / 2 + 10, 0, vertices},
+                                                           {2, faces / 4, 20, 0, vertices}};
+            for (const bool grouped : {false, true}) {
+                ASSERT_EQ(mesh->SetGroupTable(grouped ? groups.data() : nullptr, grouped ? 3 : 0), D3D_OK);
+                const std::vector<facet::GroupEntry> visit = grouped ? groups : std::vector<facet::GroupEntry>{};
+                for (const DWORD* pointReps : {static_cast<const DWORD*>(nullptr), static_cast<const DWORD*>(reps.data())}) {
+                    const Entries expected = ReferenceAdjacency(indices, positions, pointReps, visit);
+                    for (const unsigned threads : {1u, 2u, 7u}) {
+                        facet::ThreadPool threadPool(threads);
+                        Entries adjacency(3 * faces, 0x12345678);
+                        ASSERT_EQ(facet::AdjacencyFromPointReps(mesh.get(), pointReps, adjacency.data(), &threadPool),
+                                  D3D_OK);
+                        EXPECT_EQ(adjacency, expected)
+                            << vertices << " vertices, " << faces << " faces, grouped " << grouped
+                            << ", representatives " << (pointReps != nullptr) << ", " << threads << " threads";
+                    }
+                }
+            }
         }
     }
 }
