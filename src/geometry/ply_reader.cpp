@@ -5,23 +5,19 @@
 // texture_u texture_v or texture_s texture_t) and a colour red green blue [alpha] (or
 // diffuse_red … diffuse_alpha; integer types: 0 to 255; float or double: as they are); the "face" element an
 // integer list "vertex_indices" (or "vertex_index"). Other elements and properties are
-// read past and dropped.
-//
-// Before anything is allocated, every element's count times the smallest size its record
-// can have is checked against the bytes after the header, so a header claiming billions
-// of elements in a short file is refused at its own line.
+// read past and dropped. The header is read and checked first (see ply_header.h), so
+// nothing is allocated for counts the file cannot hold.
 #include "facet/thread_pool.h"
 #include "geometry/mesh_file_contents.h"
 #include "geometry/ply_binary_records.h"
+#include "geometry/ply_header.h"
 #include "geometry/text_chunks.h"
 #include "geometry/text_scanner.h"
-
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -29,222 +25,16 @@ namespace facet {
 
 namespace {
 
-enum class Scalar { Int8, UInt8, Int16, UInt16, Int32, UInt32, Float32, Float64 };
-
-bool ScalarOfName(std::string_view name, Scalar* type) {
-    static constexpr struct {
-        std::string_view name;
-        Scalar type;
-    } kNames[] = {{"char", Scalar::Int8},     {"int8", Scalar::Int8},      {"uchar", Scalar::UInt8},
-                  {"uint8", Scalar::UInt8},   {"short", Scalar::Int16},    {"int16", Scalar::Int16},
-                  {"ushort", Scalar::UInt16}, {"uint16", Scalar::UInt16},  {"int", Scalar::Int32},
-                  {"int32", Scalar::Int32},   {"uint", Scalar::UInt32},    {"uint32", Scalar::UInt32},
-                  {"float", Scalar::Float32}, {"float32", Scalar::Float32}, {"double", Scalar::Float64},
-                  {"float64", Scalar::Float64}};
-    for (const auto& entry : kNames)
-        if (entry.name == name) {
-            *type = entry.type;
-            return true;
-        }
-    return false;
-}
-
-std::size_t SizeOf(Scalar type) {
-    switch (type) {
-        case Scalar::Int8: case Scalar::UInt8: return 1;
-        case Scalar::Int16: case Scalar::UInt16: return 2;
-        case Scalar::Int32: case Scalar::UInt32: case Scalar::Float32: return 4;
-        case Scalar::Float64: return 8;
-    }
-    return 8;
-}
-
-bool IsInteger(Scalar type) { return type != Scalar::Float32 && type != Scalar::Float64; }
-
-// The range of an integer type and the name a refusal gives it.
-struct IntegerRange {
-    std::int64_t lowest;
-    std::int64_t highest;
-    const char* name;
-};
-
-IntegerRange RangeOf(Scalar type) {
-    switch (type) {
-        case Scalar::Int8: return {-128, 127, "char"};
-        case Scalar::UInt8: return {0, 255, "uchar"};
-        case Scalar::Int16: return {-32768, 32767, "short"};
-        case Scalar::UInt16: return {0, 65535, "ushort"};
-        case Scalar::Int32: return {-2147483648LL, 2147483647LL, "int"};
-        case Scalar::UInt32: return {0, 4294967295LL, "uint"};
-        case Scalar::Float32: case Scalar::Float64: break;
-    }
-    return {0, 0, "float"};
-}
-
-struct Property {
-    std::string name;
-    Scalar type = Scalar::Float32;  // of the value, or of each item of a list
-    bool isList = false;
-    Scalar countType = Scalar::UInt8;
-};
-
-enum class Role { Other, Vertex, Face };
-
-struct Element {
-    std::string name;
-    std::uint64_t count = 0;
-    std::uint64_t line = 0;
-    std::vector<Property> properties;
-    Role role = Role::Other;
-    int coordinate[3] = {-1, -1, -1};  // property numbers of x, y, z
-    int normal[3] = {-1, -1, -1};      // of nx, ny, nz
-    int texture[2] = {-1, -1};         // of u, v (or their other names)
-    int color[4] = {-1, -1, -1, -1};   // of red, green, blue, alpha
-    int corners = -1;                   // property number of the face's index list
-
-    bool HasNormals() const { return normal[0] >= 0 && normal[1] >= 0 && normal[2] >= 0; }
-    bool HasTextureCoordinates() const { return texture[0] >= 0 && texture[1] >= 0; }
-    bool HasColors() const { return color[0] >= 0 && color[1] >= 0 && color[2] >= 0; }
-};
-
-// Notes property `number` of a vertex element when its name is one of the vertex data's.
-void NoteVertexProperty(const std::string& name, int number, Element* element) {
-    const auto note = [&](int* slots, std::initializer_list<std::string_view> names) {
-        int slot = 0;
-        for (std::string_view candidate : names) {
-            if (candidate == name) slots[slot] = number;
-            ++slot;
-        }
-    };
-    note(element->coordinate, {"x", "y", "z"});
-    note(element->normal, {"nx", "ny", "nz"});
-    note(element->color, {"red", "green", "blue", "alpha"});
-    note(element->color, {"diffuse_red", "diffuse_green", "diffuse_blue", "diffuse_alpha"});
-    for (const auto& pair : {std::pair{"u", "v"}, std::pair{"s", "t"}, std::pair{"texture_u", "texture_v"},
-                             std::pair{"texture_s", "texture_t"}})
-        note(element->texture, {pair.first, pair.second});
-}
-
-struct Header {
-    MeshFileEncoding encoding = MeshFileEncoding::Text;
-    std::vector<Element> elements;
-    std::size_t bodyStart = 0;
-    std::uint64_t headerLines = 0;
-    std::uint64_t vertexCount = 0;
-};
-
-bool ReadHeaderLine(TextScanner& scanner, Header* header, bool* ended, std::string* error) {
-    std::string_view keyword, word;
-    if (!scanner.NextWord(&keyword)) return true;
-    if (keyword == "comment" || keyword == "obj_info") return true;
-    if (keyword == "end_header") {
-        *ended = true;
-        return true;
-    }
-    if (keyword == "format") {
-        std::string_view version;
-        if (!scanner.NextWord(&word) || !scanner.NextWord(&version) || version != "1.0")
-            return scanner.Fail(error, "the format line must read 'format ENCODING 1.0'");
-        if (word == "ascii") header->encoding = MeshFileEncoding::Text;
-        else if (word == "binary_little_endian") header->encoding = MeshFileEncoding::BinaryLittleEndian;
-        else if (word == "binary_big_endian") header->encoding = MeshFileEncoding::BinaryBigEndian;
-        else return scanner.Fail(error, "unknown encoding " + Quoted(word));
-        return true;
-    }
-    if (keyword == "element") {
-        Element element;
-        std::string_view count;
-        if (!scanner.NextWord(&word) || !scanner.NextWord(&count) || !TextScanner::ParseUnsigned(count, &element.count))
-            return scanner.Fail(error, "an element line must read 'element NAME COUNT'");
-        element.name = word;
-        element.line = scanner.LineNumber();
-        element.role = word == "vertex" ? Role::Vertex : word == "face" ? Role::Face : Role::Other;
-        for (const Element& earlier : header->elements)
-            if (element.role != Role::Other && earlier.role == element.role)
-                return scanner.Fail(error, "a second '" + element.name + "' element");
-        header->elements.push_back(element);
-        return true;
-    }
-    if (keyword == "property") {
-        if (header->elements.empty()) return scanner.Fail(error, "a property before any element");
-        Property property;
-        std::string_view type;
-        if (!scanner.NextWord(&type)) return scanner.Fail(error, "a property needs a type and a name");
-        if (type == "list") {
-            property.isList = true;
-            std::string_view countType;
-            if (!scanner.NextWord(&countType) || !ScalarOfName(countType, &property.countType) ||
-                !IsInteger(property.countType))
-                return scanner.Fail(error, "a list's count type must be an integer type");
-            if (!scanner.NextWord(&type)) return scanner.Fail(error, "a list property needs an item type");
-        }
-        if (!ScalarOfName(type, &property.type)) return scanner.Fail(error, "unknown property type " + Quoted(type));
-        if (!scanner.NextWord(&word)) return scanner.Fail(error, "a property needs a name");
-        property.name = word;
-        Element& element = header->elements.back();
-        const int number = static_cast<int>(element.properties.size());
-        if (element.role == Role::Vertex && !property.isList) NoteVertexProperty(property.name, number, &element);
-        if (element.role == Role::Face && property.isList &&
-            (property.name == "vertex_indices" || property.name == "vertex_index")) {
-            if (!IsInteger(property.type)) return scanner.Fail(error, "face corners must be integers");
-            element.corners = number;
-        }
-        element.properties.push_back(property);
-        return true;
-    }
-    return scanner.Fail(error, "unknown header line " + Quoted(keyword));
-}
-
-// The fewest bytes one record of `element` can take.
-std::uint64_t SmallestRecord(const Element& element, MeshFileEncoding encoding) {
-    std::uint64_t bytes = 0;
-    for (const Property& property : element.properties) {
-        if (encoding == MeshFileEncoding::Text) bytes += 2;  // a digit and a separator
-        else bytes += SizeOf(property.isList ? property.countType : property.type);
-    }
-    return bytes;
-}
-
-bool CheckHeader(TextScanner& scanner, const MeshReadOptions& options, Header* header, std::string* error) {
-    const std::uint64_t body = scanner.Size() - header->bodyStart;
-    std::uint64_t needed = 0;
-    bool hasFaces = false;
-    for (const Element& element : header->elements) {
-        const std::string where = "line " + std::to_string(element.line) + ": ";
-        const std::uint64_t smallest = std::max<std::uint64_t>(1, SmallestRecord(element, header->encoding));
-        // The last text record may end the file without a separator.
-        const std::uint64_t room = body - std::min(body, needed) + (header->encoding == MeshFileEncoding::Text ? 1 : 0);
-        if (element.count > room / smallest) {
-            *error = where + "the header claims " + std::to_string(element.count) + " '" + element.name +
-                     "' elements, more than the " + std::to_string(body) + " bytes after it can hold";
-            return false;
-        }
-        needed += element.count * smallest;
-        if (element.role == Role::Vertex) {
-            if (element.coordinate[0] < 0 || element.coordinate[1] < 0 || element.coordinate[2] < 0) {
-                *error = where + "the vertex element has no x, y and z properties";
-                return false;
-            }
-            if (element.count > kMaxFileVertices) {
-                *error = where + "too many vertices";
-                return false;
-            }
-            header->vertexCount = element.count;
-        }
-        if (element.role == Role::Face) {
-            if (element.corners < 0) {
-                *error = where + "the face element has no 'vertex_indices' list";
-                return false;
-            }
-            hasFaces = element.count > 0;
-        }
-    }
-    if (!hasFaces && !options.allowNoFaces) {
-        *error = "line " + std::to_string(scanner.LineNumber()) + ": the file holds no faces";
-        return false;
-    }
-    return true;
-}
+using ply::Element;
+using ply::Header;
+using ply::Property;
+using ply::Role;
+using ply::IntegerRange;
+using ply::IsInteger;
+using ply::RangeOf;
+using ply::ReadHeader;
+using ply::Scalar;
+using ply::SizeOf;
 
 // Values of the body, one at a time, in either encoding. A refusal names the line (text)
 // or the byte offset (binary) of the value at fault.
@@ -572,38 +362,6 @@ ChunkedRead ReadTextBodyInChunks(const char* name, const char* bytes, std::size_
             return ReadTextChunk(name, bytes, header, chunk, chunkContents, chunkError);
         },
         [](std::uint64_t) { return std::string("the file ends inside an element"); }, contents, error);
-}
-
-}  // namespace
-
-namespace {
-
-// Reads the header up to "end_header" and checks its counts against the bytes after it.
-bool ReadHeader(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
-                Header* header, std::string* error) {
-    TextScanner scanner(name, bytes, size);
-    std::string_view word;
-    if (!scanner.NextLine() || !scanner.NextWord(&word) || word != "ply" || scanner.NextWord(&word))
-        return scanner.Fail(error, "a PLY file starts with the line 'ply'");
-    bool ended = false, formatSeen = false;
-    while (!ended) {
-        if (!scanner.NextLine()) return scanner.Fail(error, "the header has no 'end_header' line");
-        if (scanner.ForeignByte() >= 0) return scanner.Fail(error, "the header holds a byte no text holds");
-        const std::size_t elements = header->elements.size();
-        TextScanner peek = scanner;
-        std::string_view keyword;
-        formatSeen = formatSeen || (peek.NextWord(&keyword) && keyword == "format");
-        if (!ReadHeaderLine(scanner, header, &ended, error)) return false;
-        if (!formatSeen && (ended || header->elements.size() != elements))
-            return scanner.Fail(error, "the format line must come before the elements");
-    }
-    header->bodyStart = scanner.Offset();
-    header->headerLines = scanner.LineNumber();
-    if (!CheckHeader(scanner, options, header, error)) {
-        *error = std::string(name) + ": " + *error;
-        return false;
-    }
-    return true;
 }
 
 // The triangles a file of only vertices and faces holds when every face is one: its
