@@ -295,14 +295,9 @@ HRESULT AdjacencyFromPointReps(Mesh* mesh, const DWORD* pointReps, DWORD* adjace
     if (mesh == nullptr) return D3DERR_INVALIDCALL;
     if (pool == nullptr || pool->Size() == 1) return mesh->AdjacencyFromPointReps(pointReps, adjacency);
     if (adjacency == nullptr || (mesh->Options() & MeshOptions::IndexWriteOnly) != 0) return D3DERR_INVALIDCALL;
-    DWORD groupCount = 0;
-    HRESULT result = mesh->CopyGroupTable(nullptr, &groupCount);
+    std::vector<GroupEntry> groups;
+    HRESULT result = CopyGroups(mesh, &groups);
     if (FAILED(result)) return result;
-    std::vector<GroupEntry> groups(groupCount);
-    if (groupCount != 0) {
-        result = mesh->CopyGroupTable(groups.data(), &groupCount);
-        if (FAILED(result)) return result;
-    }
     void* indices = nullptr;
     result = mesh->LockIndices(D3DLOCK_READONLY, &indices);
     if (FAILED(result)) return result;
@@ -312,7 +307,7 @@ HRESULT AdjacencyFromPointReps(Mesh* mesh, const DWORD* pointReps, DWORD* adjace
         mesh->UnlockIndices();
         return result;
     }
-    const FaceOrder order{groups.data(), groupCount, mesh->FaceCount()};
+    const FaceOrder order{groups.data(), static_cast<DWORD>(groups.size()), mesh->FaceCount()};
     const bool indices32 = (mesh->Options() & MeshOptions::Indices32Bit) != 0;
     result = indices32 ? MatchAdjacency<DWORD>(indices, vertices, mesh->VertexStride(), mesh->VertexCount(), pointReps,
                                                order, adjacency, pool)

@@ -5,6 +5,7 @@
 #include "facet/mesh.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace facet {
 
@@ -35,5 +36,17 @@ struct FaceOrder {
         return true;
     }
 };
+
+// A copy of `mesh`'s group table, for a routine that works on the mesh through its public
+// interface (on a thread pool) and so visits its faces by a FaceOrder over the copy. The
+// mesh's code when the table cannot be read.
+inline HRESULT CopyGroups(Mesh* mesh, std::vector<GroupEntry>* groups) {
+    DWORD groupCount = 0;
+    HRESULT result = mesh->CopyGroupTable(nullptr, &groupCount);
+    if (FAILED(result)) return result;
+    groups->resize(groupCount);
+    if (groupCount != 0) result = mesh->CopyGroupTable(groups->data(), &groupCount);
+    return result;
+}
 
 }  // namespace facet

@@ -19,6 +19,7 @@
 // results are the routine's.
 #include "facet/thread_pool.h"
 #include "facet/weld.h"
+#include "geometry/face_order.h"
 #include "geometry/fan_walks.h"
 #include "geometry/parallel_fan_walk.h"
 #include "geometry/sequential_fan_walk.h"
@@ -70,18 +71,13 @@ HRESULT PointRepsFromAdjacency(Mesh* mesh, const DWORD* adjacency, DWORD* pointR
     if (pool == nullptr || pool->Size() == 1) return mesh->PointRepsFromAdjacency(adjacency, pointReps);
     if (adjacency == nullptr || pointReps == nullptr || (mesh->Options() & MeshOptions::IndexWriteOnly) != 0)
         return D3DERR_INVALIDCALL;
-    DWORD groupCount = 0;
-    HRESULT result = mesh->CopyGroupTable(nullptr, &groupCount);
+    std::vector<GroupEntry> groups;
+    HRESULT result = CopyGroups(mesh, &groups);
     if (FAILED(result)) return result;
-    std::vector<GroupEntry> groups(groupCount);
-    if (groupCount != 0) {
-        result = mesh->CopyGroupTable(groups.data(), &groupCount);
-        if (FAILED(result)) return result;
-    }
     void* indices = nullptr;
     result = mesh->LockIndices(D3DLOCK_READONLY, &indices);
     if (FAILED(result)) return result;
-    const FaceOrder order{groups.data(), groupCount, mesh->FaceCount()};
+    const FaceOrder order{groups.data(), static_cast<DWORD>(groups.size()), mesh->FaceCount()};
     result = (mesh->Options() & MeshOptions::Indices32Bit) != 0
                  ? WalkFans(static_cast<const DWORD*>(indices), mesh->VertexCount(), mesh->FaceCount(), order, adjacency,
                             pointReps, pool)
