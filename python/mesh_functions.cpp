@@ -112,10 +112,8 @@ py::array_t<float> VertexNormals(py::handle positionsArg, py::handle facesArg, d
         py::gil_scoped_release unlocked;
         const PoolLease pool(threads);
         ArrayMesh mesh;
-        std::vector<DWORD> adjacency(3 * faces.rows());
         result = mesh.Create(positions.data(), positions.rows, &faces);
-        if (SUCCEEDED(result)) result = WeldedAdjacency(mesh.get(), epsilon, adjacency.data(), pool.get());
-        if (SUCCEEDED(result)) result = facet::ComputeVertexNormals(mesh.get(), adjacency.data(), pool.get());
+        if (SUCCEEDED(result)) result = facet::ComputeWeldedVertexNormals(mesh.get(), epsilon, pool.get());
         if (SUCCEEDED(result)) result = facet::CopyMeshFileData(mesh.get(), true, &data);
     }
     if (FAILED(result)) ThrowFailure("vertex_normals", "computing the normals", result);

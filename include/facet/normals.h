@@ -6,6 +6,8 @@
 #include "facet/mesh.h"
 #include "facet/thread_pool.h"
 
+#include <functional>
+
 namespace facet {
 
 // Overwrites the normal (three floats, usage index 0) of every vertex of `mesh`. With an
@@ -34,5 +36,17 @@ HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency);
 // bits for any number of threads. On several threads the face vectors are kept, 12 bytes
 // per face (without room for them the sums are formed on the caller alone).
 HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency, ThreadPool* pool);
+
+// The normals of a mesh whose vertices at one point share theirs: the vertices welded
+// within `epsilon` (PointRepsFromPositions), the adjacency between the welded points
+// (AdjacencyFromPointReps) and ComputeVertexNormals over it, every step on `pool`. When no
+// two vertices weld, that adjacency joins no vertex to another, so it is not formed (for
+// a mesh with a vertex in more faces than a walk around a point may reach it still is,
+// and fails as the walk does); the normals are the same bits either way. `step`, when
+// given, is told each step's name ("welding", "adjacency", "normals") as it starts.
+// Failures are those of the three routines, and E_OUTOFMEMORY when the representatives or
+// the adjacency cannot be held.
+HRESULT ComputeWeldedVertexNormals(Mesh* mesh, float epsilon, ThreadPool* pool,
+                                   const std::function<void(const char*)>& step = {});
 
 }  // namespace facet

@@ -103,8 +103,8 @@ void JoinCorners(Index* indices, std::size_t corners, const std::vector<DWORD>& 
 // The welded adjacency of a mesh this command owns and needs no more: its corners are
 // rewritten to their representatives once, so the adjacency reads them in order and keeps
 // no copy of them through the representatives (a fifth of the peak memory of a large
-// mesh). The representatives are vertices of the mesh, so the result is the one
-// WeldedAdjacency gives.
+// mesh). The representatives are vertices of the mesh, so the result is the adjacency
+// from the representatives themselves.
 HRESULT AdjacencyOfOwnMesh(facet::Mesh* mesh, float epsilon, ProgressBar* progress, std::vector<DWORD>* adjacency,
                            facet::ThreadPool* pool) {
     std::vector<DWORD> reps(mesh->VertexCount());

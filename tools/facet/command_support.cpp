@@ -1,7 +1,6 @@
 // The facet commands' shared steps; see command_support.h.
 #include "command_support.h"
 
-#include "facet/weld.h"
 #include "springdrop/file/output_file.h"
 #include "text_escapes.h"
 
@@ -102,17 +101,6 @@ bool ParseWeldEpsilon(const char* command, const char* text, float* epsilon) {
     }
     *epsilon = parsed;
     return true;
-}
-
-HRESULT WeldedAdjacency(facet::Mesh* mesh, float epsilon, ProgressBar* progress, std::vector<DWORD>* pointReps,
-                        std::vector<DWORD>* adjacency, facet::ThreadPool* pool) {
-    pointReps->resize(mesh->VertexCount());
-    adjacency->resize(std::size_t{3} * mesh->FaceCount());
-    progress->Step("welding");
-    HRESULT result = facet::PointRepsFromPositions(mesh, epsilon, pointReps->data(), pool);
-    if (FAILED(result)) return result;
-    progress->Step("adjacency");
-    return facet::AdjacencyFromPointReps(mesh, pointReps->data(), adjacency->data(), pool);
 }
 
 bool WriteMeshOutput(CommandOutput* output, const facet::MeshFileData& data, const facet::MeshWriteOptions& writing,

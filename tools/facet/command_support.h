@@ -13,7 +13,6 @@
 
 #include <cstdio>
 #include <initializer_list>
-#include <vector>
 
 constexpr int kExitFailed = 1;
 constexpr int kExitRefused = 2;
@@ -64,11 +63,6 @@ private:
 // Parses the --weld value (a finite number, 0 or more); epsilon 0 when `text` is null.
 // False after printing one line.
 bool ParseWeldEpsilon(const char* command, const char* text, float* epsilon);
-
-// Point representatives of the vertices welded within `epsilon`, and the adjacency built
-// from them, the work spread over `pool` when one is given.
-HRESULT WeldedAdjacency(facet::Mesh* mesh, float epsilon, ProgressBar* progress, std::vector<DWORD>* pointReps,
-                        std::vector<DWORD>* adjacency, facet::ThreadPool* pool = nullptr);
 
 // Writes a mesh the command has finished with into its opened output and keeps the file,
 // showing the writing on `progress`. False after one line, with nothing kept.

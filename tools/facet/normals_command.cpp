@@ -11,7 +11,6 @@
 #include "facet/normals.h"
 
 #include <cstdio>
-#include <vector>
 
 namespace {
 
@@ -95,10 +94,8 @@ int RunNormalsCommand(int argc, char** argv) {
     facet::Mesh* mesh = nullptr;
     HRESULT result = WithNormals(input.mesh(), &mesh);
     input.Release();
-    std::vector<DWORD> reps, adjacency;
-    if (SUCCEEDED(result)) result = WeldedAdjacency(mesh, epsilon, &input.progress, &reps, &adjacency, &pool);
-    input.progress.Step("normals");
-    if (SUCCEEDED(result)) result = facet::ComputeVertexNormals(mesh, adjacency.data(), &pool);
+    if (SUCCEEDED(result))
+        result = facet::ComputeWeldedVertexNormals(mesh, epsilon, &pool, [&](const char* step) { input.progress.Step(step); });
     facet::MeshFileData exported;
     if (SUCCEEDED(result)) result = facet::CopyMeshFileData(mesh, true, &exported);
     if (mesh != nullptr) mesh->Release();
