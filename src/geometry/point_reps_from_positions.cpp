@@ -134,6 +134,9 @@ std::size_t ClassOf(std::uint32_t hash, std::size_t classes) { return (std::uint
 
 constexpr std::uint32_t kNoHash = 0xFFFFFFFF;  // a position with a NaN, which never welds
 
+// Below about this many vertices a part, equal positions are welded on one thread.
+constexpr std::size_t kVerticesPerWeldPart = std::size_t{1} << 17;
+
 HRESULT WeldEqualInParallel(const PositionReader& positions, DWORD vertexCount, ThreadPool* pool,
                             std::size_t parts, DWORD* pointReps) {
     WorkArray<std::uint32_t> hashes;
@@ -275,7 +278,9 @@ HRESULT PointRepsFromPositions(Mesh* mesh, float epsilon, DWORD* pointReps, Thre
     if (layout.position == nullptr) return D3DERR_INVALIDCALL;
 
     const DWORD vertexCount = mesh->VertexCount();
-    const std::size_t parts = epsilon == 0.0f ? PartsFor(pool, vertexCount) : 1;
+    // Welding on several threads reads every hash once more per thread, which pays only
+    // from a few hundred thousand vertices.
+    const std::size_t parts = epsilon == 0.0f ? PartsFor(pool, vertexCount, kVerticesPerWeldPart) : 1;
     SlotTable table;
     if (parts == 1 && !table.Allocate(vertexCount)) return E_OUTOFMEMORY;
     void* vertices = nullptr;

@@ -399,6 +399,9 @@ private:
     WorkArray<Record> records_;
 };
 
+// Below about this many vertices a part, the sums are formed in one pass on one thread.
+constexpr std::size_t kVerticesPerSumPart = std::size_t{1} << 20;
+
 // The sums and their normalisation on `parts` ranges of target vertices. When the position
 // and normal fields overlap, writing a sum changes positions still to be read, so the work
 // stays on one thread, in place, in the order of the sums' definition.
@@ -408,13 +411,17 @@ HRESULT ComputeNormals(const Index* indices, DWORD faceCount, DWORD vertexCount,
     Representatives reps;
     if (!reps.Prepare(pointReps, vertexCount, pool)) return E_OUTOFMEMORY;
     const std::size_t parts = positions.Overlaps(normals) ? 1 : PartsFor(pool, vertexCount);
+    // Summing on several threads reads every face once more per thread, which pays only
+    // where the one pass waits on memory for most of its time: meshes of millions of
+    // vertices.
+    const std::size_t sumParts = std::min(parts, PartsFor(pool, vertexCount, kVerticesPerSumPart));
     SumFields fields(positions, normals);
     const bool compact = fields.Compact(vertexCount, reps, pool);
     const VertexField& sums = fields.sums();
     // One pass on one thread; two on several, with room for the face vectors.
     WorkArray<Vector3> faceVectors;
     bool summed = false;
-    if (parts == 1 || !faceVectors.Allocate(faceCount)) {
+    if (sumParts == 1 || !faceVectors.Allocate(faceCount)) {
         summed = compact ? SumInSinglePrecision(indices, faceCount, vertexCount, fields.positions(), sums, fields.targets(reps))
                          : SumInSinglePrecision(indices, faceCount, vertexCount, fields.positions(), sums, reps);
     } else {
@@ -422,7 +429,7 @@ HRESULT ComputeNormals(const Index* indices, DWORD faceCount, DWORD vertexCount,
             return FormFaceVectors(indices, first, last, fields.positions(), faceVectors.get());
         });
         if (summed)
-            ForRanges(pool, parts, vertexCount, [&](DWORD first, DWORD last) {
+            ForRanges(pool, sumParts, vertexCount, [&](DWORD first, DWORD last) {
                 if (compact)
                     AddFaceVectors(indices, faceCount, faceVectors.get(), fields.positions(), sums, fields.targets(reps), first, last);
                 else

@@ -41,30 +41,45 @@ bool EveryVertexStandsAlone(const std::vector<DWORD>& reps, ThreadPool* pool) {
 }
 
 // Whether no vertex lies in more corners (so in more faces) than a walk may reach. Each
-// part counts the corners of its own range of vertices, in a pass over every corner.
+// part counts the corners of its own range of faces (a count stops being raised once past
+// the limit, so 16 bits hold it); the parts' counts are then added vertex by vertex. The
+// parts are few, so that their counts stay a few bytes a vertex.
 template <typename Index>
 bool NoVertexPastWalkLimit(const Index* indices, DWORD faceCount, DWORD vertexCount, ThreadPool* pool) {
     constexpr DWORD kLimit = fan_walks::kMaxWalkFaces;
+    static_assert(kLimit < 0xFFFF, "a count one past the limit fits in 16 bits");
+    constexpr std::size_t kMostParts = 4;
     if (faceCount <= kLimit) return true;
-    std::unique_ptr<std::uint16_t[]> counts(new (std::nothrow) std::uint16_t[vertexCount]());
-    static_assert(kLimit < 0xFFFF, "a count stops one past the limit");
+    const std::size_t parts = std::min(PartsFor(pool, faceCount, 1u << 18), kMostParts);
+    std::unique_ptr<std::uint16_t[]> counts(new (std::nothrow) std::uint16_t[parts * vertexCount]());
     if (counts == nullptr) return false;
-    const std::size_t corners = std::size_t{3} * faceCount;
-    const std::size_t parts = PartsFor(pool, vertexCount);
     std::vector<unsigned char> within(parts, 1);
     RunParts(pool, parts, [&](std::size_t part) {
-        const auto first = static_cast<DWORD>(PartStart(vertexCount, parts, part));
-        const auto last = static_cast<DWORD>(PartStart(vertexCount, parts, part + 1));
-        for (std::size_t corner = 0; corner < corners; ++corner) {
+        std::uint16_t* own = counts.get() + part * vertexCount;
+        const std::size_t last = 3 * PartStart(faceCount, parts, part + 1);
+        for (std::size_t corner = 3 * PartStart(faceCount, parts, part); corner < last; ++corner) {
             const DWORD vertex = indices[corner];
-            if (vertex < first || vertex >= last) continue;
-            if (++counts[vertex] > kLimit) {
+            if (vertex >= vertexCount) continue;  // refused by the normals themselves
+            if (own[vertex] > kLimit) {
                 within[part] = 0;
                 return;
             }
+            ++own[vertex];
         }
     });
-    return std::find(within.begin(), within.end(), 0) == within.end();
+    if (std::find(within.begin(), within.end(), 0) != within.end()) return false;
+    if (parts == 1) return std::none_of(counts.get(), counts.get() + vertexCount, [](std::uint16_t c) { return c > kLimit; });
+    const std::size_t ranges = PartsFor(pool, vertexCount);
+    std::vector<unsigned char> summedWithin(ranges, 1);
+    RunParts(pool, ranges, [&](std::size_t range) {
+        for (std::size_t vertex = PartStart(vertexCount, ranges, range); vertex < PartStart(vertexCount, ranges, range + 1);
+             ++vertex) {
+            DWORD sum = 0;
+            for (std::size_t part = 0; part < parts; ++part) sum += counts[part * vertexCount + vertex];
+            summedWithin[range] &= sum <= kLimit ? 1 : 0;
+        }
+    });
+    return std::find(summedWithin.begin(), summedWithin.end(), 0) == summedWithin.end();
 }
 
 // Whether the adjacency of `mesh` between `reps` would join no vertex to another when the

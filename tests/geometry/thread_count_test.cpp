@@ -41,12 +41,13 @@ protected:
                         D3DFVF_XYZ | D3DFVF_NORMAL, options);
     }
 
-    // A shuffled seamed torus (about 190,000 faces, so every step splits between threads)
+    // A shuffled seamed torus (about 190,000 faces, so every step splits between threads;
+    // the weld splits from about 260,000 vertices, which 800 rings give)
     // with a fan of three faces on one edge and, unless `withNaN` is false (a face at a
     // NaN position sends the normals to their double-precision sums), a few vertices at a
     // NaN position added.
-    static MeshData Awkward(bool withNaN = true) {
-        MeshData mesh = generated_meshes::Shuffled(generated_meshes::Torus(320, 300, 16), 7);
+    static MeshData Awkward(bool withNaN = true, std::uint32_t rings = 320) {
+        MeshData mesh = generated_meshes::Shuffled(generated_meshes::Torus(rings, 300, 16), 7);
         const auto first = static_cast<std::uint32_t>(mesh.VertexCount());
         const MeshData fan = generated_meshes::ThreeOnOneEdge();
         mesh.positions.insert(mesh.positions.end(), fan.positions.begin(), fan.positions.end());
@@ -91,6 +92,19 @@ TEST(ThreadPoolTest, PartsCoverTheItemsInOrder) {
     EXPECT_EQ(facet::PartStart(1000000, parts, parts), 1000000u);
     for (std::size_t part = 0; part < parts; ++part)
         EXPECT_LT(facet::PartStart(1000000, parts, part), facet::PartStart(1000000, parts, part + 1));
+}
+
+TEST_F(ThreadCountTest, WeldingIsTheSameForEveryThreadCount) {
+    const auto mesh = Build(Awkward(true, 800));
+    ASSERT_NE(mesh, nullptr);
+    std::vector<DWORD> reps(mesh->VertexCount());
+    ASSERT_EQ(facet::PointRepsFromPositions(mesh.get(), 0.0f, reps.data()), D3D_OK);
+    for (const unsigned threads : kThreadCounts) {
+        facet::ThreadPool pool(threads);
+        std::vector<DWORD> pooledReps(reps.size(), 0xA5A5A5A5);
+        ASSERT_EQ(facet::PointRepsFromPositions(mesh.get(), 0.0f, pooledReps.data(), &pool), D3D_OK);
+        EXPECT_EQ(pooledReps, reps) << threads << " threads";
+    }
 }
 
 TEST_F(ThreadCountTest, WeldAndAdjacencyAreTheSameForEveryThreadCount) {
@@ -231,31 +245,35 @@ TEST_F(ThreadCountTest, NormalsAreTheSameBitsForEveryThreadCount) {
     }
 }
 
-// A mesh of more than 2^20 vertices is summed in a compact copy: the same mesh with that
-// many unused vertices appended gets the same bits on its used vertices and (0, 0, 0) on
-// the others.
-TEST_F(ThreadCountTest, NormalsOfAMillionVerticesAreTheSameBitsAsOfTheUsedOnes) {
-    const MeshData used = Awkward(false);
-    MeshData padded = used;
-    for (std::uint32_t i = 0; i < (1u << 20); ++i) padded.AddVertex(5.0f, 5.0f, 5.0f);
-    const auto normalsOf = [&](const MeshData& data, unsigned threads) {
-        const auto mesh = Build(data);
-        EXPECT_NE(mesh, nullptr);
-        std::vector<DWORD> reps(mesh->VertexCount()), adjacency(3 * std::size_t{mesh->FaceCount()});
-        EXPECT_EQ(facet::PointRepsFromPositions(mesh.get(), 0.0f, reps.data()), D3D_OK);
-        EXPECT_EQ(mesh->AdjacencyFromPointReps(reps.data(), adjacency.data()), D3D_OK);
-        facet::ThreadPool pool(threads);
-        EXPECT_EQ(facet::ComputeVertexNormals(mesh.get(), adjacency.data(), &pool), D3D_OK);
-        return VertexBits(mesh.get());
-    };
-    const std::vector<std::uint32_t> alone = normalsOf(used, 1);
-    for (const unsigned threads : kThreadCounts) {
-        const std::vector<std::uint32_t> bits = normalsOf(padded, threads);
-        EXPECT_TRUE(std::equal(alone.begin(), alone.end(), bits.begin())) << threads << " threads";
-        bool unusedAreZero = true;
-        for (std::size_t v = used.VertexCount(); v < padded.VertexCount(); ++v)
-            unusedAreZero = unusedAreZero && bits[6 * v + 3] == 0 && bits[6 * v + 4] == 0 && bits[6 * v + 5] == 0;
-        EXPECT_TRUE(unusedAreZero) << threads << " threads";
+// A mesh of more than 2^20 vertices is summed in a compact copy, and from 2^21 on several
+// threads: the same mesh with that many unused vertices appended gets the same bits on
+// its used vertices and (0, 0, 0) on the others, at ordinary scale and at one where the
+// single-precision sums underflow.
+TEST_F(ThreadCountTest, NormalsOfMillionsOfVerticesAreTheSameBitsAsOfTheUsedOnes) {
+    for (const float scale : {1.0f, 1e-22f}) {
+        MeshData used = Awkward(false);
+        for (float& coordinate : used.positions) coordinate *= scale;
+        MeshData padded = used;
+        for (std::uint32_t i = 0; i < (1u << 21); ++i) padded.AddVertex(5.0f, 5.0f, 5.0f);
+        const auto normalsOf = [&](const MeshData& data, unsigned threads) {
+            const auto mesh = Build(data);
+            EXPECT_NE(mesh, nullptr);
+            std::vector<DWORD> reps(mesh->VertexCount()), adjacency(3 * std::size_t{mesh->FaceCount()});
+            EXPECT_EQ(facet::PointRepsFromPositions(mesh.get(), 0.0f, reps.data()), D3D_OK);
+            EXPECT_EQ(mesh->AdjacencyFromPointReps(reps.data(), adjacency.data()), D3D_OK);
+            facet::ThreadPool pool(threads);
+            EXPECT_EQ(facet::ComputeVertexNormals(mesh.get(), adjacency.data(), &pool), D3D_OK);
+            return VertexBits(mesh.get());
+        };
+        const std::vector<std::uint32_t> alone = normalsOf(used, 1);
+        for (const unsigned threads : kThreadCounts) {
+            const std::vector<std::uint32_t> bits = normalsOf(padded, threads);
+            EXPECT_TRUE(std::equal(alone.begin(), alone.end(), bits.begin())) << threads << " threads";
+            bool unusedAreZero = true;
+            for (std::size_t v = used.VertexCount(); v < padded.VertexCount(); ++v)
+                unusedAreZero = unusedAreZero && bits[6 * v + 3] == 0 && bits[6 * v + 4] == 0 && bits[6 * v + 5] == 0;
+            EXPECT_TRUE(unusedAreZero) << threads << " threads, scale " << scale;
+        }
     }
 }
 

@@ -164,6 +164,28 @@ TEST_F(WeldedVertexNormalsTest, AVertexInMoreFacesThanAWalkMayReachFailsAsTheWal
     EXPECT_EQ(Welded(Fan(10000, true), 0.0f, wide, &pool).result, D3D_OK);
 }
 
+// On a large mesh the faces around each vertex are counted in ranges of faces, one per
+// thread, and the ranges' counts added: a fan whose faces lie half in the first range and
+// half in the last is more than a walk may reach only when both halves are counted.
+TEST_F(WeldedVertexNormalsTest, FacesAroundAVertexAreCountedAcrossEveryRange) {
+    const MeshData fan = Fan(12000, true);
+    const MeshData filler = Compacted(generated_meshes::Torus(512, 512, 512));
+    MeshData mesh = fan;
+    mesh.corners.resize(3 * 6000);
+    const auto first = static_cast<std::uint32_t>(mesh.VertexCount());
+    mesh.positions.insert(mesh.positions.end(), filler.positions.begin(), filler.positions.end());
+    for (std::size_t i = 0; i < filler.corners.size(); ++i) {
+        const std::uint32_t corner = filler.corners[i];
+        mesh.corners.push_back(first + corner);
+    }
+    mesh.corners.insert(mesh.corners.end(), fan.corners.begin() + 3 * 6000, fan.corners.end());
+    ASSERT_GE(mesh.FaceCount(), std::size_t{1} << 19);  // two ranges on two threads
+    facet::ThreadPool pool(2);
+    const DWORD wide = facet::MeshOptions::Managed | facet::MeshOptions::Indices32Bit;
+    EXPECT_EQ(Welded(mesh, 0.0f, wide, &pool).result, kWalkTooLong);
+    EXPECT_EQ(StepByStep(mesh, 0.0f, wide, &pool).result, kWalkTooLong);
+}
+
 TEST_F(WeldedVertexNormalsTest, TheStepsTakenAreReported) {
     const DWORD wide = facet::MeshOptions::Managed | facet::MeshOptions::Indices32Bit;
     std::vector<std::string> steps;
