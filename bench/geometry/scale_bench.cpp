@@ -2,8 +2,9 @@
 // 1 Mi faces; FACET_BENCH_FACES sets another size, e.g. 1e7), on one thread and on two:
 // weld plus adjacency, the statistics, and the normals step (representatives from the
 // adjacency, then the normals; the fan walks also alone), beside
-// meshoptimizer's position-welded adjacency on the same triangles. Items per second are
-// faces per second.
+// meshoptimizer's position-welded adjacency on the same triangles; and on the torus with
+// no vertex split, weld plus adjacency beside the whole of the normals (which then leave
+// the adjacency out). Items per second are faces per second.
 #include "facet/normals.h"
 #include "facet/thread_pool.h"
 #include "facet/weld.h"
@@ -32,42 +33,51 @@ struct ScaleMesh {
     std::vector<DWORD> adjacency;
 };
 
-const ScaleMesh& Scale() {
-    static const ScaleMesh scale = [] {
-        ScaleMesh built;
-        const char* wanted = std::getenv("FACET_BENCH_FACES");
-        const double faces = wanted != nullptr ? std::strtod(wanted, nullptr) : 1048576.0;
-        const auto sides = static_cast<std::uint32_t>(std::max(3.0, std::sqrt(faces / 4.0)));
-        const auto rings = static_cast<std::uint32_t>(std::max(3.0, std::round(faces / 2.0 / sides)));
-        built.data = generated_meshes::Shuffled(generated_meshes::Torus(rings, sides, 16), 1);
-        const auto& data = built.data;
-        if (FAILED(facet::CreateMeshFromFormat(static_cast<DWORD>(data.FaceCount()), static_cast<DWORD>(data.VertexCount()),
-                                               facet::MeshOptions::Managed | facet::MeshOptions::Indices32Bit,
-                                               D3DFVF_XYZ | D3DFVF_NORMAL, Device(), &built.mesh)))
-            return built;
-        void* bytes = nullptr;
-        built.mesh->LockIndices(0, &bytes);
-        std::memcpy(bytes, data.corners.data(), data.corners.size() * sizeof(std::uint32_t));
-        built.mesh->UnlockIndices();
-        built.mesh->LockVertices(0, &bytes);
-        auto* floats = static_cast<float*>(bytes);
-        for (std::size_t v = 0; v < data.VertexCount(); ++v)
-            for (int c = 0; c < 3; ++c) {
-                floats[6 * v + c] = data.positions[3 * v + c];
-                floats[6 * v + 3 + c] = 0.0f;
-            }
-        built.mesh->UnlockVertices();
-        built.reps.resize(data.VertexCount());
-        built.adjacency.resize(data.corners.size());
-        facet::PointRepsFromPositions(built.mesh, 0.0f, built.reps.data());
-        built.mesh->AdjacencyFromPointReps(built.reps.data(), built.adjacency.data());
+// The shuffled torus, seamed (a vertex per chart at every chart border) or welded (one
+// vertex per point).
+ScaleMesh BuildScale(bool welded) {
+    ScaleMesh built;
+    const char* wanted = std::getenv("FACET_BENCH_FACES");
+    const double faces = wanted != nullptr ? std::strtod(wanted, nullptr) : 1048576.0;
+    const auto sides = static_cast<std::uint32_t>(std::max(3.0, std::sqrt(faces / 4.0)));
+    const auto rings = static_cast<std::uint32_t>(std::max(3.0, std::round(faces / 2.0 / sides)));
+    built.data = generated_meshes::Shuffled(
+        welded ? generated_meshes::WeldedTorus(rings, sides) : generated_meshes::Torus(rings, sides, 16), 1);
+    const auto& data = built.data;
+    if (FAILED(facet::CreateMeshFromFormat(static_cast<DWORD>(data.FaceCount()), static_cast<DWORD>(data.VertexCount()),
+                                           facet::MeshOptions::Managed | facet::MeshOptions::Indices32Bit,
+                                           D3DFVF_XYZ | D3DFVF_NORMAL, Device(), &built.mesh)))
         return built;
-    }();
+    void* bytes = nullptr;
+    built.mesh->LockIndices(0, &bytes);
+    std::memcpy(bytes, data.corners.data(), data.corners.size() * sizeof(std::uint32_t));
+    built.mesh->UnlockIndices();
+    built.mesh->LockVertices(0, &bytes);
+    auto* floats = static_cast<float*>(bytes);
+    for (std::size_t v = 0; v < data.VertexCount(); ++v)
+        for (int c = 0; c < 3; ++c) {
+            floats[6 * v + c] = data.positions[3 * v + c];
+            floats[6 * v + 3 + c] = 0.0f;
+        }
+    built.mesh->UnlockVertices();
+    built.reps.resize(data.VertexCount());
+    built.adjacency.resize(data.corners.size());
+    facet::PointRepsFromPositions(built.mesh, 0.0f, built.reps.data());
+    built.mesh->AdjacencyFromPointReps(built.reps.data(), built.adjacency.data());
+    return built;
+}
+
+const ScaleMesh& Scale() {
+    static const ScaleMesh scale = BuildScale(false);
     return scale;
 }
 
-void BM_WeldAndAdjacency(benchmark::State& state) {
-    const ScaleMesh& scale = Scale();
+const ScaleMesh& WeldedScale() {
+    static const ScaleMesh scale = BuildScale(true);
+    return scale;
+}
+
+void WeldAndAdjacency(benchmark::State& state, const ScaleMesh& scale) {
     facet::ThreadPool pool(static_cast<unsigned>(state.range(0)));
     std::vector<DWORD> reps(scale.reps.size()), adjacency(scale.adjacency.size());
     for (auto _ : state) {
@@ -78,6 +88,9 @@ void BM_WeldAndAdjacency(benchmark::State& state) {
     }
     SetFaces(state, scale.mesh->FaceCount());
 }
+
+void BM_WeldAndAdjacency(benchmark::State& state) { WeldAndAdjacency(state, Scale()); }
+void BM_WeldedTorusWeldAndAdjacency(benchmark::State& state) { WeldAndAdjacency(state, WeldedScale()); }
 
 void BM_MeshoptWeldedAdjacency(benchmark::State& state) {
     const ScaleMesh& scale = Scale();
@@ -122,7 +135,19 @@ void BM_FanWalks(benchmark::State& state) {
     SetFaces(state, scale.mesh->FaceCount());
 }
 
+// The whole of the normals on the torus where nothing welds, which leaves the adjacency
+// out: beside the weld and adjacency on the same mesh, what the normals add to the weld.
+void BM_WeldedTorusNormals(benchmark::State& state) {
+    const ScaleMesh& scale = WeldedScale();
+    facet::ThreadPool pool(static_cast<unsigned>(state.range(0)));
+    for (auto _ : state)
+        if (FAILED(facet::ComputeWeldedVertexNormals(scale.mesh, 0.0f, &pool))) state.SkipWithError("failed");
+    SetFaces(state, scale.mesh->FaceCount());
+}
+
 BENCHMARK(BM_WeldAndAdjacency)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WeldedTorusWeldAndAdjacency)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WeldedTorusNormals)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MeshoptWeldedAdjacency)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Statistics)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_NormalsStep)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -11,7 +11,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,21 +21,6 @@ using generated_meshes::MeshData;
 using geometry_test::MeshPtr;
 
 constexpr HRESULT kWalkTooLong = static_cast<HRESULT>(0x88760B55u);
-
-// A vertex per distinct position, the faces renumbered onto them: nothing welds.
-MeshData Compacted(const MeshData& mesh) {
-    MeshData out;
-    std::map<std::vector<float>, std::uint32_t> seen;
-    std::vector<std::uint32_t> renumbered(mesh.VertexCount());
-    for (std::size_t v = 0; v < mesh.VertexCount(); ++v) {
-        const std::vector<float> at(&mesh.positions[3 * v], &mesh.positions[3 * v + 3]);
-        const auto [place, added] = seen.emplace(at, static_cast<std::uint32_t>(out.VertexCount()));
-        if (added) out.AddVertex(at[0], at[1], at[2]);
-        renumbered[v] = place->second;
-    }
-    for (const std::uint32_t corner : mesh.corners) out.corners.push_back(renumbered[corner]);
-    return out;
-}
 
 // Random faces over a few distinct points: edges of many faces, both windings, folded
 // pairs and faces with a repeated corner.
@@ -124,7 +108,7 @@ protected:
 };
 
 TEST_F(WeldedVertexNormalsTest, MeshesWhereNothingWeldsGiveTheStepByStepNormals) {
-    const MeshData torus = Compacted(generated_meshes::Shuffled(generated_meshes::Torus(320, 300, 16), 3));
+    const MeshData torus = generated_meshes::Shuffled(generated_meshes::WeldedTorus(320, 300), 3);
     ASSERT_GT(torus.FaceCount(), 10000u);  // so the faces around each vertex are counted
     ExpectSameAsStepByStep(torus, "compacted torus");
     ExpectSameAsStepByStep(generated_meshes::OpenBox(), "open box");
@@ -132,7 +116,7 @@ TEST_F(WeldedVertexNormalsTest, MeshesWhereNothingWeldsGiveTheStepByStepNormals)
     for (const unsigned seed : {1u, 2u, 3u}) ExpectSameAsStepByStep(Tangled(seed), "tangled " + std::to_string(seed));
 
     // Faces turned over here and there: their edges run the same way as their neighbours'.
-    MeshData flipped = Compacted(generated_meshes::Torus(40, 30, 40));
+    MeshData flipped = generated_meshes::WeldedTorus(40, 30);
     for (std::size_t face = 0; face < flipped.FaceCount(); face += 7)
         std::swap(flipped.corners[3 * face + 1], flipped.corners[3 * face + 2]);
     ExpectSameAsStepByStep(flipped, "torus with faces turned over");
@@ -148,7 +132,7 @@ TEST_F(WeldedVertexNormalsTest, SeamedMeshesGiveTheStepByStepNormals) {
     ExpectSameAsStepByStep(generated_meshes::Shuffled(generated_meshes::Torus(120, 100, 16), 5), "seamed torus");
     ExpectSameAsStepByStep(generated_meshes::SplitCube(), "split cube");
     // Nothing shares a position, but the epsilon welds neighbours.
-    ExpectSameAsStepByStep(Compacted(generated_meshes::Torus(60, 40, 60)), "torus welded within 0.2", 0.2f);
+    ExpectSameAsStepByStep(generated_meshes::WeldedTorus(60, 40), "torus welded within 0.2", 0.2f);
 }
 
 TEST_F(WeldedVertexNormalsTest, AVertexInMoreFacesThanAWalkMayReachFailsAsTheWalkDoes) {
@@ -169,7 +153,7 @@ TEST_F(WeldedVertexNormalsTest, AVertexInMoreFacesThanAWalkMayReachFailsAsTheWal
 // half in the last is more than a walk may reach only when both halves are counted.
 TEST_F(WeldedVertexNormalsTest, FacesAroundAVertexAreCountedAcrossEveryRange) {
     const MeshData fan = Fan(12000, true);
-    const MeshData filler = Compacted(generated_meshes::Torus(512, 512, 512));
+    const MeshData filler = generated_meshes::WeldedTorus(512, 512);
     MeshData mesh = fan;
     mesh.corners.resize(3 * 6000);
     const auto first = static_cast<std::uint32_t>(mesh.VertexCount());

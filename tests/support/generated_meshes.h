@@ -1,5 +1,6 @@
 // Meshes the tests and benchmarks build for themselves: a torus cut into charts whose
-// vertices are split along every chart border (as texture seams split real meshes), a
+// vertices are split along every chart border (as texture seams split real meshes), the
+// torus with none split, a
 // cube split at every edge, an open box, three triangles on one edge, shuffling of vertex
 // and face order, and the same mesh written as OBJ, PLY (text and both binary orders) and
 // OFF.
@@ -51,6 +52,25 @@ inline MeshData Torus(std::uint32_t rings, std::uint32_t sides, std::uint32_t ch
                 }
         }
     }
+    return mesh;
+}
+
+// The same closed torus on one vertex per point (rings x sides vertices): nothing welds.
+inline MeshData WeldedTorus(std::uint32_t rings, std::uint32_t sides) {
+    MeshData mesh;
+    for (std::uint32_t i = 0; i < rings; ++i)
+        for (std::uint32_t j = 0; j < sides; ++j) {
+            const double u = 2.0 * M_PI * i / rings, v = 2.0 * M_PI * j / sides;
+            mesh.AddVertex(static_cast<float>((1.0 + 0.4 * std::cos(v)) * std::cos(u)),
+                           static_cast<float>((1.0 + 0.4 * std::cos(v)) * std::sin(u)),
+                           static_cast<float>(0.4 * std::sin(v)));
+        }
+    const auto at = [&](std::uint32_t i, std::uint32_t j) { return (i % rings) * sides + j % sides; };
+    for (std::uint32_t i = 0; i < rings; ++i)
+        for (std::uint32_t j = 0; j < sides; ++j) {
+            mesh.AddFace(at(i, j), at(i + 1, j), at(i + 1, j + 1));
+            mesh.AddFace(at(i, j), at(i + 1, j + 1), at(i, j + 1));
+        }
     return mesh;
 }
 
