@@ -320,8 +320,12 @@ bool ReadElement(BodyReader& body, const Element& element, const Header& header,
     return ReadRecords(body, element, header, bulk, element.count, progress, polygon, contents, error);
 }
 
+// The lines a text element's records take: one each, or none for an element without
+// properties, whose records hold no words.
+std::uint64_t TextLinesOf(const Element& element) { return element.properties.empty() ? 0 : element.count; }
+
 // Reads the records of one chunk of a text body, numbered over all elements in header
-// order from the chunk's first record.
+// order from the chunk's first record (records that take no line left out).
 bool ReadTextChunk(const char* name, const char* bytes, const Header& header, const TextChunk& chunk,
                    MeshFileContents* contents, std::string* error) {
     BodyReader body(name, bytes, chunk.begin, chunk.end, chunk.linesBefore);
@@ -333,28 +337,26 @@ bool ReadTextChunk(const char* name, const char* bytes, const Header& header, co
     std::uint64_t elementStart = 0;
     const std::uint64_t first = chunk.firstRecord, last = first + chunk.records;
     for (const Element& element : header.elements) {
-        const std::uint64_t from = std::max(first, elementStart), to = std::min(last, elementStart + element.count);
+        const std::uint64_t lines = TextLinesOf(element);
+        const std::uint64_t from = std::max(first, elementStart), to = std::min(last, elementStart + lines);
         if (from < to && !ReadRecords(body, element, header, from - elementStart, to - elementStart, progress,
                                       &polygon, contents, error))
             return false;
-        elementStart += element.count;
+        elementStart += lines;
     }
     return true;
 }
 
 // Reads a large text body in chunks on the caller's pool: every record takes one line
-// with a word on it, unless its element has no properties, when it takes none; files
-// with such an element are read on one thread.
+// with a word on it, unless its element has no properties, when it takes none (and adds
+// nothing to the mesh, so the chunks pass over it).
 ChunkedRead ReadTextBodyInChunks(const char* name, const char* bytes, std::size_t size, const Header& header,
                                  const MeshReadOptions& options, MeshFileContents* contents, std::string* error) {
     const std::size_t parts = header.encoding == MeshFileEncoding::Text
                                   ? TextChunkCount(options.pool, size - header.bodyStart)
                                   : 1;
     std::uint64_t records = 0;
-    for (const Element& element : header.elements) {
-        if (element.properties.empty() && element.count > 0) return ChunkedRead::OnOneThread;
-        records += element.count;
-    }
+    for (const Element& element : header.elements) records += TextLinesOf(element);
     if (parts < 2) return ChunkedRead::OnOneThread;
     return ReadTextChunks(
         name, bytes, header.bodyStart, size, header.headerLines, '\0', records, options.pool, parts,

@@ -81,14 +81,16 @@ std::string OffText(const TextGrid& grid, const char* keyword) {
 }
 
 // ASCII PLY of the grid; `vertexProperties` declares the vertex suffix's words, and an
-// element of edges follows the faces.
-std::string PlyText(const TextGrid& grid, const std::string& vertexProperties) {
+// element of edges follows the faces. `emptyElements`: elements without properties (whose
+// records take no line) come first and between the vertices and the faces.
+std::string PlyText(const TextGrid& grid, const std::string& vertexProperties, bool emptyElements = false) {
+    const std::string empty = emptyElements ? "element material 3\n" : "";
     const std::vector<std::string> vertices = grid.VertexLines(), faces = grid.FaceLines();
     std::vector<std::string> edges;
     for (unsigned e = 0; e < 5000; ++e) edges.push_back(std::to_string(e) + " " + std::to_string(e + 1));
-    return "ply\nformat ascii 1.0\ncomment made for the chunked reading test\nelement vertex " +
+    return "ply\nformat ascii 1.0\ncomment made for the chunked reading test\n" + empty + "element vertex " +
            std::to_string(vertices.size()) + "\nproperty float x\nproperty float y\nproperty float z\n" +
-           vertexProperties + "element face " + std::to_string(faces.size()) +
+           vertexProperties + empty + "element face " + std::to_string(faces.size()) +
            "\nproperty list uchar int vertex_indices\nelement edge 5000\nproperty int vertex1\nproperty int "
            "vertex2\nend_header\n" +
            Body(vertices, false) + Body(faces, false) + Body(edges, false);
@@ -329,12 +331,18 @@ TEST_F(ChunkedTextReadingTest, AsciiPlyReadsAlikeOnEveryThreadCount) {
                       "uchar green\nproperty uchar blue\nproperty float u\nproperty float v\n"),
         MeshFileFormat::Ply, "PLY with normals, colours and texture coordinates");
     ASSERT_EQ(read.result, D3D_OK) << read.error;
+    const Outcome withEmpty = ExpectSameOnEveryThreadCount(PlyText(TextGrid{}, "", true), MeshFileFormat::Ply,
+                                                           "PLY with elements without properties");
+    ASSERT_EQ(withEmpty.result, D3D_OK) << withEmpty.error;
+    EXPECT_TRUE(withEmpty == plain) << "elements without properties add nothing";
 }
 
+// The faults sit in the vertices, the faces and the edges, behind elements without
+// properties, whose records take no line.
 TEST_F(ChunkedTextReadingTest, AsciiPlyRefusalsNameTheLineOfASingleRead) {
     TextGrid grid;
     grid.vertexSuffix = " 7";
-    const std::string good = PlyText(grid, "property uchar quality\n");
+    const std::string good = PlyText(grid, "property uchar quality\n", true);
     const auto replaced = [&](double where, const std::string& line) {
         const std::size_t start = good.find('\n', static_cast<std::size_t>(where * good.size())) + 1;
         return good.substr(0, start) + line + good.substr(good.find_first_of("\r\n", start));
