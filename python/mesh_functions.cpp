@@ -104,20 +104,19 @@ py::array_t<float> VertexNormals(py::handle positionsArg, py::handle facesArg, d
     const FloatRows positions = TakeFloat3(positionsArg, "vertex_normals", "positions");
     const FaceArray faces = TakeFaces(facesArg, "vertex_normals");
     CheckCorners(faces, positions.rows, "vertex_normals");
-    facet::MeshFileData data;
+    // Zero where no face gives a vertex a direction (every vertex, without faces).
+    std::vector<float> normals(3 * positions.rows, 0.0f);
     HRESULT result = D3D_OK;
-    if (faces.rows() == 0) {
-        data.normals.assign(3 * positions.rows, 0.0f);  // no face gives a vertex a direction
-    } else {
+    if (faces.rows() > 0) {
         py::gil_scoped_release unlocked;
         const PoolLease pool(threads);
         ArrayMesh mesh;
         result = mesh.Create(positions.data(), positions.rows, &faces);
         if (SUCCEEDED(result)) result = facet::ComputeWeldedVertexNormals(mesh.get(), epsilon, pool.get());
-        if (SUCCEEDED(result)) result = facet::CopyMeshFileData(mesh.get(), true, &data);
+        if (SUCCEEDED(result)) result = mesh.CopyNormals(normals.data());
     }
     if (FAILED(result)) ThrowFailure("vertex_normals", "computing the normals", result);
-    return ToArray(std::move(data.normals), positions.rows, 3);
+    return ToArray(std::move(normals), positions.rows, 3);
 }
 
 py::tuple Optimize(py::handle positionsArg, py::handle facesArg, py::handle threadsArg) {
