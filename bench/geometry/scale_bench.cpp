@@ -2,9 +2,10 @@
 // 1 Mi faces; FACET_BENCH_FACES sets another size, e.g. 1e7), on one thread and on two:
 // weld plus adjacency, the statistics, and the normals step (representatives from the
 // adjacency, then the normals; the fan walks also alone), beside
-// meshoptimizer's position-welded adjacency on the same triangles; and on the torus with
-// no vertex split, weld plus adjacency beside the whole of the normals (which then leave
-// the adjacency out). Items per second are faces per second.
+// meshoptimizer's position-welded adjacency on the same triangles; the whole of the
+// normals from positions (walking around the seams alone); and on the torus with no
+// vertex split, weld plus adjacency beside the whole of the normals (which then leave the
+// adjacency out). Items per second are faces per second.
 #include "facet/normals.h"
 #include "facet/thread_pool.h"
 #include "facet/weld.h"
@@ -135,17 +136,21 @@ void BM_FanWalks(benchmark::State& state) {
     SetFaces(state, scale.mesh->FaceCount());
 }
 
-// The whole of the normals on the torus where nothing welds, which leaves the adjacency
-// out: beside the weld and adjacency on the same mesh, what the normals add to the weld.
-void BM_WeldedTorusNormals(benchmark::State& state) {
-    const ScaleMesh& scale = WeldedScale();
+// The whole of the normals from positions, weld included, as `facet normals` runs them:
+// on the seamed torus only the walks around its seams run, and on the welded one none
+// (nor the adjacency). Beside weld plus adjacency on the same mesh, what the normals add.
+void WeldedNormals(benchmark::State& state, const ScaleMesh& scale) {
     facet::ThreadPool pool(static_cast<unsigned>(state.range(0)));
     for (auto _ : state)
         if (FAILED(facet::ComputeWeldedVertexNormals(scale.mesh, 0.0f, &pool))) state.SkipWithError("failed");
     SetFaces(state, scale.mesh->FaceCount());
 }
 
+void BM_WeldedNormals(benchmark::State& state) { WeldedNormals(state, Scale()); }
+void BM_WeldedTorusNormals(benchmark::State& state) { WeldedNormals(state, WeldedScale()); }
+
 BENCHMARK(BM_WeldAndAdjacency)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WeldedNormals)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_WeldedTorusWeldAndAdjacency)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_WeldedTorusNormals)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MeshoptWeldedAdjacency)->Unit(benchmark::kMillisecond)->UseRealTime();

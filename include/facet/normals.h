@@ -39,10 +39,11 @@ HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency, ThreadPool* poo
 
 // The normals of a mesh whose vertices at one point share theirs: the vertices welded
 // within `epsilon` (PointRepsFromPositions), the adjacency between the welded points
-// (AdjacencyFromPointReps) and ComputeVertexNormals over it, every step on `pool`. When no
-// two vertices weld, that adjacency joins no vertex to another, so it is not formed (for
-// a mesh with a vertex in more faces than a walk around a point may reach it still is,
-// and fails as the walk does); the normals are the same bits either way. `step`, when
+// (AdjacencyFromPointReps) and ComputeVertexNormals over it, every step on `pool`. That
+// adjacency can join only vertices welded to one another, so only the walks around the
+// points of those run, and when no two vertices weld the adjacency is not formed at all
+// (a mesh with a vertex in more faces than a walk may reach takes every step); the
+// normals, and the failure of a walk that reaches too many faces, are the same either way. `step`, when
 // given, is told each step's name ("welding", "adjacency", "normals") as it starts.
 // Failures are those of the three routines, and E_OUTOFMEMORY when the representatives or
 // the adjacency cannot be held.

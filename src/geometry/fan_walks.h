@@ -102,8 +102,10 @@ public:
         Index* reached;  // the other vertices at the corners reached
     };
 
-    FanWalks(const Index* indices, DWORD vertexCount, DWORD faceCount)
-        : indices_(indices), vertexCount_(vertexCount), faceCount_(faceCount) {}
+    // `walked`, when not null, names the only vertices whose walks run: every other vertex
+    // stands for itself, for a caller who knows that no walk reaches it from another.
+    FanWalks(const Index* indices, DWORD vertexCount, DWORD faceCount, const VertexBits* walked = nullptr)
+        : indices_(indices), vertexCount_(vertexCount), faceCount_(faceCount), walked_(walked) {}
 
     // Copies the faces' neighbours and corners, checking that every adjacency entry names
     // a face or none and every corner is below the vertex count or marks an unused face.
@@ -131,6 +133,8 @@ public:
     }
 
     DWORD vertexCount() const { return vertexCount_; }
+    // Whether a walk starts from `vertex` at its first corner.
+    bool Walks(Index vertex) const { return walked_ == nullptr || walked_->Has(vertex); }
     Index Corner(DWORD face, DWORD corner) const { return faces_[face].corner[corner]; }
     // The same from the mesh's indices, a third of the bytes for a pass over every face.
     Index MeshCorner(DWORD face, DWORD corner) const { return indices_[3 * std::size_t{face} + corner]; }
@@ -268,6 +272,7 @@ private:
     const Index* indices_;
     DWORD vertexCount_;
     DWORD faceCount_;
+    const VertexBits* walked_;
     // A face's neighbours and corners, side by side.
     struct alignas(4 * sizeof(Index)) FaceRecord {
         Index neighbour[3];
@@ -297,3 +302,14 @@ private:
 };
 
 }  // namespace facet::fan_walks
+
+namespace facet {
+
+// PointRepsFromAdjacency(mesh, adjacency, pointReps, pool) with walks only from the
+// vertices in `walked`; every other vertex stands for itself. The same representatives
+// when no walk from another vertex would reach one of those (see
+// welded_vertex_normals.cpp for when a caller knows that).
+HRESULT PointRepsFromChosenWalks(Mesh* mesh, const DWORD* adjacency, const fan_walks::VertexBits& walked,
+                                 DWORD* pointReps, ThreadPool* pool);
+
+}  // namespace facet

@@ -115,7 +115,7 @@ private:
             visits_.ForRange(RangeStart(part), RangeStart(part + 1), [&](DWORD face, std::uint64_t visit) {
                 for (DWORD corner = 0; corner < 3; ++corner) {
                     const Index vertex = walks_.MeshCorner(face, corner);
-                    if (vertex == kEmpty || seen[part].Has(vertex)) continue;
+                    if (vertex == kEmpty || seen[part].Has(vertex) || !walks_.Walks(vertex)) continue;
                     seen[part].Add(vertex);
                     const DWORD position = Position(visit, corner);
                     firstCorners_[position / 64] |= std::uint64_t{1} << (position % 64);

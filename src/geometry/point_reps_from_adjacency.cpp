@@ -37,9 +37,9 @@ using fan_walks::Visits;
 
 template <typename Index>
 HRESULT WalkFans(const Index* indices, DWORD vertexCount, DWORD faceCount, FaceOrder order, const DWORD* adjacency,
-                 DWORD* pointReps, ThreadPool* pool) {
+                 DWORD* pointReps, ThreadPool* pool, const fan_walks::VertexBits* walked = nullptr) {
     if (!order.IsWithinFaces()) return D3DERR_INVALIDCALL;
-    FanWalks<Index> walks(indices, vertexCount, faceCount);
+    FanWalks<Index> walks(indices, vertexCount, faceCount, walked);
     const HRESULT prepared = walks.Prepare(adjacency, pool);
     if (FAILED(prepared)) return prepared;
     const std::size_t parts = PartsFor(pool, Visits{order}.Count());
@@ -66,9 +66,12 @@ HRESULT MeshObject<Index>::PointRepsFromAdjacency(const DWORD* adjacency, DWORD*
 template HRESULT MeshObject<WORD>::PointRepsFromAdjacency(const DWORD*, DWORD*);
 template HRESULT MeshObject<DWORD>::PointRepsFromAdjacency(const DWORD*, DWORD*);
 
-HRESULT PointRepsFromAdjacency(Mesh* mesh, const DWORD* adjacency, DWORD* pointReps, ThreadPool* pool) {
-    if (mesh == nullptr) return D3DERR_INVALIDCALL;
-    if (pool == nullptr || pool->Size() == 1) return mesh->PointRepsFromAdjacency(adjacency, pointReps);
+namespace {
+
+// The walks on `pool` (null: on the caller), over the mesh's group table, from every vertex
+// or from those in `walked`.
+HRESULT WalkMeshFans(Mesh* mesh, const DWORD* adjacency, DWORD* pointReps, ThreadPool* pool,
+                     const fan_walks::VertexBits* walked) {
     if (adjacency == nullptr || pointReps == nullptr || (mesh->Options() & MeshOptions::IndexWriteOnly) != 0)
         return D3DERR_INVALIDCALL;
     std::vector<GroupEntry> groups;
@@ -80,11 +83,25 @@ HRESULT PointRepsFromAdjacency(Mesh* mesh, const DWORD* adjacency, DWORD* pointR
     const FaceOrder order{groups.data(), static_cast<DWORD>(groups.size()), mesh->FaceCount()};
     result = (mesh->Options() & MeshOptions::Indices32Bit) != 0
                  ? WalkFans(static_cast<const DWORD*>(indices), mesh->VertexCount(), mesh->FaceCount(), order, adjacency,
-                            pointReps, pool)
+                            pointReps, pool, walked)
                  : WalkFans(static_cast<const WORD*>(indices), mesh->VertexCount(), mesh->FaceCount(), order, adjacency,
-                            pointReps, pool);
+                            pointReps, pool, walked);
     mesh->UnlockIndices();
     return result;
+}
+
+}  // namespace
+
+HRESULT PointRepsFromAdjacency(Mesh* mesh, const DWORD* adjacency, DWORD* pointReps, ThreadPool* pool) {
+    if (mesh == nullptr) return D3DERR_INVALIDCALL;
+    if (pool == nullptr || pool->Size() == 1) return mesh->PointRepsFromAdjacency(adjacency, pointReps);
+    return WalkMeshFans(mesh, adjacency, pointReps, pool, nullptr);
+}
+
+HRESULT PointRepsFromChosenWalks(Mesh* mesh, const DWORD* adjacency, const fan_walks::VertexBits& walked,
+                                 DWORD* pointReps, ThreadPool* pool) {
+    if (mesh == nullptr) return D3DERR_INVALIDCALL;
+    return WalkMeshFans(mesh, adjacency, pointReps, pool, &walked);
 }
 
 }  // namespace facet

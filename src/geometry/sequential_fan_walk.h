@@ -41,7 +41,7 @@ public:
             }
             for (DWORD corner = 0; corner < 3; ++corner) {
                 const Index vertex = walks_.Corner(face, corner);
-                if (vertex == kEmpty || State(vertex) != kUnreached) continue;
+                if (vertex == kEmpty || State(vertex) != kUnreached || !walks_.Walks(vertex)) continue;
                 SetState(vertex, kPending);
                 walks_.Start(&fans_[(ring.head + ring.count++) % kFansInFlight], face, corner, 0);
             }

@@ -14,6 +14,7 @@
 
 #include "facet/math.h"
 #include "facet/weld.h"
+#include "geometry/point_rep_normals.h"
 #include "geometry/vertex_layout_view.h"
 #include "geometry/work_array.h"
 
@@ -498,42 +499,58 @@ struct LockedBuffers {
 
 HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency) { return ComputeVertexNormals(mesh, adjacency, nullptr); }
 
-HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency, ThreadPool* pool) {
+namespace {
+
+// Copies the mesh's declaration, and checks that its layout and options let its normals
+// be written.
+HRESULT CopyNormalsDeclaration(Mesh* mesh, D3DVERTEXELEMENT9 (&declaration)[MAX_FVF_DECL_SIZE]) {
     if (mesh == nullptr) return D3DERR_INVALIDCALL;
-    D3DVERTEXELEMENT9 declaration[MAX_FVF_DECL_SIZE];
-    HRESULT result = mesh->CopyDeclaration(declaration);
+    const HRESULT result = mesh->CopyDeclaration(declaration);
     if (FAILED(result)) return result;
     const VertexLayoutView layout(declaration);
     if ((mesh->Options() & (MeshOptions::VertexWriteOnly | MeshOptions::IndexWriteOnly)) != 0 ||
         !FitsInVertex(layout.position, layout.stride) || !FitsInVertex(layout.normal, layout.stride))
         return D3DERR_INVALIDCALL;
+    return D3D_OK;
+}
 
-    const DWORD faceCount = mesh->FaceCount();
-    const DWORD vertexCount = mesh->VertexCount();
-    const bool indices32Bit = (mesh->Options() & MeshOptions::Indices32Bit) != 0;
+}  // namespace
 
+HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency, ThreadPool* pool) {
+    D3DVERTEXELEMENT9 declaration[MAX_FVF_DECL_SIZE];
+    HRESULT result = CopyNormalsDeclaration(mesh, declaration);
+    if (FAILED(result)) return result;
     std::unique_ptr<DWORD[]> pointReps;
     if (adjacency != nullptr) {
-        pointReps.reset(new (std::nothrow) DWORD[vertexCount]);
+        pointReps.reset(new (std::nothrow) DWORD[mesh->VertexCount()]);
         if (pointReps == nullptr) return E_OUTOFMEMORY;
         result = PointRepsFromAdjacency(mesh, adjacency, pointReps.get(), pool);
         if (FAILED(result)) return result;
     }
+    return ComputeVertexNormalsFromPointReps(mesh, pointReps.get(), pool);
+}
 
+HRESULT ComputeVertexNormalsFromPointReps(Mesh* mesh, const DWORD* pointReps, ThreadPool* pool) {
+    D3DVERTEXELEMENT9 declaration[MAX_FVF_DECL_SIZE];
+    HRESULT result = CopyNormalsDeclaration(mesh, declaration);
+    if (FAILED(result)) return result;
+    const VertexLayoutView layout(declaration);
+    const DWORD faceCount = mesh->FaceCount();
+    const DWORD vertexCount = mesh->VertexCount();
     LockedBuffers buffers;
     result = buffers.Acquire(mesh);
     if (FAILED(result)) return result;
     BYTE* vertices = static_cast<BYTE*>(buffers.vertices);
     const VertexField positions(vertices, layout.stride, layout.position->Offset);
     const VertexField normals(vertices, layout.stride, layout.normal->Offset);
-    if (indices32Bit) {
+    if ((mesh->Options() & MeshOptions::Indices32Bit) != 0) {
         const auto* indices = static_cast<const DWORD*>(buffers.indices);
         if (!CornersBelow(indices, faceCount, vertexCount)) return D3DERR_INVALIDCALL;
-        return ComputeNormals(indices, faceCount, vertexCount, positions, normals, pointReps.get(), pool);
+        return ComputeNormals(indices, faceCount, vertexCount, positions, normals, pointReps, pool);
     }
     const auto* indices = static_cast<const WORD*>(buffers.indices);
     if (!CornersBelow(indices, faceCount, vertexCount)) return D3DERR_INVALIDCALL;
-    return ComputeNormals(indices, faceCount, vertexCount, positions, normals, pointReps.get(), pool);
+    return ComputeNormals(indices, faceCount, vertexCount, positions, normals, pointReps, pool);
 }
 
 }  // namespace facet

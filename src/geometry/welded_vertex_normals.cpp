@@ -1,20 +1,28 @@
 // ComputeWeldedVertexNormals: the weld, the adjacency between the welded points, and the
-// normals over that adjacency, with the adjacency left out where it cannot change them.
+// normals over that adjacency, with the walks around the points cut to those that can
+// join anything.
 //
 // The adjacency pairs an edge a→b only with an edge b→a between the same representatives.
-// When every vertex is its own representative, a walk around vertex v through that
-// adjacency therefore enters each next face at a corner holding v itself, so it gives no
-// other vertex v as representative: the representatives from the walks are the vertices
-// themselves, exactly the normals with no adjacency at all. A walk can still fail, by
-// reaching more than the walk limit of faces, only around a vertex that lies in that many;
-// such a mesh takes the whole way, so its result (the failure) is unchanged too. Scanned
-// meshes are mostly like this, and for them the adjacency and the walks were four fifths
-// of the work.
+// A walk around vertex v enters each next face at the edge that pairs with the one it
+// crossed, told apart from other edges naming the same face by the indices at its ends,
+// and goes on from the corner where that edge meets v's point. When v is welded to no
+// other vertex, that corner holds v itself (the only vertex at its point, held once by a
+// face of three different points, which is also what tells the paired edge apart). So
+// the walk from such a vertex reaches no vertex but its own: applied or not, it leaves
+// its vertex standing for itself, as the vertex stands without it, until a later walk
+// from elsewhere reaches it. Only the walks from vertices welded to others run, then, in
+// the same order and so with the same result; when no two vertices weld, none runs and
+// the adjacency is not even formed. A walk left out could only have failed (by reaching
+// more faces than the walk limit) around a vertex in that many faces; a mesh with such a
+// vertex takes the whole way, so its result is unchanged too. Scanned meshes weld
+// nowhere and textured ones only along their seams: for both, the adjacency and the walks
+// were most of the work.
 #include "facet/normals.h"
 
 #include "facet/thread_pool.h"
 #include "facet/weld.h"
 #include "geometry/fan_walks.h"
+#include "geometry/point_rep_normals.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -26,21 +34,26 @@ namespace facet {
 
 namespace {
 
-bool EveryVertexStandsAlone(const std::vector<DWORD>& reps, ThreadPool* pool) {
-    const std::size_t parts = PartsFor(pool, reps.size());
-    std::vector<unsigned char> alone(parts, 1);
+// Whether `check(first, last)` holds for every part of `count` items.
+template <typename Check>
+bool HoldsInEveryPart(ThreadPool* pool, std::size_t count, Check&& check) {
+    const std::size_t parts = PartsFor(pool, count);
+    std::vector<unsigned char> holds(parts, 1);
     RunParts(pool, parts, [&](std::size_t part) {
-        for (std::size_t vertex = PartStart(reps.size(), parts, part); vertex < PartStart(reps.size(), parts, part + 1);
-             ++vertex)
-            if (reps[vertex] != vertex) {
-                alone[part] = 0;
-                return;
-            }
+        holds[part] = check(PartStart(count, parts, part), PartStart(count, parts, part + 1)) ? 1 : 0;
     });
-    return std::find(alone.begin(), alone.end(), 0) == alone.end();
+    return std::find(holds.begin(), holds.end(), 0) == holds.end();
 }
 
-// Whether no vertex lies in more corners (so in more faces) than a walk may reach. Each
+bool EveryVertexStandsAlone(const std::vector<DWORD>& reps, ThreadPool* pool) {
+    return HoldsInEveryPart(pool, reps.size(), [&](std::size_t first, std::size_t last) {
+        for (std::size_t vertex = first; vertex < last; ++vertex)
+            if (reps[vertex] != vertex) return false;
+        return true;
+    });
+}
+
+// Whether no vertex lies in more corners, so in more faces, than a walk may reach. Each
 // part counts the corners of its own range of faces (a count stops being raised once past
 // the limit, so 16 bits hold it); the parts' counts are then added vertex by vertex. The
 // parts are few, so that their counts stay a few bytes a vertex.
@@ -68,24 +81,17 @@ bool NoVertexPastWalkLimit(const Index* indices, DWORD faceCount, DWORD vertexCo
         }
     });
     if (std::find(within.begin(), within.end(), 0) != within.end()) return false;
-    if (parts == 1) return std::none_of(counts.get(), counts.get() + vertexCount, [](std::uint16_t c) { return c > kLimit; });
-    const std::size_t ranges = PartsFor(pool, vertexCount);
-    std::vector<unsigned char> summedWithin(ranges, 1);
-    RunParts(pool, ranges, [&](std::size_t range) {
-        for (std::size_t vertex = PartStart(vertexCount, ranges, range); vertex < PartStart(vertexCount, ranges, range + 1);
-             ++vertex) {
+    return HoldsInEveryPart(pool, vertexCount, [&](std::size_t first, std::size_t last) {
+        for (std::size_t vertex = first; vertex < last; ++vertex) {
             DWORD sum = 0;
             for (std::size_t part = 0; part < parts; ++part) sum += counts[part * vertexCount + vertex];
-            summedWithin[range] &= sum <= kLimit ? 1 : 0;
+            if (sum > kLimit) return false;
         }
+        return true;
     });
-    return std::find(summedWithin.begin(), summedWithin.end(), 0) == summedWithin.end();
 }
 
-// Whether the adjacency of `mesh` between `reps` would join no vertex to another when the
-// normals walk around its vertices.
-bool AdjacencyJoinsNothing(Mesh* mesh, const std::vector<DWORD>& reps, ThreadPool* pool) {
-    if (!EveryVertexStandsAlone(reps, pool)) return false;
+bool NoVertexPastWalkLimit(Mesh* mesh, ThreadPool* pool) {
     void* indices = nullptr;
     if (FAILED(mesh->LockIndices(D3DLOCK_READONLY, &indices))) return false;
     const bool within = (mesh->Options() & MeshOptions::Indices32Bit) != 0
@@ -95,6 +101,23 @@ bool AdjacencyJoinsNothing(Mesh* mesh, const std::vector<DWORD>& reps, ThreadPoo
                                                     mesh->VertexCount(), pool);
     mesh->UnlockIndices();
     return within;
+}
+
+// The normals from the walks of the vertices welded to others alone.
+HRESULT NormalsFromSeamWalks(Mesh* mesh, const std::vector<DWORD>& reps, const std::vector<DWORD>& adjacency,
+                             ThreadPool* pool) {
+    fan_walks::VertexBits seams;
+    if (!seams.Allocate(static_cast<DWORD>(reps.size()))) return E_OUTOFMEMORY;
+    for (DWORD vertex = 0; vertex < reps.size(); ++vertex)
+        if (reps[vertex] != vertex) {
+            seams.Add(vertex);
+            seams.Add(reps[vertex]);
+        }
+    std::unique_ptr<DWORD[]> pointReps(new (std::nothrow) DWORD[reps.size()]);
+    if (pointReps == nullptr) return E_OUTOFMEMORY;
+    const HRESULT result = PointRepsFromChosenWalks(mesh, adjacency.data(), seams, pointReps.get(), pool);
+    if (FAILED(result)) return result;
+    return ComputeVertexNormalsFromPointReps(mesh, pointReps.get(), pool);
 }
 
 }  // namespace
@@ -115,19 +138,24 @@ HRESULT ComputeWeldedVertexNormals(Mesh* mesh, float epsilon, ThreadPool* pool,
     report("welding");
     HRESULT result = PointRepsFromPositions(mesh, epsilon, reps.data(), pool);
     if (FAILED(result)) return result;
-    if (!AdjacencyJoinsNothing(mesh, reps, pool)) {
-        try {
-            adjacency.resize(std::size_t{3} * mesh->FaceCount());
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        }
-        report("adjacency");
-        result = AdjacencyFromPointReps(mesh, reps.data(), adjacency.data(), pool);
-        if (FAILED(result)) return result;
+    const bool alone = EveryVertexStandsAlone(reps, pool);
+    const bool withinWalkLimit = NoVertexPastWalkLimit(mesh, pool);
+    if (alone && withinWalkLimit) {
+        report("normals");
+        return ComputeVertexNormalsFromPointReps(mesh, nullptr, pool);
     }
-    reps = {};
+    try {
+        adjacency.resize(std::size_t{3} * mesh->FaceCount());
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    report("adjacency");
+    result = AdjacencyFromPointReps(mesh, reps.data(), adjacency.data(), pool);
+    if (FAILED(result)) return result;
     report("normals");
-    return ComputeVertexNormals(mesh, adjacency.empty() ? nullptr : adjacency.data(), pool);
+    if (withinWalkLimit) return NormalsFromSeamWalks(mesh, reps, adjacency, pool);
+    reps = {};
+    return ComputeVertexNormals(mesh, adjacency.data(), pool);
 }
 
 }  // namespace facet

@@ -2,7 +2,8 @@
 // weld, the adjacency from its representatives and ComputeVertexNormals over that give
 // one after the other, at 1, 2 and 7 threads: on meshes where nothing welds (so the
 // adjacency is left out) and which wind their faces every way, fold and fan them; on
-// seamed ones; and around a vertex in more faces than a walk may reach.
+// seamed ones (where only the walks around welded points run); and around a point in
+// more faces than a walk may reach.
 #include "facet/normals.h"
 #include "facet/thread_pool.h"
 #include "facet/weld.h"
@@ -31,6 +32,20 @@ MeshData Tangled(unsigned seed) {
         mesh.AddVertex(std::cos(0.7f * v) * (1 + v % 5), std::sin(1.3f * v), static_cast<float>(v % 7));
     std::uniform_int_distribution<std::uint32_t> pick(0, 39);
     for (int f = 0; f < 600; ++f) mesh.AddFace(pick(random), pick(random), pick(random));
+    return mesh;
+}
+
+// Random faces over `points` distinct points, each point held by `copies` vertices (as
+// seams split real meshes) and each corner naming one of its point's vertices at random.
+MeshData SeamedTangle(unsigned seed, std::uint32_t points, std::uint32_t copies, std::uint32_t faces) {
+    std::mt19937 random(seed);
+    MeshData mesh;
+    for (std::uint32_t copy = 0; copy < copies; ++copy)
+        for (std::uint32_t p = 0; p < points; ++p)
+            mesh.AddVertex(std::cos(0.7f * p) * (1 + p % 5), std::sin(1.3f * p), static_cast<float>(p % 7));
+    std::uniform_int_distribution<std::uint32_t> point(0, points - 1), copy(0, copies - 1);
+    const auto corner = [&] { return copy(random) * points + point(random); };
+    for (std::uint32_t f = 0; f < faces; ++f) mesh.AddFace(corner(), corner(), corner());
     return mesh;
 }
 
@@ -128,9 +143,23 @@ TEST_F(WeldedVertexNormalsTest, MeshesWhereNothingWeldsGiveTheStepByStepNormals)
     ExpectSameAsStepByStep(folded, "open box with a fold and a repeated corner");
 }
 
+// Seams leave only the walks around welded points to run: on charts, on a cube split at
+// every edge, with faces turned over and with a fold, and on random faces over split
+// points, sparse and dense (where many faces name each other across two edges).
 TEST_F(WeldedVertexNormalsTest, SeamedMeshesGiveTheStepByStepNormals) {
     ExpectSameAsStepByStep(generated_meshes::Shuffled(generated_meshes::Torus(120, 100, 16), 5), "seamed torus");
     ExpectSameAsStepByStep(generated_meshes::SplitCube(), "split cube");
+    MeshData turned = generated_meshes::Shuffled(generated_meshes::Torus(40, 30, 8), 2);
+    for (std::size_t face = 0; face < turned.FaceCount(); face += 5)
+        std::swap(turned.corners[3 * face + 1], turned.corners[3 * face + 2]);
+    ExpectSameAsStepByStep(turned, "seamed torus with faces turned over");
+    MeshData folded = generated_meshes::SplitCube();
+    folded.AddFace(0, 2, 1);
+    ExpectSameAsStepByStep(folded, "split cube with a fold");
+    for (unsigned seed = 4; seed < 12; ++seed) {
+        ExpectSameAsStepByStep(SeamedTangle(seed, 300, 3, 400), "sparse seamed tangle " + std::to_string(seed));
+        ExpectSameAsStepByStep(SeamedTangle(seed, 30, 2, 500), "dense seamed tangle " + std::to_string(seed));
+    }
     // Nothing shares a position, but the epsilon welds neighbours.
     ExpectSameAsStepByStep(generated_meshes::WeldedTorus(60, 40), "torus welded within 0.2", 0.2f);
 }
@@ -146,6 +175,14 @@ TEST_F(WeldedVertexNormalsTest, AVertexInMoreFacesThanAWalkMayReachFailsAsTheWal
     ExpectSameAsStepByStep(Fan(10000, false), "open fan of 10000");
     ExpectSameAsStepByStep(Fan(10000, true), "closed fan of 10000");
     EXPECT_EQ(Welded(Fan(10000, true), 0.0f, wide, &pool).result, D3D_OK);
+    // The centre split in two along a seam: each copy lies in 6000 faces, but the walk
+    // around their point crosses the seam and reaches all 12000.
+    MeshData seamed = Fan(12000, true);
+    seamed.AddVertex(0, 0, 0);
+    const auto copy = static_cast<std::uint32_t>(seamed.VertexCount() - 1);
+    for (std::size_t face = 6000; face < seamed.FaceCount(); ++face) seamed.corners[3 * face] = copy;
+    EXPECT_EQ(Welded(seamed, 0.0f, wide, &pool).result, kWalkTooLong);
+    ExpectSameAsStepByStep(seamed, "closed fan of 12000 around a split centre");
 }
 
 // On a large mesh the faces around each vertex are counted in ranges of faces, one per
