@@ -31,10 +31,9 @@ namespace facet {
 // again.
 HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency);
 
-// The same, with the walks that find the point representatives, the sums and their
-// normalisation spread over `pool` (null: on the caller alone); the normals are the same
-// bits for any number of threads. On several threads the face vectors are kept, 12 bytes
-// per face (without room for them the sums are formed on the caller alone).
+// The same, with the walks that find the point representatives and the normalisation of
+// the sums spread over `pool` (null: on the caller alone); the sums themselves are formed
+// in one pass on the caller. The normals are the same bits for any number of threads.
 HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency, ThreadPool* pool);
 
 // The normals of a mesh whose vertices at one point share theirs: the vertices welded

@@ -232,49 +232,6 @@ bool SumInSinglePrecision(const Index* indices, DWORD faceCount, DWORD vertexCou
     return true;
 }
 
-// On several threads the sums are formed in two passes, so that no face is read twice:
-// the face vectors of faces [first, last) into `vectors`, by ranges of faces; false, at
-// once, when one underflowed.
-template <typename Index>
-bool FormFaceVectors(const Index* indices, DWORD first, DWORD last, const VertexField& positions, Vector3* vectors) {
-    for (DWORD face = first; face < last; ++face) {
-        if (face + kPrefetchFaces < last)
-            for (DWORD k = 0; k < 3; ++k) positions.Prefetch(indices[3 * std::size_t{face + kPrefetchFaces} + k]);
-        const Index* corner = indices + std::size_t{3} * face;
-        const Vector3 p0 = positions.Read(corner[0]), p1 = positions.Read(corner[1]), p2 = positions.Read(corner[2]);
-        const Vector3 n = FaceVector(p0, p1, p2);
-        if (FaceVectorUnderflowed(n, p0, p1, p2)) return false;
-        vectors[face] = n;
-    }
-    return true;
-}
-
-// ... then, by ranges of target vertices, the face vectors added in face order to the sums
-// of the targets in [first, last), after clearing those: each sum is formed by one thread
-// in the order of the single pass. A joined vertex's target lies in its record when the
-// positions are compact, so fetching its position fetches its target.
-template <typename Index, typename Targets>
-void AddFaceVectors(const Index* indices, DWORD faceCount, const Vector3* vectors, const VertexField& positions,
-                    const VertexField& sums, const Targets& reps, DWORD first, DWORD last) {
-    for (DWORD vertex = first; vertex < last; ++vertex) sums.Write(vertex, {0.0f, 0.0f, 0.0f});
-    const auto owned = [&](DWORD target) { return target >= first && target < last; };
-    for (DWORD face = 0; face < faceCount; ++face) {
-        if (face + 2 * kPrefetchFaces < faceCount)
-            for (DWORD k = 0; k < 3; ++k) reps.PrefetchTarget(indices[3 * std::size_t{face + 2 * kPrefetchFaces} + k]);
-        if (face + kPrefetchFaces < faceCount)
-            for (DWORD k = 0; k < 3; ++k) {
-                const DWORD ahead = indices[3 * std::size_t{face + kPrefetchFaces} + k];
-                if (reps.MayBeElsewhere(ahead))
-                    positions.Prefetch(ahead);
-                else if (owned(ahead))
-                    sums.Prefetch(ahead);
-            }
-        const Index* corner = indices + std::size_t{3} * face;
-        for (DWORD k = 0; k < 3; ++k)
-            if (const DWORD target = reps.Target(corner[k]); owned(target)) sums.Write(target, sums.Read(target) + vectors[face]);
-    }
-}
-
 // Gives the joined vertices of [first, last) their representatives' sums, when every
 // representative stands for itself (so no sum read here is replaced here).
 void ShareSums(DWORD first, DWORD last, const VertexField& sums, const Representatives& reps) {
@@ -352,8 +309,7 @@ public:
     SumFields(const VertexField& positions, const VertexField& normals) : positions_(positions), sums_(normals) {}
 
     // The targets as the compact copy holds them. A vertex that is not joined is its own
-    // target, which the bits tell without reading its record: a thread reads the records
-    // of the vertices it owns and of joined ones only.
+    // target, which the bits tell without reading its record.
     class RecordTargets {
     public:
         RecordTargets(const Record* records, const Representatives& reps) : records_(records), reps_(reps) {}
@@ -400,44 +356,24 @@ private:
     WorkArray<Record> records_;
 };
 
-// Below about this many vertices a part, the sums are formed in one pass on one thread.
-constexpr std::size_t kVerticesPerSumPart = std::size_t{1} << 20;
-
-// The sums and their normalisation on `parts` ranges of target vertices. When the position
-// and normal fields overlap, writing a sum changes positions still to be read, so the work
-// stays on one thread, in place, in the order of the sums' definition.
+// The sums, in one pass on the caller, then their sharing and normalisation on `parts`
+// ranges of target vertices. (Summing by ranges of target vertices on several threads,
+// each reading every face, gave no faster sums on two cores at ten million faces, for
+// half again the processor time.) When the position and normal fields overlap, writing a
+// sum changes positions still to be read, so the work stays on one thread, in place, in
+// the order of the sums' definition.
 template <typename Index>
 HRESULT ComputeNormals(const Index* indices, DWORD faceCount, DWORD vertexCount, const VertexField& positions,
                        const VertexField& normals, const DWORD* pointReps, ThreadPool* pool) {
     Representatives reps;
     if (!reps.Prepare(pointReps, vertexCount, pool)) return E_OUTOFMEMORY;
     const std::size_t parts = positions.Overlaps(normals) ? 1 : PartsFor(pool, vertexCount);
-    // Summing on several threads reads every face once more per thread, which pays only
-    // where the one pass waits on memory for most of its time: meshes of millions of
-    // vertices.
-    const std::size_t sumParts = std::min(parts, PartsFor(pool, vertexCount, kVerticesPerSumPart));
     SumFields fields(positions, normals);
     const bool compact = fields.Compact(vertexCount, reps, pool);
     const VertexField& sums = fields.sums();
-    // One pass on one thread; two on several, with room for the face vectors.
-    WorkArray<Vector3> faceVectors;
-    bool summed = false;
-    if (sumParts == 1 || !faceVectors.Allocate(faceCount)) {
-        summed = compact ? SumInSinglePrecision(indices, faceCount, vertexCount, fields.positions(), sums, fields.targets(reps))
-                         : SumInSinglePrecision(indices, faceCount, vertexCount, fields.positions(), sums, reps);
-    } else {
-        summed = ForRanges(pool, PartsFor(pool, faceCount), faceCount, [&](DWORD first, DWORD last) {
-            return FormFaceVectors(indices, first, last, fields.positions(), faceVectors.get());
-        });
-        if (summed)
-            ForRanges(pool, sumParts, vertexCount, [&](DWORD first, DWORD last) {
-                if (compact)
-                    AddFaceVectors(indices, faceCount, faceVectors.get(), fields.positions(), sums, fields.targets(reps), first, last);
-                else
-                    AddFaceVectors(indices, faceCount, faceVectors.get(), fields.positions(), sums, reps, first, last);
-                return true;
-            });
-    }
+    const bool summed =
+        compact ? SumInSinglePrecision(indices, faceCount, vertexCount, fields.positions(), sums, fields.targets(reps))
+                : SumInSinglePrecision(indices, faceCount, vertexCount, fields.positions(), sums, reps);
     if (summed && reps.HasJoined()) {
         if (reps.OwnRepsOnly())
             ForRanges(pool, parts, vertexCount, [&](DWORD first, DWORD last) {
