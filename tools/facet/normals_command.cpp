@@ -26,7 +26,7 @@ void PrintUsage(std::FILE* to) {
         "  --weld EPS     join vertices within EPS in each coordinate (default 0: equal positions)\n"
         "  -o OUT         the output, .ply, .obj, .off or .stl (even for a device or pipe)\n"
         "  --binary       write PLY or STL as binary little-endian instead of text\n"
-        "  --threads N    weld, find neighbours and sum normals on N threads (default: all the\n"
+        "  --threads N    weld, find neighbours and walk around seams on N threads (default: all the\n"
         "                 processor's); the output is the same for every N\n"
         "example: facet normals scan.off -o scan.ply\n",
         to);
