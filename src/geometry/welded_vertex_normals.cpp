@@ -23,6 +23,7 @@
 #include "facet/weld.h"
 #include "geometry/fan_walks.h"
 #include "geometry/point_rep_normals.h"
+#include "geometry/work_array.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -45,8 +46,8 @@ bool HoldsInEveryPart(ThreadPool* pool, std::size_t count, Check&& check) {
     return std::find(holds.begin(), holds.end(), 0) == holds.end();
 }
 
-bool EveryVertexStandsAlone(const std::vector<DWORD>& reps, ThreadPool* pool) {
-    return HoldsInEveryPart(pool, reps.size(), [&](std::size_t first, std::size_t last) {
+bool EveryVertexStandsAlone(const DWORD* reps, DWORD vertexCount, ThreadPool* pool) {
+    return HoldsInEveryPart(pool, vertexCount, [&](std::size_t first, std::size_t last) {
         for (std::size_t vertex = first; vertex < last; ++vertex)
             if (reps[vertex] != vertex) return false;
         return true;
@@ -104,20 +105,20 @@ bool NoVertexPastWalkLimit(Mesh* mesh, ThreadPool* pool) {
 }
 
 // The normals from the walks of the vertices welded to others alone.
-HRESULT NormalsFromSeamWalks(Mesh* mesh, const std::vector<DWORD>& reps, const std::vector<DWORD>& adjacency,
-                             ThreadPool* pool) {
+// The normals from the walks of the vertices welded to others alone. The walks'
+// representatives replace the weld's.
+HRESULT NormalsFromSeamWalks(Mesh* mesh, DWORD* reps, const DWORD* adjacency, ThreadPool* pool) {
+    const DWORD vertexCount = mesh->VertexCount();
     fan_walks::VertexBits seams;
-    if (!seams.Allocate(static_cast<DWORD>(reps.size()))) return E_OUTOFMEMORY;
-    for (DWORD vertex = 0; vertex < reps.size(); ++vertex)
+    if (!seams.Allocate(vertexCount)) return E_OUTOFMEMORY;
+    for (DWORD vertex = 0; vertex < vertexCount; ++vertex)
         if (reps[vertex] != vertex) {
             seams.Add(vertex);
             seams.Add(reps[vertex]);
         }
-    std::unique_ptr<DWORD[]> pointReps(new (std::nothrow) DWORD[reps.size()]);
-    if (pointReps == nullptr) return E_OUTOFMEMORY;
-    const HRESULT result = PointRepsFromChosenWalks(mesh, adjacency.data(), seams, pointReps.get(), pool);
+    const HRESULT result = PointRepsFromChosenWalks(mesh, adjacency, seams, reps, pool);
     if (FAILED(result)) return result;
-    return ComputeVertexNormalsFromPointReps(mesh, pointReps.get(), pool);
+    return ComputeVertexNormalsFromPointReps(mesh, reps, pool);
 }
 
 }  // namespace
@@ -128,34 +129,28 @@ HRESULT ComputeWeldedVertexNormals(Mesh* mesh, float epsilon, ThreadPool* pool,
     const auto report = [&](const char* name) {
         if (step) step(name);
     };
-    std::vector<DWORD> reps;
-    std::vector<DWORD> adjacency;
-    try {
-        reps.resize(mesh->VertexCount());
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    // Working arrays that every entry of is written: left uncleared, and mapped in large
+    // pages when large.
+    WorkArray<DWORD> reps;
+    WorkArray<DWORD> adjacency;
+    if (!reps.Allocate(mesh->VertexCount())) return E_OUTOFMEMORY;
     report("welding");
-    HRESULT result = PointRepsFromPositions(mesh, epsilon, reps.data(), pool);
+    HRESULT result = PointRepsFromPositions(mesh, epsilon, reps.get(), pool);
     if (FAILED(result)) return result;
-    const bool alone = EveryVertexStandsAlone(reps, pool);
+    const bool alone = EveryVertexStandsAlone(reps.get(), mesh->VertexCount(), pool);
     const bool withinWalkLimit = NoVertexPastWalkLimit(mesh, pool);
     if (alone && withinWalkLimit) {
         report("normals");
         return ComputeVertexNormalsFromPointReps(mesh, nullptr, pool);
     }
-    try {
-        adjacency.resize(std::size_t{3} * mesh->FaceCount());
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    if (!adjacency.Allocate(std::size_t{3} * mesh->FaceCount())) return E_OUTOFMEMORY;
     report("adjacency");
-    result = AdjacencyFromPointReps(mesh, reps.data(), adjacency.data(), pool);
+    result = AdjacencyFromPointReps(mesh, reps.get(), adjacency.get(), pool);
     if (FAILED(result)) return result;
     report("normals");
-    if (withinWalkLimit) return NormalsFromSeamWalks(mesh, reps, adjacency, pool);
-    reps = {};
-    return ComputeVertexNormals(mesh, adjacency.data(), pool);
+    if (withinWalkLimit) return NormalsFromSeamWalks(mesh, reps.get(), adjacency.get(), pool);
+    reps.Free();
+    return ComputeVertexNormals(mesh, adjacency.get(), pool);
 }
 
 }  // namespace facet
