@@ -149,7 +149,7 @@ public:
         const DWORD vertices = statistics_.vertices;
         const unsigned keyBits = static_cast<unsigned>(std::bit_width(std::max<DWORD>(vertices, 2) - 1));
         if (!usedVertices_.Allocate(vertices, pool_) || !usedPoints_.Allocate(vertices, pool_) ||
-            !points_.Allocate(vertices, pool_) || !MarkJoined() || !edges_.StartCounting(keyBits, pool_, parts_))
+            !points_.Allocate(vertices, pool_) || !edges_.StartCounting(keyBits, pool_, parts_))
             return E_OUTOFMEMORY;
         std::vector<FaceRunSums> sums(runs_);
         RunParts(pool_, parts_, [&](std::size_t part) {
@@ -183,30 +183,7 @@ private:
     DWORD PartFaceStart(std::size_t part) const { return RunStart(PartStart(runs_, parts_, part)); }
 
     DWORD Corner(DWORD face, int k) const { return indices_[3 * std::size_t{face} + k]; }
-    // A corner's point: its vertex's representative, read only for the joined vertices.
-    DWORD Key(DWORD face, int k) const {
-        const DWORD corner = Corner(face, k);
-        return joined_.IsSet(corner) ? reps_[corner] : corner;
-    }
-    void PrefetchKey(DWORD corner) const {
-        if (joined_.IsSet(corner)) __builtin_prefetch(&reps_[corner]);
-    }
-
-    // Marks the vertices whose representative is another vertex. Most vertices stand for
-    // themselves, and a bit each stays in the cache where the representatives would not,
-    // so the passes over the faces (the face pass, each gathering of the edges, the count
-    // of their components) read a representative only at the few joined vertices, at
-    // seams: on a mesh in no particular order every such read is a cache miss.
-    bool MarkJoined() {
-        const DWORD vertices = statistics_.vertices;
-        if (!joined_.Allocate(vertices, pool_)) return false;
-        const std::size_t parts = PartsFor(pool_, vertices);
-        RunParts(pool_, parts, [&](std::size_t part) {
-            for (auto v = static_cast<DWORD>(PartStart(vertices, parts, part)); v < PartStart(vertices, parts, part + 1); ++v)
-                if (reps_[v] != v) joined_.Set(v);
-        });
-        return true;
-    }
+    DWORD Key(DWORD face, int k) const { return reps_[Corner(face, k)]; }
     bool HasEdges(DWORD face) const {
         const DWORD a = Key(face, 0), b = Key(face, 1), c = Key(face, 2);
         return a != b && b != c && a != c;
@@ -227,7 +204,7 @@ private:
         if (face + 2 * kPrefetchFaces < last)
             for (int k = 0; k < 3; ++k) {
                 const DWORD corner = Corner(face + 2 * kPrefetchFaces, k);
-                PrefetchKey(corner);
+                __builtin_prefetch(&reps_[corner]);
                 __builtin_prefetch(VertexAt(corner));
                 usedVertices_.Prefetch(corner);
             }
@@ -299,7 +276,7 @@ private:
     void EmitEdges(DWORD first, DWORD last, auto&& emit) const {
         for (DWORD face = first; face < last; ++face) {
             if (face + kPrefetchFaces < last)
-                for (int k = 0; k < 3; ++k) PrefetchKey(Corner(face + kPrefetchFaces, k));
+                for (int k = 0; k < 3; ++k) __builtin_prefetch(&reps_[Corner(face + kPrefetchFaces, k)]);
             if (!HasEdges(face)) continue;
             emit(face, FaceKeys{{Key(face, 0), Key(face, 1), Key(face, 2)}});
         }
@@ -369,7 +346,6 @@ private:
     ThreadPool* pool_;
     Flags usedVertices_;
     Flags usedPoints_;
-    Flags joined_;
     DisjointSets points_;
     DisjointSets faceSets_;
     DirectedEdgeGroups edges_;
