@@ -104,7 +104,6 @@ bool NoVertexPastWalkLimit(Mesh* mesh, ThreadPool* pool) {
     return within;
 }
 
-// The normals from the walks of the vertices welded to others alone.
 // The normals from the walks of the vertices welded to others alone. The walks'
 // representatives replace the weld's.
 HRESULT NormalsFromSeamWalks(Mesh* mesh, DWORD* reps, const DWORD* adjacency, ThreadPool* pool) {
