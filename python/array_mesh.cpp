@@ -62,16 +62,4 @@ HRESULT ArrayMesh::Create(const float* positions, std::size_t vertices, const Fa
     return D3D_OK;
 }
 
-HRESULT ArrayMesh::CopyNormals(float* normals) const {
-    void* data = nullptr;
-    const HRESULT result = mesh_->LockVertices(D3DLOCK_READONLY, &data);
-    if (FAILED(result)) return result;
-    const auto* vertex = static_cast<const float*>(data);
-    const std::size_t vertices = mesh_->VertexCount();
-    for (std::size_t v = 0; v < vertices; ++v, vertex += kFloatsPerVertex)
-        std::memcpy(normals + 3 * v, vertex + 3, 3 * sizeof(float));
-    mesh_->UnlockVertices();
-    return D3D_OK;
-}
-
 }  // namespace facet_python

@@ -30,10 +30,6 @@ public:
     // positions leave them zero. The library's code when the mesh cannot be made.
     HRESULT Create(const float* positions, std::size_t vertices, const FaceArray* faces);
 
-    // The vertices' normals, three floats each, into `normals`: only what vertex_normals
-    // gives back, rather than the whole mesh in the writers' form.
-    HRESULT CopyNormals(float* normals) const;
-
     facet::Mesh* get() const { return mesh_; }
 
 private:

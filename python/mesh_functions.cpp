@@ -112,8 +112,8 @@ py::array_t<float> VertexNormals(py::handle positionsArg, py::handle facesArg, d
         const PoolLease pool(threads);
         ArrayMesh mesh;
         result = mesh.Create(positions.data(), positions.rows, &faces);
-        if (SUCCEEDED(result)) result = facet::ComputeWeldedVertexNormals(mesh.get(), epsilon, pool.get());
-        if (SUCCEEDED(result)) result = mesh.CopyNormals(normals.data());
+        if (SUCCEEDED(result))
+            result = facet::ComputeWeldedVertexNormals(mesh.get(), epsilon, pool.get(), normals.data());
     }
     if (FAILED(result)) ThrowFailure("vertex_normals", "computing the normals", result);
     return ToArray(std::move(normals), positions.rows, 3);

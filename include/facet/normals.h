@@ -49,4 +49,12 @@ HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency, ThreadPool* poo
 HRESULT ComputeWeldedVertexNormals(Mesh* mesh, float epsilon, ThreadPool* pool,
                                    const std::function<void(const char*)>& step = {});
 
+// The same normals written to `normals` (three floats a vertex) rather than into the
+// mesh, which then needs no normal element and is only read: a caller that wants the
+// normals apart (to write a file, or to hand back as an array) saves a copy of the mesh
+// with a normal added and a copy of the normals out of it. A null `normals` writes into
+// the mesh, as above.
+HRESULT ComputeWeldedVertexNormals(Mesh* mesh, float epsilon, ThreadPool* pool, float* normals,
+                                   const std::function<void(const char*)>& step = {});
+
 }  // namespace facet

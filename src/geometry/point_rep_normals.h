@@ -9,7 +9,9 @@ namespace facet {
 
 // The normals ComputeVertexNormals(mesh, adjacency, pool) writes when
 // PointRepsFromAdjacency gives `pointReps` for that adjacency (null: every vertex stands
-// for itself), with its refusals and failures apart from the adjacency's.
-HRESULT ComputeVertexNormalsFromPointReps(Mesh* mesh, const DWORD* pointReps, ThreadPool* pool);
+// for itself), with its refusals and failures apart from the adjacency's. With `normals`
+// (three floats a vertex) they are written there instead, and the mesh needs no normal.
+HRESULT ComputeVertexNormalsFromPointReps(Mesh* mesh, const DWORD* pointReps, ThreadPool* pool,
+                                          float* normals = nullptr);
 
 }  // namespace facet

@@ -438,14 +438,14 @@ HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency) { return Comput
 namespace {
 
 // Copies the mesh's declaration, and checks that its layout and options let its normals
-// be written.
-HRESULT CopyNormalsDeclaration(Mesh* mesh, D3DVERTEXELEMENT9 (&declaration)[MAX_FVF_DECL_SIZE]) {
+// be formed, and written into its vertices when `intoMesh`.
+HRESULT CopyNormalsDeclaration(Mesh* mesh, bool intoMesh, D3DVERTEXELEMENT9 (&declaration)[MAX_FVF_DECL_SIZE]) {
     if (mesh == nullptr) return D3DERR_INVALIDCALL;
     const HRESULT result = mesh->CopyDeclaration(declaration);
     if (FAILED(result)) return result;
     const VertexLayoutView layout(declaration);
     if ((mesh->Options() & (MeshOptions::VertexWriteOnly | MeshOptions::IndexWriteOnly)) != 0 ||
-        !FitsInVertex(layout.position, layout.stride) || !FitsInVertex(layout.normal, layout.stride))
+        !FitsInVertex(layout.position, layout.stride) || (intoMesh && !FitsInVertex(layout.normal, layout.stride)))
         return D3DERR_INVALIDCALL;
     return D3D_OK;
 }
@@ -454,7 +454,7 @@ HRESULT CopyNormalsDeclaration(Mesh* mesh, D3DVERTEXELEMENT9 (&declaration)[MAX_
 
 HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency, ThreadPool* pool) {
     D3DVERTEXELEMENT9 declaration[MAX_FVF_DECL_SIZE];
-    HRESULT result = CopyNormalsDeclaration(mesh, declaration);
+    HRESULT result = CopyNormalsDeclaration(mesh, true, declaration);
     if (FAILED(result)) return result;
     std::unique_ptr<DWORD[]> pointReps;
     if (adjacency != nullptr) {
@@ -466,9 +466,9 @@ HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency, ThreadPool* poo
     return ComputeVertexNormalsFromPointReps(mesh, pointReps.get(), pool);
 }
 
-HRESULT ComputeVertexNormalsFromPointReps(Mesh* mesh, const DWORD* pointReps, ThreadPool* pool) {
+HRESULT ComputeVertexNormalsFromPointReps(Mesh* mesh, const DWORD* pointReps, ThreadPool* pool, float* normalsOut) {
     D3DVERTEXELEMENT9 declaration[MAX_FVF_DECL_SIZE];
-    HRESULT result = CopyNormalsDeclaration(mesh, declaration);
+    HRESULT result = CopyNormalsDeclaration(mesh, normalsOut == nullptr, declaration);
     if (FAILED(result)) return result;
     const VertexLayoutView layout(declaration);
     const DWORD faceCount = mesh->FaceCount();
@@ -478,7 +478,9 @@ HRESULT ComputeVertexNormalsFromPointReps(Mesh* mesh, const DWORD* pointReps, Th
     if (FAILED(result)) return result;
     BYTE* vertices = static_cast<BYTE*>(buffers.vertices);
     const VertexField positions(vertices, layout.stride, layout.position->Offset);
-    const VertexField normals(vertices, layout.stride, layout.normal->Offset);
+    const VertexField normals = normalsOut == nullptr
+                                    ? VertexField(vertices, layout.stride, layout.normal->Offset)
+                                    : VertexField(reinterpret_cast<BYTE*>(normalsOut), sizeof(Vector3), 0);
     if ((mesh->Options() & MeshOptions::Indices32Bit) != 0) {
         const auto* indices = static_cast<const DWORD*>(buffers.indices);
         if (!CornersBelow(indices, faceCount, vertexCount)) return D3DERR_INVALIDCALL;

@@ -106,7 +106,7 @@ bool NoVertexPastWalkLimit(Mesh* mesh, ThreadPool* pool) {
 
 // The normals from the walks of the vertices welded to others alone. The walks'
 // representatives replace the weld's.
-HRESULT NormalsFromSeamWalks(Mesh* mesh, DWORD* reps, const DWORD* adjacency, ThreadPool* pool) {
+HRESULT NormalsFromSeamWalks(Mesh* mesh, DWORD* reps, const DWORD* adjacency, ThreadPool* pool, float* normals) {
     const DWORD vertexCount = mesh->VertexCount();
     fan_walks::VertexBits seams;
     if (!seams.Allocate(vertexCount)) return E_OUTOFMEMORY;
@@ -117,12 +117,17 @@ HRESULT NormalsFromSeamWalks(Mesh* mesh, DWORD* reps, const DWORD* adjacency, Th
         }
     const HRESULT result = PointRepsFromChosenWalks(mesh, adjacency, seams, reps, pool);
     if (FAILED(result)) return result;
-    return ComputeVertexNormalsFromPointReps(mesh, reps, pool);
+    return ComputeVertexNormalsFromPointReps(mesh, reps, pool, normals);
 }
 
 }  // namespace
 
 HRESULT ComputeWeldedVertexNormals(Mesh* mesh, float epsilon, ThreadPool* pool,
+                                   const std::function<void(const char*)>& step) {
+    return ComputeWeldedVertexNormals(mesh, epsilon, pool, nullptr, step);
+}
+
+HRESULT ComputeWeldedVertexNormals(Mesh* mesh, float epsilon, ThreadPool* pool, float* normals,
                                    const std::function<void(const char*)>& step) {
     if (mesh == nullptr) return D3DERR_INVALIDCALL;
     const auto report = [&](const char* name) {
@@ -140,16 +145,17 @@ HRESULT ComputeWeldedVertexNormals(Mesh* mesh, float epsilon, ThreadPool* pool,
     const bool withinWalkLimit = NoVertexPastWalkLimit(mesh, pool);
     if (alone && withinWalkLimit) {
         report("normals");
-        return ComputeVertexNormalsFromPointReps(mesh, nullptr, pool);
+        return ComputeVertexNormalsFromPointReps(mesh, nullptr, pool, normals);
     }
     if (!adjacency.Allocate(std::size_t{3} * mesh->FaceCount())) return E_OUTOFMEMORY;
     report("adjacency");
     result = AdjacencyFromPointReps(mesh, reps.get(), adjacency.get(), pool);
     if (FAILED(result)) return result;
     report("normals");
-    if (withinWalkLimit) return NormalsFromSeamWalks(mesh, reps.get(), adjacency.get(), pool);
-    reps.Free();
-    return ComputeVertexNormals(mesh, adjacency.get(), pool);
+    if (withinWalkLimit) return NormalsFromSeamWalks(mesh, reps.get(), adjacency.get(), pool, normals);
+    result = PointRepsFromAdjacency(mesh, adjacency.get(), reps.get(), pool);
+    if (FAILED(result)) return result;
+    return ComputeVertexNormalsFromPointReps(mesh, reps.get(), pool, normals);
 }
 
 }  // namespace facet

@@ -105,8 +105,34 @@ protected:
         return {result, Vertices(mesh.get())};
     }
 
+    // Into an array of normals, from a mesh of positions alone.
+    Outcome WeldedIntoArray(const MeshData& data, float epsilon, DWORD options, facet::ThreadPool* pool) {
+        const MeshPtr mesh = MakeMesh(std::vector<DWORD>(data.corners.begin(), data.corners.end()), data.positions,
+                                      D3DFVF_XYZ, options);
+        std::vector<float> normals(3 * data.VertexCount(), 7.0f);
+        const HRESULT result = facet::ComputeWeldedVertexNormals(mesh.get(), epsilon, pool, normals.data());
+        EXPECT_EQ(Positions(mesh.get()), data.positions);
+        return {result, normals};
+    }
+
+    static std::vector<float> Positions(facet::Mesh* mesh) {
+        void* data = nullptr;
+        EXPECT_EQ(mesh->LockVertices(D3DLOCK_READONLY, &data), D3D_OK);
+        const auto* floats = static_cast<const float*>(data);
+        std::vector<float> positions(floats, floats + 3 * std::size_t{mesh->VertexCount()});
+        mesh->UnlockVertices();
+        return positions;
+    }
+
+    static std::vector<float> NormalsOf(const std::vector<float>& vertices) {
+        std::vector<float> normals;
+        for (std::size_t v = 0; v < vertices.size() / 6; ++v)
+            normals.insert(normals.end(), vertices.begin() + 6 * v + 3, vertices.begin() + 6 * v + 6);
+        return normals;
+    }
+
     // The same result and the same bits, at every thread count and both index widths
-    // (16-bit ones when the mesh fits them).
+    // (16-bit ones when the mesh fits them), in the mesh and into an array.
     void ExpectSameAsStepByStep(const MeshData& data, const std::string& name, float epsilon = 0.0f) {
         std::vector<DWORD> widths = {facet::MeshOptions::Managed | facet::MeshOptions::Indices32Bit};
         if (data.VertexCount() < 0xFFFF) widths.push_back(facet::MeshOptions::Managed);
@@ -118,6 +144,14 @@ protected:
                 EXPECT_EQ(actual.result, expected.result) << name << ", " << threads << " threads";
                 EXPECT_EQ(std::memcmp(actual.vertices.data(), expected.vertices.data(), actual.vertices.size() * 4), 0)
                     << name << ", " << threads << " threads, options " << options;
+                const Outcome apart = WeldedIntoArray(data, epsilon, options, &pool);
+                EXPECT_EQ(apart.result, expected.result) << name << ", " << threads << " threads, into an array";
+                if (SUCCEEDED(expected.result)) {
+                    EXPECT_EQ(std::memcmp(apart.vertices.data(), NormalsOf(expected.vertices).data(),
+                                          apart.vertices.size() * 4),
+                              0)
+                        << name << ", " << threads << " threads, options " << options << ", into an array";
+                }
             }
     }
 };
@@ -218,6 +252,19 @@ TEST_F(WeldedVertexNormalsTest, TheStepsTakenAreReported) {
     EXPECT_EQ(facet::ComputeWeldedVertexNormals(nullptr, 0.0f, nullptr), D3DERR_INVALIDCALL);
     const MeshPtr mesh = Build(generated_meshes::OpenBox(), wide);
     EXPECT_EQ(facet::ComputeWeldedVertexNormals(mesh.get(), std::nanf(""), nullptr), D3DERR_INVALIDCALL);
+}
+
+TEST_F(WeldedVertexNormalsTest, AMeshWithoutNormalsTakesThemIntoAnArrayOnly) {
+    const MeshData box = generated_meshes::SplitCube();
+    const MeshPtr mesh = MakeMesh(std::vector<DWORD>(box.corners.begin(), box.corners.end()), box.positions,
+                                  D3DFVF_XYZ, facet::MeshOptions::Managed);
+    EXPECT_EQ(facet::ComputeWeldedVertexNormals(mesh.get(), 0.0f, nullptr), D3DERR_INVALIDCALL);
+    std::vector<float> normals(3 * box.VertexCount(), 7.0f);
+    ASSERT_EQ(facet::ComputeWeldedVertexNormals(mesh.get(), 0.0f, nullptr, normals.data()), D3D_OK);
+    const MeshPtr withNormals = Build(box, facet::MeshOptions::Managed);
+    ASSERT_EQ(facet::ComputeWeldedVertexNormals(withNormals.get(), 0.0f, nullptr), D3D_OK);
+    EXPECT_EQ(normals, NormalsOf(Vertices(withNormals.get())));
+    EXPECT_EQ(Positions(mesh.get()), box.positions);
 }
 
 }  // namespace

@@ -10,7 +10,10 @@
 #include "facet/mesh_file.h"
 #include "facet/normals.h"
 
+#include <cstddef>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -30,31 +33,6 @@ void PrintUsage(std::FILE* to) {
         "                 processor's); the output is the same for every N\n"
         "example: facet normals scan.off -o scan.ply\n",
         to);
-}
-
-// The read mesh with a NORMAL element to compute into: itself (one more reference) when
-// it has one, else a copy whose declaration adds one after its other elements.
-HRESULT WithNormals(facet::Mesh* mesh, facet::Mesh** out) {
-    D3DVERTEXELEMENT9 declaration[MAX_FVF_DECL_SIZE];
-    HRESULT result = mesh->CopyDeclaration(declaration);
-    if (FAILED(result)) return result;
-    UINT count = 0;
-    for (; declaration[count].Stream != 0xFF; ++count)
-        if (declaration[count].Usage == D3DDECLUSAGE_NORMAL) {
-            mesh->AddRef();
-            *out = mesh;
-            return D3D_OK;
-        }
-    if (count + 1 >= MAX_FVF_DECL_SIZE) return D3DERR_INVALIDCALL;
-    declaration[count + 1] = declaration[count];
-    declaration[count] = D3DVERTEXELEMENT9{0, static_cast<WORD>(mesh->VertexStride()), D3DDECLTYPE_FLOAT3,
-                                           D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0};
-    IDirect3DDevice9* device = nullptr;
-    result = mesh->Device(&device);
-    if (FAILED(result)) return result;
-    result = mesh->CloneWithDeclaration(mesh->Options(), declaration, device, out);
-    device->Release();
-    return result;
 }
 
 }  // namespace
@@ -91,14 +69,15 @@ int RunNormalsCommand(int argc, char** argv) {
     CommandMesh input("normals");
     facet::ThreadPool pool(threads);
     if (const int loadExit = input.Load(path, false, &pool); loadExit != 0) return loadExit;
-    facet::Mesh* mesh = nullptr;
-    HRESULT result = WithNormals(input.mesh(), &mesh);
-    input.Release();
-    if (SUCCEEDED(result))
-        result = facet::ComputeWeldedVertexNormals(mesh, epsilon, &pool, [&](const char* step) { input.progress.Step(step); });
+    // The normals go straight into an array of their own, so the read mesh is neither
+    // copied with a normal added nor has its normals copied out again.
+    std::vector<float> normals(std::size_t{3} * input.mesh()->VertexCount());
+    HRESULT result = facet::ComputeWeldedVertexNormals(input.mesh(), epsilon, &pool, normals.data(),
+                                                       [&](const char* step) { input.progress.Step(step); });
     facet::MeshFileData exported;
-    if (SUCCEEDED(result)) result = facet::CopyMeshFileData(mesh, true, &exported);
-    if (mesh != nullptr) mesh->Release();
+    if (SUCCEEDED(result)) result = facet::CopyMeshFileData(input.mesh(), false, &exported);
+    exported.normals = std::move(normals);
+    input.Release();
     input.progress.Finish();
     if (FAILED(result)) return ReportFailure("normals", "computing the normals", result);
     input.progress.Step("writing");
