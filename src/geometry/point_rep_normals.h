@@ -14,4 +14,9 @@ namespace facet {
 HRESULT ComputeVertexNormalsFromPointReps(Mesh* mesh, const DWORD* pointReps, ThreadPool* pool,
                                           float* normals = nullptr);
 
+// ComputeVertexNormals(mesh, adjacency, pool), written to `normals` instead when given:
+// the layout is checked before the walks, so a mesh that cannot take its normals is
+// refused before a walk can fail.
+HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency, ThreadPool* pool, float* normals);
+
 }  // namespace facet

@@ -453,8 +453,12 @@ HRESULT CopyNormalsDeclaration(Mesh* mesh, bool intoMesh, D3DVERTEXELEMENT9 (&de
 }  // namespace
 
 HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency, ThreadPool* pool) {
+    return ComputeVertexNormals(mesh, adjacency, pool, nullptr);
+}
+
+HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency, ThreadPool* pool, float* normals) {
     D3DVERTEXELEMENT9 declaration[MAX_FVF_DECL_SIZE];
-    HRESULT result = CopyNormalsDeclaration(mesh, true, declaration);
+    HRESULT result = CopyNormalsDeclaration(mesh, normals == nullptr, declaration);
     if (FAILED(result)) return result;
     std::unique_ptr<DWORD[]> pointReps;
     if (adjacency != nullptr) {
@@ -463,7 +467,7 @@ HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency, ThreadPool* poo
         result = PointRepsFromAdjacency(mesh, adjacency, pointReps.get(), pool);
         if (FAILED(result)) return result;
     }
-    return ComputeVertexNormalsFromPointReps(mesh, pointReps.get(), pool);
+    return ComputeVertexNormalsFromPointReps(mesh, pointReps.get(), pool, normals);
 }
 
 HRESULT ComputeVertexNormalsFromPointReps(Mesh* mesh, const DWORD* pointReps, ThreadPool* pool, float* normalsOut) {

@@ -153,9 +153,8 @@ HRESULT ComputeWeldedVertexNormals(Mesh* mesh, float epsilon, ThreadPool* pool, 
     if (FAILED(result)) return result;
     report("normals");
     if (withinWalkLimit) return NormalsFromSeamWalks(mesh, reps.get(), adjacency.get(), pool, normals);
-    result = PointRepsFromAdjacency(mesh, adjacency.get(), reps.get(), pool);
-    if (FAILED(result)) return result;
-    return ComputeVertexNormalsFromPointReps(mesh, reps.get(), pool, normals);
+    reps.Free();
+    return ComputeVertexNormals(mesh, adjacency.get(), pool, normals);
 }
 
 }  // namespace facet

@@ -265,6 +265,15 @@ TEST_F(WeldedVertexNormalsTest, AMeshWithoutNormalsTakesThemIntoAnArrayOnly) {
     ASSERT_EQ(facet::ComputeWeldedVertexNormals(withNormals.get(), 0.0f, nullptr), D3D_OK);
     EXPECT_EQ(normals, NormalsOf(Vertices(withNormals.get())));
     EXPECT_EQ(Positions(mesh.get()), box.positions);
+
+    // Around a point in more faces than a walk may reach, the layout is refused before the
+    // walk can fail.
+    const MeshData fan = Fan(12000, true);
+    const MeshPtr large = MakeMesh(std::vector<DWORD>(fan.corners.begin(), fan.corners.end()), fan.positions,
+                                   D3DFVF_XYZ, facet::MeshOptions::Managed);
+    EXPECT_EQ(facet::ComputeWeldedVertexNormals(large.get(), 0.0f, nullptr), D3DERR_INVALIDCALL);
+    std::vector<float> fanNormals(3 * fan.VertexCount());
+    EXPECT_EQ(facet::ComputeWeldedVertexNormals(large.get(), 0.0f, nullptr, fanNormals.data()), kWalkTooLong);
 }
 
 }  // namespace
