@@ -66,4 +66,16 @@ inline std::size_t PartStart(std::size_t items, std::size_t parts, std::size_t p
     return static_cast<std::size_t>((static_cast<unsigned __int128>(items) * part) / parts);
 }
 
+// The items [first, last) of part `part` of `parts` over `items`. A loop should take its
+// bounds from here once: tested against PartStart on every item, it divides in 128 bits
+// (a library call) on every item whenever the compiler cannot prove that the loop's own
+// stores leave the bound alone.
+struct PartItems {
+    std::size_t first;
+    std::size_t last;
+};
+inline PartItems ItemsOfPart(std::size_t items, std::size_t parts, std::size_t part) {
+    return {PartStart(items, parts, part), PartStart(items, parts, part + 1)};
+}
+
 }  // namespace facet

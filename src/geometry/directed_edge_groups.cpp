@@ -119,8 +119,8 @@ bool DirectedEdgeGroups::SortBuckets() {
             failed[part] = 1;
             return;
         }
-        for (std::size_t bucket = PartStart(buckets, parts, part); bucket < PartStart(buckets, parts, part + 1);
-             ++bucket)
+        const auto [first, last] = ItemsOfPart(buckets, parts, part);
+        for (std::size_t bucket = first; bucket < last; ++bucket)
             SortBucket(digits_, records_.get() + bucketStart_[bucket], bucketStart_[bucket + 1] - bucketStart_[bucket],
                        scratch.get(), trailingStart.get());
     });

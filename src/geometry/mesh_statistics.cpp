@@ -153,7 +153,8 @@ public:
             return E_OUTOFMEMORY;
         std::vector<FaceRunSums> sums(runs_);
         RunParts(pool_, parts_, [&](std::size_t part) {
-            for (std::size_t run = PartStart(runs_, parts_, part); run < PartStart(runs_, parts_, part + 1); ++run)
+            const auto [first, last] = ItemsOfPart(runs_, parts_, part);
+            for (std::size_t run = first; run < last; ++run)
                 sums[run] = CountRun(part, RunStart(run), RunStart(run + 1));
         });
         double sixfoldVolume = 0.0;
@@ -248,8 +249,8 @@ private:
         std::vector<MeshStatistics> counts(parts);
         RunParts(pool_, parts, [&](std::size_t part) {
             MeshStatistics& count = counts[part];
-            for (DWORD v = static_cast<DWORD>(PartStart(vertices, parts, part)); v < PartStart(vertices, parts, part + 1);
-                 ++v) {
+            const auto [first, last] = ItemsOfPart(vertices, parts, part);
+            for (auto v = static_cast<DWORD>(first); v < last; ++v) {
                 if (reps_[v] != v) ++count.weldedPoints;
                 if (!usedVertices_.IsSet(v)) ++count.unreferencedVertices;
             }
@@ -266,8 +267,8 @@ private:
         const std::size_t parts = PartsFor(pool_, vertices);
         std::vector<DWORD> components(parts, 0);
         RunParts(pool_, parts, [&](std::size_t part) {
-            for (DWORD v = static_cast<DWORD>(PartStart(vertices, parts, part)); v < PartStart(vertices, parts, part + 1);
-                 ++v)
+            const auto [first, last] = ItemsOfPart(vertices, parts, part);
+            for (auto v = static_cast<DWORD>(first); v < last; ++v)
                 if (usedPoints_.IsSet(v) && points_.IsRoot(v)) ++components[part];
         });
         for (const DWORD count : components) statistics_.components += count;
@@ -330,8 +331,8 @@ private:
         const std::size_t parts = PartsFor(pool_, faces);
         std::vector<DWORD> components(parts, 0);
         RunParts(pool_, parts, [&](std::size_t part) {
-            for (DWORD face = static_cast<DWORD>(PartStart(faces, parts, part)); face < PartStart(faces, parts, part + 1);
-                 ++face)
+            const auto [first, last] = ItemsOfPart(faces, parts, part);
+            for (auto face = static_cast<DWORD>(first); face < last; ++face)
                 if (faceSets_.IsRoot(face) && HasEdges(face)) ++components[part];
         });
         for (const DWORD count : components) statistics_.edgeComponents += count;

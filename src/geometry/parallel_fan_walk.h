@@ -101,8 +101,8 @@ private:
         const std::size_t words = seen[0].wordCount();
         const std::size_t wordParts = PartsFor(pool_, words, 1u << 12);
         RunParts(pool_, wordParts, [&](std::size_t wordPart) {
-            for (std::size_t word = PartStart(words, wordParts, wordPart); word < PartStart(words, wordParts, wordPart + 1);
-                 ++word) {
+            const auto [first, last] = ItemsOfPart(words, wordParts, wordPart);
+            for (std::size_t word = first; word < last; ++word) {
                 std::uint64_t before = 0;
                 for (VertexBits& bits : seen) {
                     const std::uint64_t own = bits.words()[word];
@@ -184,8 +184,8 @@ private:
         if (!reached.Allocate(vertexCount)) return false;
         const std::size_t vertexParts = PartsFor(pool_, vertexCount);
         RunParts(pool_, vertexParts, [&](std::size_t part) {
-            for (auto vertex = static_cast<DWORD>(PartStart(vertexCount, vertexParts, part));
-                 vertex < PartStart(vertexCount, vertexParts, part + 1); ++vertex)
+            const auto [first, last] = ItemsOfPart(vertexCount, vertexParts, part);
+            for (auto vertex = static_cast<DWORD>(first); vertex < last; ++vertex)
                 pointReps[vertex] = vertex;
         });
         for (std::size_t share = 0; share < records_.size(); ++share)

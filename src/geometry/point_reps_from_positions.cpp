@@ -143,8 +143,8 @@ HRESULT WeldEqualInParallel(const PositionReader& positions, DWORD vertexCount, 
     if (!hashes.Allocate(vertexCount)) return E_OUTOFMEMORY;
     std::vector<std::vector<DWORD>> classSizes(parts, std::vector<DWORD>(parts, 0));
     RunParts(pool, parts, [&](std::size_t part) {
-        for (DWORD vertex = static_cast<DWORD>(PartStart(vertexCount, parts, part));
-             vertex < PartStart(vertexCount, parts, part + 1); ++vertex) {
+        const auto [first, last] = ItemsOfPart(vertexCount, parts, part);
+        for (auto vertex = static_cast<DWORD>(first); vertex < last; ++vertex) {
             const Position p = positions.Read(vertex);
             pointReps[vertex] = vertex;
             std::uint32_t hash = kNoHash;

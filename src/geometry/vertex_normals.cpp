@@ -159,7 +159,8 @@ public:
         const std::size_t parts = PartsFor(pool, words, 1u << 10);
         std::vector<unsigned char> ownRepsOnly(parts, 1);
         RunParts(pool, parts, [&](std::size_t part) {
-            for (std::size_t word = PartStart(words, parts, part); word < PartStart(words, parts, part + 1); ++word) {
+            const auto [first, last] = ItemsOfPart(words, parts, part);
+            for (std::size_t word = first; word < last; ++word) {
                 std::uint64_t bits = 0;
                 for (DWORD bit = 0; bit < 64 && 64 * word + bit < vertexCount; ++bit) {
                     const DWORD vertex = static_cast<DWORD>(64 * word + bit);
@@ -334,8 +335,8 @@ public:
         sums_ = VertexField(records, sizeof(Record), offsetof(Record, sum));
         const std::size_t parts = PartsFor(pool, vertexCount);
         RunParts(pool, parts, [&](std::size_t part) {
-            for (auto vertex = static_cast<DWORD>(PartStart(vertexCount, parts, part));
-                 vertex < PartStart(vertexCount, parts, part + 1); ++vertex) {
+            const auto [first, last] = ItemsOfPart(vertexCount, parts, part);
+            for (auto vertex = static_cast<DWORD>(first); vertex < last; ++vertex) {
                 positions_.Write(vertex, original.Read(vertex));
                 records_[vertex].target = reps.Target(vertex);
             }
