@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <new>
 
 namespace facet {
 
@@ -34,8 +35,12 @@ bool SamePosition(const float* a, const float* b) { return a[0] == b[0] && a[1] 
 }  // namespace
 
 CornerJoiner::CornerJoiner(MeshFileContents* contents, std::size_t expectedVertices) : contents_(contents) {
-    const std::size_t slots = std::bit_ceil(std::max(kSmallestTable, 2 * expectedVertices));
-    slots_.assign(slots, Slot{kEmptySlot, 0});
+    Allocate(std::bit_ceil(std::max(kSmallestTable, 2 * expectedVertices)));
+}
+
+void CornerJoiner::Allocate(std::size_t slots) {
+    if (!slots_.Allocate(slots)) throw std::bad_alloc();
+    std::fill(slots_.get(), slots_.get() + slots, Slot{kEmptySlot, 0});
     mask_ = slots - 1;
 }
 
@@ -46,8 +51,7 @@ void CornerJoiner::Insert(std::uint64_t hash, DWORD vertex) {
 }
 
 void CornerJoiner::Grow() {
-    slots_.assign(2 * slots_.size(), Slot{kEmptySlot, 0});
-    mask_ = slots_.size() - 1;
+    Allocate(2 * (mask_ + 1));
     for (DWORD v = 0; v < contents_->VertexCount(); ++v) Insert(HashOf(&contents_->positions[3 * std::size_t{v}]), v);
 }
 
@@ -83,7 +87,7 @@ void CornerJoiner::AddHashed(const float* position, std::uint64_t hash) {
     const DWORD vertex = contents_->VertexCount();
     contents_->positions.insert(contents_->positions.end(), position, position + 3);
     contents_->corners.push_back(vertex);
-    if (2 * (std::size_t{vertex} + 1) > slots_.size())
+    if (2 * (std::size_t{vertex} + 1) > mask_ + 1)
         Grow();
     else
         Insert(hash, vertex);

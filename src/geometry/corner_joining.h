@@ -8,6 +8,7 @@
 #pragma once
 
 #include "geometry/mesh_file_contents.h"
+#include "geometry/work_array.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -36,11 +37,14 @@ private:
 
     static std::uint64_t HashOf(const float* position);
     void AddHashed(const float* position, std::uint64_t hash);
+    void Allocate(std::size_t slots);
     void Grow();
     void Insert(std::uint64_t hash, DWORD vertex);
 
     MeshFileContents* contents_;
-    std::vector<Slot> slots_;
+    // In huge pages when large: nearly every corner's slot is a cache miss, and in 4 KiB
+    // pages an address translation miss too.
+    WorkArray<Slot> slots_;
     std::size_t mask_ = 0;
     std::vector<std::uint64_t> hashes_;  // of the corners AddAll is adding
 };

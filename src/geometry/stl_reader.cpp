@@ -17,6 +17,7 @@
 #include "geometry/mesh_file_contents.h"
 #include "geometry/mesh_input_start.h"
 #include "geometry/text_scanner.h"
+#include "springdrop/system/huge_page_memory.h"
 
 #include <algorithm>
 #include <bit>
@@ -74,6 +75,9 @@ bool ReadBinary(const char* name, const char* bytes, std::size_t size, const Mes
     // A closed mesh has about half as many vertices as triangles; a file that shares fewer
     // corners grows the positions from there. The count matches the file's size.
     contents->positions.reserve(std::size_t{3} * (count / 2 + 1));
+    // The joining reads the positions at random.
+    platform::AdviseHugePages(contents->positions.data(), contents->positions.capacity() * sizeof(float));
+    platform::AdviseHugePages(contents->corners.data(), contents->corners.capacity() * sizeof(DWORD));
     CornerJoiner joiner(contents, count / 2);
     ProgressTicker progress(options, size, contents->input);
     // Runs of triangles: their corners are gathered and checked without a branch per

@@ -1,22 +1,20 @@
 // WorkArray: an uninitialised array of plain values for a routine's working storage.
-// Large arrays are mapped on their own and asked to be backed by huge pages, because a
-// fresh mapping is otherwise touched in one page fault per 4 KiB on every call, which for
-// meshes of millions of faces costs as much as the work itself (on a virtual machine a
-// 4 KiB fault costs about fifty times what a 2 MiB one does per byte). The huge-page range
-// is rounded up to whole huge pages: a partial one at the end would fall back to 4 KiB
-// faults for up to 2 MiB. Smaller arrays come from the ordinary allocator, and once freed
-// are kept, a few per thread, for that thread's next arrays: a routine called again and
-// again on small meshes (from a script, say) would otherwise see the allocator give its
-// freed storage back to the system and fault it in afresh on every call, which costs a
-// small mesh's routine a third of its time.
+// Large arrays are mapped on their own in huge pages (see huge_page_memory.h): a fresh
+// mapping is otherwise touched in one page fault per 4 KiB on every call, which for
+// meshes of millions of faces costs as much as the work itself. Smaller arrays come from
+// the ordinary allocator, and once freed are kept, a few per thread, for that thread's
+// next arrays: a routine called again and again on small meshes (from a script, say)
+// would otherwise see the allocator give its freed storage back to the system and fault
+// it in afresh on every call, which costs a small mesh's routine a third of its time.
 #pragma once
+
+#include "springdrop/system/huge_page_memory.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <new>
 #include <type_traits>
 
-#include <sys/mman.h>
 
 namespace facet {
 
@@ -110,23 +108,14 @@ public:
     // Room for `count` values, contents unset; false when it cannot be had.
     bool Allocate(std::size_t count) {
         Free();
-        if (count > (SIZE_MAX - 2 * kHugePage) / sizeof(T)) return false;
+        if (count > SIZE_MAX / sizeof(T)) return false;
         const std::size_t bytes = count * sizeof(T);
         if (bytes < kMapFrom) {
             data_ = static_cast<T*>(RecycledBlocks::Take(bytes == 0 ? sizeof(T) : bytes, &keptBytes_));
             return data_ != nullptr;
         }
-        // Over-map by one huge page so the array can start on a huge-page boundary.
-        const std::size_t hugeBytes = (bytes + kHugePage - 1) & ~(kHugePage - 1);
-        mappedBytes_ = hugeBytes + kHugePage;
-        mapped_ = mmap(nullptr, mappedBytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (mapped_ == MAP_FAILED) {
-            mapped_ = nullptr;
-            return false;
-        }
-        const auto start = (reinterpret_cast<std::uintptr_t>(mapped_) + kHugePage - 1) & ~(kHugePage - 1);
-        madvise(reinterpret_cast<void*>(start), hugeBytes, MADV_HUGEPAGE);
-        data_ = reinterpret_cast<T*>(start);
+        if (!mapped_.Map(bytes)) return false;
+        data_ = static_cast<T*>(mapped_.data());
         return true;
     }
 
@@ -135,22 +124,19 @@ public:
 
     // Gives the storage back at once, before the array goes out of scope.
     void Free() {
-        if (mapped_ != nullptr)
-            munmap(mapped_, mappedBytes_);
+        if (mapped_.data() != nullptr)
+            mapped_.Release();
         else if (data_ != nullptr)
             RecycledBlocks::Keep(data_, keptBytes_);
         data_ = nullptr;
-        mapped_ = nullptr;
     }
 
 private:
-    static constexpr std::size_t kHugePage = std::size_t{2} << 20;
     // Below this, the few faults of an array kept for reuse cost less than mapping it.
     static constexpr std::size_t kMapFrom = std::size_t{8} << 20;
 
     T* data_ = nullptr;
-    void* mapped_ = nullptr;
-    std::size_t mappedBytes_ = 0;
+    platform::HugePageBlock mapped_;  // a large array's; else unmapped
     std::size_t keptBytes_ = 0;  // an unmapped array's block size
 };
 

@@ -59,6 +59,26 @@ TEST_F(DeviceTest, LockRangesNestingAndZeroFill) {
     EXPECT_EQ(buffer->Unlock(), D3DERR_INVALIDCALL);
 }
 
+// Buffers from 8 MiB on have a mapping of their own: still zero-filled, to the last byte
+// of an odd length, and zero again when made anew where a released one was.
+TEST_F(DeviceTest, LargeBuffersAreZeroFilledToTheirLastByte) {
+    for (const UINT length : {(8u << 20) - 1, 8u << 20, (8u << 20) + 3, (40u << 20) + 1})
+        for (int round = 0; round < 2; ++round) {
+            IDirect3DVertexBuffer9* buffer = nullptr;
+            ASSERT_EQ(device->CreateVertexBuffer(length, 0, 0, D3DPOOL_MANAGED, &buffer, nullptr), D3D_OK) << length;
+            void* data = nullptr;
+            ASSERT_EQ(buffer->Lock(0, 0, &data, 0), D3D_OK);
+            auto* bytes = static_cast<std::uint8_t*>(data);
+            for (UINT i = 0; i < length; i += 4093) ASSERT_EQ(bytes[i], 0) << length << " at " << i;
+            ASSERT_EQ(bytes[length - 1], 0) << length;
+            for (UINT i = 0; i < length; i += 4093) bytes[i] = 0xA5;  // left for the next round to find, if kept
+            bytes[length - 1] = 0x5A;
+            EXPECT_EQ(bytes[length - 1], 0x5A);
+            EXPECT_EQ(buffer->Unlock(), D3D_OK);
+            buffer->Release();
+        }
+}
+
 TEST_F(DeviceTest, DeclarationsCopyUpToTheEndMarker) {
     const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
                                           {0, 12, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_NORMAL, 0},

@@ -5,6 +5,10 @@
 namespace d3d9sw {
 namespace {
 
+// From this size a buffer is mapped on its own; below it the allocator's zeroed block
+// costs less.
+constexpr UINT kMapFrom = 8u << 20;
+
 constexpr DWORD kLockDoNotWait = 0x00004000;
 constexpr DWORD kLockNoDirtyUpdate = 0x00008000;
 constexpr DWORD kKnownLockFlags =
@@ -15,8 +19,15 @@ constexpr DWORD kBufferUsages = D3DUSAGE_WRITEONLY | D3DUSAGE_SOFTWAREPROCESSING
 }  // namespace
 
 bool BufferStorage::Allocate(UINT length) {
-    bytes_.reset(new (std::nothrow) std::uint8_t[length]());
-    length_ = bytes_ ? length : 0;
+    small_.reset();
+    large_.Release();
+    if (length >= kMapFrom) {
+        bytes_ = large_.Map(length) ? static_cast<std::uint8_t*>(large_.data()) : nullptr;
+    } else {
+        small_.reset(new (std::nothrow) std::uint8_t[length]());
+        bytes_ = small_.get();
+    }
+    length_ = bytes_ != nullptr ? length : 0;
     return bytes_ != nullptr;
 }
 
@@ -24,7 +35,7 @@ HRESULT BufferStorage::Lock(UINT offset, UINT size, void** data, DWORD flags) {
     if (!data || (flags & ~kKnownLockFlags) != 0) return D3DERR_INVALIDCALL;
     if (offset > length_ || static_cast<std::uint64_t>(offset) + size > length_) return D3DERR_INVALIDCALL;
     ++locks_;
-    *data = bytes_.get() + offset;
+    *data = bytes_ + offset;
     return D3D_OK;
 }
 
