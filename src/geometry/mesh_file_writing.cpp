@@ -6,6 +6,7 @@
 #include "facet/vertex_declaration.h"
 #include "geometry/mesh_file_writers.h"
 #include "geometry/vertex_layout_view.h"
+#include "springdrop/system/huge_page_memory.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -29,7 +30,9 @@ bool FormatHolds(const MeshWriteOptions& options) {
 void CopyElement(const unsigned char* vertices, UINT stride, const D3DVERTEXELEMENT9& element, std::size_t count,
                  std::size_t width, std::vector<float>* out) {
     const std::size_t bytes = std::min<std::size_t>(4 * width, DeclarationTypeSize(element.Type));
-    out->assign(width * count, 0.0f);
+    out->clear();
+    platform::ReserveInHugePages(out, width * count);
+    out->resize(width * count, 0.0f);
     for (std::size_t v = 0; v < count; ++v)
         std::memcpy(&(*out)[width * v], vertices + v * stride + element.Offset, bytes);
 }
@@ -100,6 +103,8 @@ HRESULT CopyMeshFileData(Mesh* mesh, bool withNormals, MeshFileData* out) {
         mesh->UnlockVertices();
         result = mesh->LockIndices(D3DLOCK_READONLY, &data);
         if (FAILED(result)) return result;
+        out->corners.clear();
+        platform::ReserveInHugePages(&out->corners, corners);
         if ((mesh->Options() & MeshOptions::Indices32Bit) != 0)
             out->corners.assign(static_cast<const DWORD*>(data), static_cast<const DWORD*>(data) + corners);
         else

@@ -71,13 +71,11 @@ bool ReadBinary(const char* name, const char* bytes, std::size_t size, const Mes
         return false;
     }
     contents->summary.polygons = count;
-    contents->corners.reserve(std::size_t{3} * count);
+    // The joining reads the positions at random.
+    platform::ReserveInHugePages(&contents->corners, std::size_t{3} * count);
     // A closed mesh has about half as many vertices as triangles; a file that shares fewer
     // corners grows the positions from there. The count matches the file's size.
-    contents->positions.reserve(std::size_t{3} * (count / 2 + 1));
-    // The joining reads the positions at random.
-    platform::AdviseHugePages(contents->positions.data(), contents->positions.capacity() * sizeof(float));
-    platform::AdviseHugePages(contents->corners.data(), contents->corners.capacity() * sizeof(DWORD));
+    platform::ReserveInHugePages(&contents->positions, std::size_t{3} * (count / 2 + 1));
     CornerJoiner joiner(contents, count / 2);
     ProgressTicker progress(options, size, contents->input);
     // Runs of triangles: their corners are gathered and checked without a branch per

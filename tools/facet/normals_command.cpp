@@ -9,6 +9,7 @@
 
 #include "facet/mesh_file.h"
 #include "facet/normals.h"
+#include "springdrop/system/huge_page_memory.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -71,7 +72,10 @@ int RunNormalsCommand(int argc, char** argv) {
     if (const int loadExit = input.Load(path, false, &pool); loadExit != 0) return loadExit;
     // The normals go straight into an array of their own, so the read mesh is neither
     // copied with a normal added nor has its normals copied out again.
-    std::vector<float> normals(std::size_t{3} * input.mesh()->VertexCount());
+    const std::size_t normalCount = std::size_t{3} * input.mesh()->VertexCount();
+    std::vector<float> normals;
+    platform::ReserveInHugePages(&normals, normalCount);
+    normals.resize(normalCount);
     HRESULT result = facet::ComputeWeldedVertexNormals(input.mesh(), epsilon, &pool, normals.data(),
                                                        [&](const char* step) { input.progress.Step(step); });
     facet::MeshFileData exported;

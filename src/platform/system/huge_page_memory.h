@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 namespace platform {
 
@@ -34,5 +35,13 @@ private:
 // Asks for the whole huge pages within [data, data + bytes) of storage the caller has
 // from elsewhere (a vector reserved ahead, say) to be backed by huge pages.
 void AdviseHugePages(void* data, std::size_t bytes);
+
+// Makes room in `values` for `count` values, asked to be backed by huge pages, before any
+// of it is touched: for a vector about to be filled to that size.
+template <typename T>
+void ReserveInHugePages(std::vector<T>* values, std::size_t count) {
+    values->reserve(count);
+    AdviseHugePages(values->data(), values->capacity() * sizeof(T));
+}
 
 }  // namespace platform
