@@ -28,8 +28,6 @@ std::uint64_t CornerJoiner::HashOf(const float* position) {
 
 namespace {
 
-std::uint32_t TagOf(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
-
 bool SamePosition(const float* a, const float* b) { return a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; }
 
 }  // namespace
@@ -40,57 +38,51 @@ CornerJoiner::CornerJoiner(MeshFileContents* contents, std::size_t expectedVerti
 
 void CornerJoiner::Allocate(std::size_t slots) {
     if (!slots_.Allocate(slots)) throw std::bad_alloc();
-    std::fill(slots_.get(), slots_.get() + slots, Slot{kEmptySlot, 0});
+    std::fill(slots_.get(), slots_.get() + slots, Slot{kEmptySlot, {0.0f, 0.0f, 0.0f}});
     mask_ = slots - 1;
 }
 
-void CornerJoiner::Insert(std::uint64_t hash, DWORD vertex) {
+void CornerJoiner::Insert(std::uint64_t hash, DWORD vertex, const float* position) {
     std::size_t slot = static_cast<std::size_t>(hash) & mask_;
     while (slots_[slot].vertex != kEmptySlot) slot = (slot + 1) & mask_;
-    slots_[slot] = Slot{vertex, TagOf(hash)};
+    slots_[slot] = Slot{vertex, {position[0], position[1], position[2]}};
 }
 
 void CornerJoiner::Grow() {
     Allocate(2 * (mask_ + 1));
-    for (DWORD v = 0; v < contents_->VertexCount(); ++v) Insert(HashOf(&contents_->positions[3 * std::size_t{v}]), v);
+    for (DWORD v = 0; v < contents_->VertexCount(); ++v) {
+        const float* position = &contents_->positions[3 * std::size_t{v}];
+        Insert(HashOf(position), v, position);
+    }
 }
 
 void CornerJoiner::AddAll(const float* positions, std::size_t count) {
-    // Two steps ahead: the slot of the corner kAhead * 2 on, then the position of the
-    // vertex in the slot of the corner kAhead on (most corners meet their vertex there).
-    constexpr std::size_t kAhead = 8;
+    constexpr std::size_t kAhead = 16;
     hashes_.resize(count);
     for (std::size_t k = 0; k < count; ++k) hashes_[k] = HashOf(positions + 3 * k);
     const auto slotOf = [&](std::size_t k) { return &slots_[static_cast<std::size_t>(hashes_[k]) & mask_]; };
-    for (std::size_t k = 0; k < std::min(count, 2 * kAhead); ++k) __builtin_prefetch(slotOf(k));
+    for (std::size_t k = 0; k < std::min(count, kAhead); ++k) __builtin_prefetch(slotOf(k));
     for (std::size_t k = 0; k < count; ++k) {
-        if (k + 2 * kAhead < count) __builtin_prefetch(slotOf(k + 2 * kAhead));
-        if (k + kAhead < count) {
-            const DWORD vertex = slotOf(k + kAhead)->vertex;
-            if (vertex != kEmptySlot) __builtin_prefetch(&contents_->positions[3 * std::size_t{vertex}]);
-        }
+        if (k + kAhead < count) __builtin_prefetch(slotOf(k + kAhead));
         AddHashed(positions + 3 * k, hashes_[k]);
     }
 }
 
 void CornerJoiner::AddHashed(const float* position, std::uint64_t hash) {
-    const std::uint32_t tag = TagOf(hash);
     for (std::size_t slot = static_cast<std::size_t>(hash) & mask_; slots_[slot].vertex != kEmptySlot;
-         slot = (slot + 1) & mask_) {
-        const DWORD vertex = slots_[slot].vertex;
-        if (slots_[slot].tag == tag && SamePosition(&contents_->positions[3 * std::size_t{vertex}], position)) {
-            contents_->corners.push_back(vertex);
+         slot = (slot + 1) & mask_)
+        if (SamePosition(slots_[slot].position, position)) {
+            contents_->corners.push_back(slots_[slot].vertex);
             ++contents_->summary.joinedCorners;
             return;
         }
-    }
     const DWORD vertex = contents_->VertexCount();
     contents_->positions.insert(contents_->positions.end(), position, position + 3);
     contents_->corners.push_back(vertex);
     if (2 * (std::size_t{vertex} + 1) > mask_ + 1)
         Grow();
     else
-        Insert(hash, vertex);
+        Insert(hash, vertex, position);
 }
 
 }  // namespace facet

@@ -2,9 +2,9 @@
 // triangle's positions (STL) into shared vertices. Corners whose three coordinates are
 // equal become one vertex (-0 and +0 are equal; the vertex keeps its first corner's
 // bits); vertices are numbered in the order their first corners come. A hash table of
-// vertex numbers, grown as vertices are added, finds the earlier corner; each slot keeps
-// part of its position's hash, so most slots of other positions are passed over without
-// a look at the positions.
+// vertices, grown as vertices are added, finds the earlier corner; each slot keeps its
+// vertex's position beside the number, so that a look-up, a cache miss on a large mesh,
+// reads one place in memory rather than the slot and then the vertex's position.
 #pragma once
 
 #include "geometry/mesh_file_contents.h"
@@ -30,16 +30,17 @@ public:
     void AddAll(const float* positions, std::size_t count);
 
 private:
+    // A vertex and its position, so that a look-up reads one place in memory.
     struct Slot {
         DWORD vertex;  // kEmptySlot where none
-        std::uint32_t tag;  // the upper half of the position's hash
+        float position[3];
     };
 
     static std::uint64_t HashOf(const float* position);
     void AddHashed(const float* position, std::uint64_t hash);
     void Allocate(std::size_t slots);
     void Grow();
-    void Insert(std::uint64_t hash, DWORD vertex);
+    void Insert(std::uint64_t hash, DWORD vertex, const float* position);
 
     MeshFileContents* contents_;
     // In huge pages when large: nearly every corner's slot is a cache miss, and in 4 KiB
