@@ -106,6 +106,9 @@ void RefuseWhatTheFormatLeavesOut(const facet::MeshFileData& data, facet::MeshFi
     if (losses.textureCoordinates > 0) ThrowValueError(holds + "texture coordinates; pass texcoords=None");
     if (losses.colors > 0) ThrowValueError(holds + "vertex colors; pass colors=None");
     if (losses.alphas > 0) ThrowValueError(holds + "alpha; pass RGB colors or opaque alpha");
+    if (losses.verticesOutsideFaces > 0)
+        ThrowValueError(holds + "vertices outside the faces; " + std::to_string(losses.verticesOutsideFaces) +
+                        " positions are in no face");
 }
 
 }  // namespace
@@ -149,14 +152,17 @@ void Write(py::handle path, py::handle positions, py::handle faces, py::handle n
         data.textureCoordinates.assign(taken.data(), taken.data() + 2 * taken.rows);
     }
     if (!colors.is_none()) TakeColors(colors, takenPositions, &data);
-    RefuseWhatTheFormatLeavesOut(data, options.format);
-
-    std::string error;
     {
         py::gil_scoped_release unlocked;
         data.positions.assign(takenPositions.data(), takenPositions.data() + 3 * takenPositions.rows);
         data.corners.resize(3 * takenFaces.rows());
         takenFaces.CopyTo(data.corners.data());
+    }
+    RefuseWhatTheFormatLeavesOut(data, options.format);
+
+    std::string error;
+    {
+        py::gil_scoped_release unlocked;
         // Complete or absent: the bytes go to a temporary that replaces the file only once
         // all of them are written.
         platform::OutputFile output;

@@ -49,7 +49,8 @@ PYBIND11_MODULE(facet, module) {
                "texcoords"_a = py::none(), "colors"_a = py::none(), "binary"_a = true,
                "Writes the mesh to path in the format its extension names; binary applies to PLY and\n"
                "STL. normals N x 3, texcoords N x 2, colors N x 3 or N x 4 (floats 0 to 1, or uint8\n"
-               "0 to 255 written as 8-bit values); what the format cannot hold raises ValueError.\n"
+               "0 to 255 written as 8-bit values); what the format cannot hold (for STL, also\n"
+               "positions in no face) raises ValueError.\n"
                "The file is complete or absent: a temporary replaces it once fully written.");
     module.def("info", &Info, "path_or_mesh"_a, "epsilon"_a = 0.0, py::kw_only(), "format"_a = py::none(),
                "threads"_a = py::none(),

@@ -206,14 +206,17 @@ struct MeshWriteOptions {
 HRESULT CopyMeshFileData(Mesh* mesh, bool withNormals, MeshFileData* out);
 
 // What writing `data` in a format leaves out: per vertex, the normals, texture coordinates
-// and colours the format has no place for, and the colours whose alpha (not 1) is lost.
+// and colours the format has no place for, and the colours whose alpha (not 1) is lost;
+// and the vertices in no face, which STL (triangles only) has no place for either (a
+// point cloud written as STL keeps none of its points).
 struct MeshFileLosses {
     std::size_t normals = 0;
     std::size_t textureCoordinates = 0;
     std::size_t colors = 0;
     std::size_t alphas = 0;
+    std::size_t verticesOutsideFaces = 0;
 
-    bool Any() const { return normals + textureCoordinates + colors + alphas > 0; }
+    bool Any() const { return normals + textureCoordinates + colors + alphas + verticesOutsideFaces > 0; }
 };
 MeshFileLosses MeshFileLossesOf(const MeshFileData& data, MeshFileFormat format);
 

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <vector>
 
 namespace facet {
 
@@ -116,9 +117,21 @@ HRESULT CopyMeshFileData(Mesh* mesh, bool withNormals, MeshFileData* out) {
     return D3D_OK;
 }
 
+namespace {
+
+std::size_t VerticesOutsideFaces(const MeshFileData& data) {
+    std::vector<bool> used(data.VertexCount(), false);
+    for (const DWORD corner : data.corners)
+        if (corner < used.size()) used[corner] = true;
+    return static_cast<std::size_t>(std::count(used.begin(), used.end(), false));
+}
+
+}  // namespace
+
 MeshFileLosses MeshFileLossesOf(const MeshFileData& data, MeshFileFormat format) {
     MeshFileLosses losses;
     if (format == MeshFileFormat::Stl) {
+        losses.verticesOutsideFaces = VerticesOutsideFaces(data);
         losses.normals = data.normals.size() / 3;
         losses.textureCoordinates = data.textureCoordinates.size() / 2;
         losses.colors = data.colors.size() / 4;

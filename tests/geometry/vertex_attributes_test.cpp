@@ -155,6 +155,14 @@ TEST_F(VertexAttributesTest, ObjToStlToPlyKeepsThePositionsAndNamesWhatStlLeftOu
     EXPECT_EQ(losses.normals, 6u);
     EXPECT_EQ(losses.textureCoordinates, 6u);
     EXPECT_EQ(losses.colors, 6u);
+    EXPECT_EQ(losses.verticesOutsideFaces, 0u);
+    MeshFileData stray = obj;
+    stray.positions.insert(stray.positions.end(), {9.0f, 9.0f, 9.0f});
+    stray.normals.clear();
+    stray.textureCoordinates.clear();
+    stray.colors.clear();
+    EXPECT_EQ(facet::MeshFileLossesOf(stray, MeshFileFormat::Stl).verticesOutsideFaces, 1u);
+    EXPECT_FALSE(facet::MeshFileLossesOf(stray, MeshFileFormat::Ply).Any());
     for (bool binary : {false, true}) {
         const MeshFileData stl = ThroughMesh(MeshFileFormat::Stl, Written(obj, MeshFileFormat::Stl, binary));
         const MeshFileData ply = ThroughMesh(MeshFileFormat::Ply, Written(stl, MeshFileFormat::Ply));

@@ -112,6 +112,8 @@ def test_write_refusals_leave_the_file_as_it_was(bunny, tmp_path):
         assert path.read_bytes() == b"before"
     with pytest.raises(ValueError, match="STL files hold no vertex normals"):
         facet.write(tmp_path / "x.stl", mesh.positions, mesh.faces, normals=mesh.positions)
+    with pytest.raises(ValueError, match="STL files hold no vertices outside the faces; 1 positions"):
+        facet.write(tmp_path / "x.stl", np.vstack([mesh.positions, [[9, 9, 9]]]), mesh.faces)
     with pytest.raises(ValueError, match="OBJ files hold no alpha"):
         facet.write(tmp_path / "x.obj", mesh.positions, mesh.faces,
                     colors=np.full((len(mesh.positions), 4), 0.5, np.float32))

@@ -45,12 +45,11 @@ void ReportLeftOut(std::FILE* to, const char* command, const char* output, const
     add(losses.textureCoordinates, "texture coordinates");
     add(losses.colors, "colours");
     add(losses.alphas, "colour alphas");
+    add(losses.verticesOutsideFaces, "vertices outside the faces");
+    const std::size_t total =
+        losses.normals + losses.textureCoordinates + losses.colors + losses.alphas + losses.verticesOutsideFaces;
     const std::string leftOut =
-        counts.size() == 1 ? Grouped(losses.normals + losses.textureCoordinates + losses.colors + losses.alphas) +
-                                 (losses.normals + losses.textureCoordinates + losses.colors + losses.alphas == 1
-                                      ? " was"
-                                      : " were")
-                           : Listed(counts, "and") + " were";
+        counts.size() == 1 ? Grouped(total) + (total == 1 ? " was" : " were") : Listed(counts, "and") + " were";
     std::fprintf(to, "facet %s: %s holds no %s; %s left out\n", command, PrintableText(output).c_str(),
                  Listed(kinds, "or").c_str(), leftOut.c_str());
 }
