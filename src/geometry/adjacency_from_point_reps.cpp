@@ -90,8 +90,8 @@ public:
         const std::size_t entries = std::size_t{3} * order_.faceCount;
         const std::size_t fillParts = PartsFor(pool_, entries);
         RunParts(pool_, fillParts, [&](std::size_t part) {
-            std::fill(adjacency + PartStart(entries, fillParts, part), adjacency + PartStart(entries, fillParts, part + 1),
-                      NoNeighbour);
+            const auto [first, last] = ItemsOfPart(entries, fillParts, part);
+            std::fill(adjacency + first, adjacency + last, NoNeighbour);
         });
         return edges_.Gather(
             MostEdgeRecordsKept(order_.faceCount),

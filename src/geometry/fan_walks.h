@@ -114,8 +114,8 @@ public:
         const std::size_t parts = PartsFor(pool, faceCount_);
         std::vector<unsigned char> valid(parts, 1);
         RunParts(pool, parts, [&](std::size_t part) {
-            const auto first = static_cast<DWORD>(PartStart(faceCount_, parts, part));
-            const auto last = static_cast<DWORD>(PartStart(faceCount_, parts, part + 1));
+            const auto [firstFace, lastFace] = ItemsOfPart(faceCount_, parts, part);
+            const auto first = static_cast<DWORD>(firstFace), last = static_cast<DWORD>(lastFace);
             if (!IsValid(adjacency, first, last)) {
                 valid[part] = 0;
                 return;

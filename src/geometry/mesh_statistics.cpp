@@ -37,8 +37,8 @@ public:
         shared_ = pool != nullptr && pool->Size() > 1;
         const std::size_t parts = PartsFor(pool, count);
         RunParts(pool, parts, [&](std::size_t part) {
-            const DWORD first = static_cast<DWORD>(PartStart(count, parts, part));
-            std::iota(parent_.get() + first, parent_.get() + PartStart(count, parts, part + 1), first);
+            const auto [first, last] = ItemsOfPart(count, parts, part);
+            std::iota(parent_.get() + first, parent_.get() + last, static_cast<DWORD>(first));
         });
         return true;
     }
@@ -88,7 +88,8 @@ public:
         shared_ = pool != nullptr && pool->Size() > 1;
         const std::size_t parts = PartsFor(pool, words);
         RunParts(pool, parts, [&](std::size_t part) {
-            std::fill(words_.get() + PartStart(words, parts, part), words_.get() + PartStart(words, parts, part + 1), 0);
+            const auto [first, last] = ItemsOfPart(words, parts, part);
+            std::fill(words_.get() + first, words_.get() + last, 0);
         });
         return true;
     }

@@ -464,7 +464,7 @@ bool ReadPlyTriangleBuffers(const char* bytes, std::size_t size, const MeshReadO
         const std::size_t parts = PartsFor(options.pool, count, kBulkBlock);
         std::vector<char> complete(parts, 0);
         RunParts(options.pool, parts, [&](std::size_t part) {
-            const std::size_t first = PartStart(count, parts, part), last = PartStart(count, parts, part + 1);
+            const auto [first, last] = ItemsOfPart(count, parts, part);
             std::size_t done = first;
             while (done < last) {
                 const std::size_t block = std::min(kBulkBlock, last - done);

@@ -258,10 +258,8 @@ template <typename Step>
 bool ForRanges(ThreadPool* pool, std::size_t parts, DWORD count, Step&& step) {
     std::vector<unsigned char> succeeded(parts, 0);
     RunParts(pool, parts, [&](std::size_t part) {
-        succeeded[part] = step(static_cast<DWORD>(PartStart(count, parts, part)),
-                               static_cast<DWORD>(PartStart(count, parts, part + 1)))
-                              ? 1
-                              : 0;
+        const auto [first, last] = ItemsOfPart(count, parts, part);
+        succeeded[part] = step(static_cast<DWORD>(first), static_cast<DWORD>(last)) ? 1 : 0;
     });
     return std::find(succeeded.begin(), succeeded.end(), 0) == succeeded.end();
 }

@@ -41,7 +41,8 @@ bool HoldsInEveryPart(ThreadPool* pool, std::size_t count, Check&& check) {
     const std::size_t parts = PartsFor(pool, count);
     std::vector<unsigned char> holds(parts, 1);
     RunParts(pool, parts, [&](std::size_t part) {
-        holds[part] = check(PartStart(count, parts, part), PartStart(count, parts, part + 1)) ? 1 : 0;
+        const auto [first, last] = ItemsOfPart(count, parts, part);
+        holds[part] = check(first, last) ? 1 : 0;
     });
     return std::find(holds.begin(), holds.end(), 0) == holds.end();
 }
@@ -70,8 +71,8 @@ bool NoVertexPastWalkLimit(const Index* indices, DWORD faceCount, DWORD vertexCo
     std::vector<unsigned char> within(parts, 1);
     RunParts(pool, parts, [&](std::size_t part) {
         std::uint16_t* own = counts.get() + part * vertexCount;
-        const std::size_t last = 3 * PartStart(faceCount, parts, part + 1);
-        for (std::size_t corner = 3 * PartStart(faceCount, parts, part); corner < last; ++corner) {
+        const auto [firstFace, lastFace] = ItemsOfPart(faceCount, parts, part);
+        for (std::size_t corner = 3 * firstFace; corner < 3 * lastFace; ++corner) {
             const DWORD vertex = indices[corner];
             if (vertex >= vertexCount) continue;  // refused by the normals themselves
             if (own[vertex] > kLimit) {

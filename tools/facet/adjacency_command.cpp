@@ -93,8 +93,7 @@ template <typename Index>
 void JoinCorners(Index* indices, std::size_t corners, const std::vector<DWORD>& pointReps, facet::ThreadPool* pool) {
     const std::size_t parts = facet::PartsFor(pool, corners);
     facet::RunParts(pool, parts, [&](std::size_t part) {
-        const std::size_t first = facet::PartStart(corners, parts, part);
-        const std::size_t last = facet::PartStart(corners, parts, part + 1);
+        const auto [first, last] = facet::ItemsOfPart(corners, parts, part);
         for (std::size_t i = first; i < last; ++i)
             if (indices[i] < pointReps.size()) indices[i] = static_cast<Index>(pointReps[indices[i]]);
     });
