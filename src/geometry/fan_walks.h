@@ -135,6 +135,8 @@ public:
     DWORD vertexCount() const { return vertexCount_; }
     // Whether a walk starts from `vertex` at its first corner.
     bool Walks(Index vertex) const { return walked_ == nullptr || walked_->Has(vertex); }
+    // The same for the 64 vertices of a word of a VertexBits, a bit each.
+    std::uint64_t WalkedWord(std::size_t word) const { return walked_ == nullptr ? ~std::uint64_t{0} : walked_->words()[word]; }
     Index Corner(DWORD face, DWORD corner) const { return faces_[face].corner[corner]; }
     // The same from the mesh's indices, a third of the bytes for a pass over every face.
     Index MeshCorner(DWORD face, DWORD corner) const { return indices_[3 * std::size_t{face} + corner]; }

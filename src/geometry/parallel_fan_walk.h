@@ -82,7 +82,9 @@ private:
 
     // Marks each vertex's first corner in visiting order and counts them per block: each
     // range notes its vertices, each range learns those of the ranges before it, and in
-    // each range a corner is first when its vertex is in neither.
+    // each range a corner is first when its vertex is in neither. A vertex whose walk does
+    // not run is learnt as if an earlier range held it, so that the corners ask one set
+    // rather than two (both would not stay in the cache together).
     bool FindFirstCorners() {
         std::vector<VertexBits> seen(parts_);
         for (VertexBits& bits : seen)
@@ -104,9 +106,10 @@ private:
             const auto [first, last] = ItemsOfPart(words, wordParts, wordPart);
             for (std::size_t word = first; word < last; ++word) {
                 std::uint64_t before = 0;
+                const std::uint64_t notWalked = ~walks_.WalkedWord(word);
                 for (VertexBits& bits : seen) {
                     const std::uint64_t own = bits.words()[word];
-                    bits.words()[word] = before;
+                    bits.words()[word] = before | notWalked;
                     before |= own;
                 }
             }
@@ -115,7 +118,7 @@ private:
             visits_.ForRange(RangeStart(part), RangeStart(part + 1), [&](DWORD face, std::uint64_t visit) {
                 for (DWORD corner = 0; corner < 3; ++corner) {
                     const Index vertex = walks_.MeshCorner(face, corner);
-                    if (vertex == kEmpty || seen[part].Has(vertex) || !walks_.Walks(vertex)) continue;
+                    if (vertex == kEmpty || seen[part].Has(vertex)) continue;
                     seen[part].Add(vertex);
                     const DWORD position = Position(visit, corner);
                     firstCorners_[position / 64] |= std::uint64_t{1} << (position % 64);
