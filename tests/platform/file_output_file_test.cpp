@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -211,6 +213,42 @@ TEST(OutputFile, UnwritablePathsAreRefusedNamingThePathAndLeavingNothing) {
 
 // A full disk: a 64 KiB tmpfs, mounted where the test may (as root, with the privilege to
 // mount); elsewhere the test is skipped and says why.
+// Outputs of many megabytes have their writing to disk started as they go: the file still
+// holds every byte in order, and a disk that fills up past that point still fails the
+// commit with its reason and leaves nothing.
+TEST(OutputFile, LargeOutputsArriveWholeAndStillFailWhole) {
+    Scratch dir;
+    std::string pattern(20 * 1024 * 1024 + 7, '\0');
+    std::uint32_t state = 12345;
+    for (char& byte : pattern) byte = static_cast<char>((state = state * 1664525u + 1013904223u) >> 24);
+    const fs::path target = dir.path / "mesh.ply";
+    std::string error;
+    {
+        OutputFile file;
+        ASSERT_TRUE(file.Open(target.string(), &error)) << error;
+        // Pieces of uneven sizes, some larger than the stream's buffer.
+        for (std::size_t at = 0, piece = 1; at < pattern.size(); at += piece, piece = piece * 7 % 300007 + 1)
+            ASSERT_EQ(std::fwrite(pattern.data() + at, 1, std::min(piece, pattern.size() - at), file.Stream()),
+                      std::min(piece, pattern.size() - at));
+        ASSERT_TRUE(file.Commit(&error)) << error;
+    }
+    EXPECT_TRUE(Slurp(target) == pattern);
+
+    Scratch small;
+    if (mount("tmpfs", small.path.c_str(), "tmpfs", 0, "size=12m") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno) << "); needs root";
+    const fs::path full = small.path / "mesh.ply";
+    {
+        OutputFile file;
+        ASSERT_TRUE(file.Open(full.string(), &error)) << error;
+        std::fwrite(pattern.data(), 1, pattern.size(), file.Stream());
+        EXPECT_FALSE(file.Commit(&error));
+    }
+    EXPECT_EQ(error, "cannot write \"" + full.string() + "\": No space left on device");
+    EXPECT_EQ(small.Entries(), 0u);
+    umount(small.path.c_str());
+}
+
 TEST(OutputFile, AFullDiskFailsTheCommitAndLeavesNoFile) {
     Scratch dir;
     if (mount("tmpfs", dir.path.c_str(), "tmpfs", 0, "size=64k") != 0)

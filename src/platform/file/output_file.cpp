@@ -239,6 +239,8 @@ bool OutputFile::OpenStream(int descriptor, std::string* error) {
     const cookie_io_functions_t functions{nullptr, &OutputFile::WriteToDescriptor, nullptr,
                                           &OutputFile::CloseDescriptor};
     streamDescriptor_ = descriptor;
+    written_ = 0;
+    writebackStarted_ = 0;
     stream_ = fopencookie(this, "w", functions);
     if (stream_) return true;
     const int code = errno;
@@ -249,12 +251,30 @@ bool OutputFile::OpenStream(int descriptor, std::string* error) {
 
 ssize_t OutputFile::WriteToDescriptor(void* cookie, const char* data, std::size_t size) {
     auto* file = static_cast<OutputFile*>(cookie);
-    if (file->writeFailure_ == 0 && WriteAll(file->streamDescriptor_, data, size)) return static_cast<ssize_t>(size);
+    if (file->writeFailure_ == 0 && WriteAll(file->streamDescriptor_, data, size)) {
+        if (!file->inPlace_) file->StartWriteback(size);
+        return static_cast<ssize_t>(size);
+    }
     if (file->writeFailure_ == 0) file->writeFailure_ = errno;
     // Nothing more goes to an output that failed once: a later write could succeed and
     // leave a file with a hole in it, and a closed pipe would only raise SIGPIPE again.
     errno = file->writeFailure_;
     return 0;
+}
+
+// The sync on Commit would otherwise wait for the whole file to reach the disk at once:
+// the kernel holds a large output's written pages until then (far below its own
+// thresholds on a machine with memory to spare). Started as the bytes come, the disk
+// writes them while the program forms the rest. Only a hint: Commit's sync still decides,
+// so a system without the call, or a refusal, changes nothing.
+void OutputFile::StartWriteback(std::size_t size) {
+    written_ += size;
+    if (written_ - writebackStarted_ < kWritebackStep) return;
+#ifdef __linux__
+    sync_file_range(streamDescriptor_, static_cast<off_t>(writebackStarted_),
+                    static_cast<off_t>(written_ - writebackStarted_), SYNC_FILE_RANGE_WRITE);
+#endif
+    writebackStarted_ = written_;
 }
 
 int OutputFile::CloseDescriptor(void* cookie) {

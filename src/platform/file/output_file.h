@@ -17,6 +17,7 @@
 // temporaries of every open output with RemovePartialOutputs.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -68,6 +69,10 @@ private:
     bool Fail(const std::string& reason, std::string* error);
     static ssize_t WriteToDescriptor(void* cookie, const char* data, std::size_t size);
     static int CloseDescriptor(void* cookie);
+    void StartWriteback(std::size_t size);
+
+    // How many written bytes the disk is asked to start on at a time.
+    static constexpr std::size_t kWritebackStep = std::size_t{8} << 20;
 
     std::string path_;
     std::string target_;    // the final file, symlinks resolved
@@ -75,6 +80,8 @@ private:
     std::FILE* stream_ = nullptr;
     int streamDescriptor_ = -1;  // what stream_ writes to; closed with it
     int writeFailure_ = 0;
+    std::size_t written_ = 0;           // bytes through the stream so far
+    std::size_t writebackStarted_ = 0;  // the disk was asked to write those before this
     int device_ = -1;       // the device, FIFO or socket written in place (ByPath access)
     int partialSlot_ = -1;  // this output's entry among the partial files
     bool inPlace_ = false;
