@@ -1,6 +1,6 @@
 // The steps of `facet info`, `adjacency` and `normals` on one shuffled, seamed torus (about
 // 1 Mi faces; FACET_BENCH_FACES sets another size, e.g. 1e7), on one thread and on two:
-// weld plus adjacency, the statistics, and the normals step (representatives from the
+// the weld alone, weld plus adjacency, the statistics, and the normals step (representatives from the
 // adjacency, then the normals; the fan walks also alone), beside
 // meshoptimizer's position-welded adjacency on the same triangles; the whole of the
 // normals from positions (walking around the seams alone); and on the torus with no
@@ -91,6 +91,16 @@ void WeldAndAdjacency(benchmark::State& state, const ScaleMesh& scale) {
 }
 
 void BM_WeldAndAdjacency(benchmark::State& state) { WeldAndAdjacency(state, Scale()); }
+
+// The weld alone, which `info`, `adjacency` and `normals` all start with.
+void BM_Weld(benchmark::State& state) {
+    const ScaleMesh& scale = Scale();
+    facet::ThreadPool pool(static_cast<unsigned>(state.range(0)));
+    std::vector<DWORD> reps(scale.reps.size());
+    for (auto _ : state)
+        if (FAILED(facet::PointRepsFromPositions(scale.mesh, 0.0f, reps.data(), &pool))) state.SkipWithError("failed");
+    SetFaces(state, scale.mesh->FaceCount());
+}
 void BM_WeldedTorusWeldAndAdjacency(benchmark::State& state) { WeldAndAdjacency(state, WeldedScale()); }
 
 void BM_MeshoptWeldedAdjacency(benchmark::State& state) {
@@ -149,6 +159,7 @@ void WeldedNormals(benchmark::State& state, const ScaleMesh& scale) {
 void BM_WeldedNormals(benchmark::State& state) { WeldedNormals(state, Scale()); }
 void BM_WeldedTorusNormals(benchmark::State& state) { WeldedNormals(state, WeldedScale()); }
 
+BENCHMARK(BM_Weld)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_WeldAndAdjacency)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_WeldedNormals)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_WeldedTorusWeldAndAdjacency)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();

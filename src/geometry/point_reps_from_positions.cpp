@@ -53,6 +53,7 @@ public:
         std::memcpy(&p, base_ + std::size_t{vertex} * stride_, sizeof p);
         return p;
     }
+    void Prefetch(DWORD vertex) const { __builtin_prefetch(base_ + std::size_t{vertex} * stride_); }
 
 private:
     const BYTE* base_;
@@ -80,6 +81,8 @@ public:
     std::size_t First(std::uint32_t hash) const { return hash & mask_; }
     std::size_t Next(std::size_t slot) const { return (slot + 1) & mask_; }
     DWORD& operator[](std::size_t slot) { return slots_[slot]; }
+    DWORD operator[](std::size_t slot) const { return slots_[slot]; }
+    void Prefetch(std::uint32_t hash) const { __builtin_prefetch(&slots_[First(hash)]); }
 
 private:
     WorkArray<DWORD> slots_;
@@ -119,20 +122,46 @@ void WeldOne(const PositionReader& positions, DWORD vertex, const Position& p, s
     }
 }
 
+constexpr std::uint32_t kNoHash = 0xFFFFFFFF;  // a position with a NaN, which never welds
+
+// A vertex's hash, or kNoHash for a position with a NaN. (A position hashing to kNoHash
+// itself takes the value below: only where its probing starts can change, and an equal
+// position is found wherever that is.)
+std::uint32_t HashOrNone(const Position& p) { return HasNaN(p) ? kNoHash : std::min(HashPosition(p), kNoHash - 1); }
+
+// On a large mesh each vertex's slot, and the position the slot holds, is a cache miss:
+// the slot of a vertex this far ahead is fetched, and the held position of one half as
+// far ahead, whose slot has arrived by then, so that the misses overlap. (The slot may
+// still change before that vertex's turn: what is fetched is only a guess.)
+constexpr DWORD kWeldAhead = 16;
+
+void PrefetchHeldPosition(const PositionReader& positions, const SlotTable& table, std::uint32_t hash) {
+    if (const DWORD held = table[table.First(hash)]; held != kEmptySlot) positions.Prefetch(held);
+}
+
 void WeldEqual(const PositionReader& positions, DWORD vertexCount, SlotTable& table, DWORD* pointReps) {
+    static_assert((kWeldAhead & (kWeldAhead - 1)) == 0, "the ring of hashes ahead is indexed by a mask");
+    std::uint32_t ahead[kWeldAhead];  // the hashes of the vertices [vertex, vertex + kWeldAhead)
+    const auto hashAhead = [&](DWORD vertex) {
+        const std::uint32_t hash = HashOrNone(positions.Read(vertex));
+        ahead[vertex % kWeldAhead] = hash;
+        if (hash != kNoHash) table.Prefetch(hash);
+    };
+    for (DWORD vertex = 0; vertex < std::min(kWeldAhead, vertexCount); ++vertex) hashAhead(vertex);
     for (DWORD vertex = 0; vertex < vertexCount; ++vertex) {
-        const Position p = positions.Read(vertex);
+        const std::uint32_t hash = ahead[vertex % kWeldAhead];
+        if (vertex + kWeldAhead / 2 < vertexCount)
+            if (const std::uint32_t nearer = ahead[(vertex + kWeldAhead / 2) % kWeldAhead]; nearer != kNoHash)
+                PrefetchHeldPosition(positions, table, nearer);
+        if (vertex + kWeldAhead < vertexCount) hashAhead(vertex + kWeldAhead);
         pointReps[vertex] = vertex;
-        if (HasNaN(p)) continue;
-        WeldOne(positions, vertex, p, HashPosition(p), table, pointReps);
+        if (hash != kNoHash) WeldOne(positions, vertex, positions.Read(vertex), hash, table, pointReps);
     }
 }
 
 // The hash class a thread welds; the hash's top bits, which the tables' slots do not use
 // much.
 std::size_t ClassOf(std::uint32_t hash, std::size_t classes) { return (std::uint64_t{hash} * classes) >> 32; }
-
-constexpr std::uint32_t kNoHash = 0xFFFFFFFF;  // a position with a NaN, which never welds
 
 // Below about this many vertices a part, equal positions are welded on one thread.
 constexpr std::size_t kVerticesPerWeldPart = std::size_t{1} << 17;
@@ -145,13 +174,9 @@ HRESULT WeldEqualInParallel(const PositionReader& positions, DWORD vertexCount, 
     RunParts(pool, parts, [&](std::size_t part) {
         const auto [first, last] = ItemsOfPart(vertexCount, parts, part);
         for (auto vertex = static_cast<DWORD>(first); vertex < last; ++vertex) {
-            const Position p = positions.Read(vertex);
             pointReps[vertex] = vertex;
-            std::uint32_t hash = kNoHash;
-            if (!HasNaN(p)) {
-                hash = std::min(HashPosition(p), kNoHash - 1);
-                ++classSizes[part][ClassOf(hash, parts)];
-            }
+            const std::uint32_t hash = HashOrNone(positions.Read(vertex));
+            if (hash != kNoHash) ++classSizes[part][ClassOf(hash, parts)];
             hashes[vertex] = hash;
         }
     });
@@ -164,9 +189,14 @@ HRESULT WeldEqualInParallel(const PositionReader& positions, DWORD vertexCount, 
             failed[weldClass] = 1;
             return;
         }
+        const auto isOwn = [&](std::uint32_t hash) { return hash != kNoHash && ClassOf(hash, parts) == weldClass; };
         for (DWORD vertex = 0; vertex < vertexCount; ++vertex) {
+            if (vertex + kWeldAhead < vertexCount && isOwn(hashes[vertex + kWeldAhead]))
+                table.Prefetch(hashes[vertex + kWeldAhead]);
+            if (vertex + kWeldAhead / 2 < vertexCount && isOwn(hashes[vertex + kWeldAhead / 2]))
+                PrefetchHeldPosition(positions, table, hashes[vertex + kWeldAhead / 2]);
             const std::uint32_t hash = hashes[vertex];
-            if (hash == kNoHash || ClassOf(hash, parts) != weldClass) continue;
+            if (!isOwn(hash)) continue;
             WeldOne(positions, vertex, positions.Read(vertex), hash, table, pointReps);
         }
     });
