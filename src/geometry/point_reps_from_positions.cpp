@@ -33,6 +33,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace facet {
@@ -168,36 +169,48 @@ constexpr std::size_t kVerticesPerWeldPart = std::size_t{1} << 17;
 
 HRESULT WeldEqualInParallel(const PositionReader& positions, DWORD vertexCount, ThreadPool* pool,
                             std::size_t parts, DWORD* pointReps) {
-    WorkArray<std::uint32_t> hashes;
-    if (!hashes.Allocate(vertexCount)) return E_OUTOFMEMORY;
-    std::vector<std::vector<DWORD>> classSizes(parts, std::vector<DWORD>(parts, 0));
+    // Each class's vertices, in index order, listed together with their hashes: counted
+    // first, then dealt out by every part at its own place in each class's list.
+    struct Member {
+        DWORD vertex;
+        std::uint32_t hash;
+    };
+    std::vector<std::vector<std::size_t>> places(parts, std::vector<std::size_t>(parts, 0));  // [part][class]
+    const auto forEachHashed = [&](std::size_t part, auto&& use) {
+        const auto [first, last] = ItemsOfPart(vertexCount, parts, part);
+        for (auto vertex = static_cast<DWORD>(first); vertex < last; ++vertex)
+            if (const std::uint32_t hash = HashOrNone(positions.Read(vertex)); hash != kNoHash) use(vertex, hash);
+    };
     RunParts(pool, parts, [&](std::size_t part) {
         const auto [first, last] = ItemsOfPart(vertexCount, parts, part);
-        for (auto vertex = static_cast<DWORD>(first); vertex < last; ++vertex) {
-            pointReps[vertex] = vertex;
-            const std::uint32_t hash = HashOrNone(positions.Read(vertex));
-            if (hash != kNoHash) ++classSizes[part][ClassOf(hash, parts)];
-            hashes[vertex] = hash;
-        }
+        for (auto vertex = static_cast<DWORD>(first); vertex < last; ++vertex) pointReps[vertex] = vertex;
+        forEachHashed(part, [&](DWORD, std::uint32_t hash) { ++places[part][ClassOf(hash, parts)]; });
+    });
+    std::vector<std::size_t> classStarts(parts + 1, 0);
+    for (std::size_t weldClass = 0; weldClass < parts; ++weldClass) {
+        std::size_t place = classStarts[weldClass];
+        for (std::size_t part = 0; part < parts; ++part) place += std::exchange(places[part][weldClass], place);
+        classStarts[weldClass + 1] = place;
+    }
+    WorkArray<Member> members;
+    if (!members.Allocate(classStarts[parts])) return E_OUTOFMEMORY;
+    RunParts(pool, parts, [&](std::size_t part) {
+        std::vector<std::size_t>& place = places[part];
+        forEachHashed(part, [&](DWORD vertex, std::uint32_t hash) { members[place[ClassOf(hash, parts)]++] = {vertex, hash}; });
     });
     std::vector<char> failed(parts, 0);
     RunParts(pool, parts, [&](std::size_t weldClass) {
-        DWORD members = 0;
-        for (std::size_t part = 0; part < parts; ++part) members += classSizes[part][weldClass];
+        const std::size_t first = classStarts[weldClass], last = classStarts[weldClass + 1];
         SlotTable table;
-        if (!table.Allocate(members)) {
+        if (!table.Allocate(static_cast<DWORD>(last - first))) {
             failed[weldClass] = 1;
             return;
         }
-        const auto isOwn = [&](std::uint32_t hash) { return hash != kNoHash && ClassOf(hash, parts) == weldClass; };
-        for (DWORD vertex = 0; vertex < vertexCount; ++vertex) {
-            if (vertex + kWeldAhead < vertexCount && isOwn(hashes[vertex + kWeldAhead]))
-                table.Prefetch(hashes[vertex + kWeldAhead]);
-            if (vertex + kWeldAhead / 2 < vertexCount && isOwn(hashes[vertex + kWeldAhead / 2]))
-                PrefetchHeldPosition(positions, table, hashes[vertex + kWeldAhead / 2]);
-            const std::uint32_t hash = hashes[vertex];
-            if (!isOwn(hash)) continue;
-            WeldOne(positions, vertex, positions.Read(vertex), hash, table, pointReps);
+        for (std::size_t i = first; i < last; ++i) {
+            if (i + kWeldAhead < last) table.Prefetch(members[i + kWeldAhead].hash);
+            if (i + kWeldAhead / 2 < last) PrefetchHeldPosition(positions, table, members[i + kWeldAhead / 2].hash);
+            const Member member = members[i];
+            WeldOne(positions, member.vertex, positions.Read(member.vertex), member.hash, table, pointReps);
         }
     });
     return std::find(failed.begin(), failed.end(), 1) != failed.end() ? E_OUTOFMEMORY : D3D_OK;
