@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -142,6 +143,25 @@ bool CopyInto(const std::string& source, int destination) {
     return copied;
 }
 
+// Holds every signal that can be held, for the moment between creating a temporary and
+// registering it: a signal's handler removes the registered temporaries, and one arriving
+// in between would find the file made but not yet listed, and leave it behind. (Held in
+// the opening thread; the programs open their outputs before they start any other.)
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        sigset_t all;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &previous_);
+    }
+    ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t previous_;
+};
+
 bool SyncByName(const std::string& path) {
     const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0) return false;
@@ -207,22 +227,29 @@ bool OutputFile::OpenInPlace(const std::string& target, Access access, std::stri
     // copied into the device on Commit.
     const char* folder = std::getenv("TMPDIR");
     std::string staging = std::string(folder && *folder ? folder : "/tmp") + "/output-XXXXXX";
-    const int descriptor = mkstemp(staging.data());
-    if (descriptor < 0) return Fail("no staging file: " + std::string(std::strerror(errno)), error);
-    close(descriptor);
+    {
+        const SignalsHeld held;
+        const int descriptor = mkstemp(staging.data());
+        if (descriptor < 0) return Fail("no staging file: " + std::string(std::strerror(errno)), error);
+        close(descriptor);
+        partialSlot_ = RegisterPartialFile(staging);
+    }
     writable_ = staging;
-    partialSlot_ = RegisterPartialFile(writable_);
     return true;
 }
 
 bool OutputFile::OpenTemporary(const std::string& target, mode_t permissions, Access access, std::string* error) {
     std::string temporary =
         DirectoryOf(target) + "/." + NameOf(target).substr(0, kTemporaryStemLimit) + ".partial-XXXXXX";
-    const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
-    if (descriptor < 0) return Fail(std::strerror(errno), error);
+    int descriptor = -1;
+    {
+        const SignalsHeld held;
+        descriptor = mkostemp(temporary.data(), O_CLOEXEC);
+        if (descriptor < 0) return Fail(std::strerror(errno), error);
+        partialSlot_ = RegisterPartialFile(temporary);
+    }
     writable_ = temporary;
     target_ = target;
-    partialSlot_ = RegisterPartialFile(writable_);
     // mkstemp creates the file for its owner only.
     fchmod(descriptor, permissions);
     if (access == Access::ByPath) {
