@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -103,4 +106,25 @@ TEST(Win32Settings, SizeQueriesAndTooSmallBuffers) {
               ERROR_INVALID_PARAMETER);
     RegCloseKey(key);
     EXPECT_EQ(RegQueryValueExA(key, "FacetDoNotMute", nullptr, &type, nullptr, &size), ERROR_INVALID_HANDLE);
+}
+
+// The library reads its settings from whichever thread creates a mesh, and a collection
+// is read on several threads at once: keys opened, read and closed side by side must each
+// work as alone.
+TEST(Win32Settings, KeysOpenAndCloseOnManyThreadsAtOnce) {
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 20000; ++i) {
+                HKEY key = nullptr;
+                DWORD size = 0;
+                if (RegOpenKeyA(HKEY_LOCAL_MACHINE, DIRECT3D_SETTINGS_KEY, &key) != ERROR_SUCCESS ||
+                    RegQueryValueExA(key, "PATH", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS ||
+                    RegCloseKey(key) != ERROR_SUCCESS)
+                    ++failures;
+            }
+        });
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(failures.load(), 0);
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -15,7 +16,10 @@
 
 namespace {
 
+// The open handles, shared by every thread: the library reads its settings on whichever
+// thread creates a mesh, and several read meshes at once.
 struct OpenKeys {
+    std::mutex mutex;
     std::set<std::uintptr_t> handles;
     std::uintptr_t next = 0x5E770000;
 };
@@ -25,7 +29,11 @@ OpenKeys& Keys() {
     return keys;
 }
 
-bool IsOpen(HKEY key) { return Keys().handles.count(reinterpret_cast<std::uintptr_t>(key)) != 0; }
+bool IsOpen(HKEY key) {
+    OpenKeys& keys = Keys();
+    const std::lock_guard<std::mutex> lock(keys.mutex);
+    return keys.handles.count(reinterpret_cast<std::uintptr_t>(key)) != 0;
+}
 
 int DigitValue(char c, int base) {
     int value = -1;
@@ -80,6 +88,7 @@ LSTATUS RegOpenKeyA(HKEY key, LPCSTR subKey, HKEY* result) {
         !platform::detail::EqualsIgnoringCase(subKey, DIRECT3D_SETTINGS_KEY))
         return ERROR_FILE_NOT_FOUND;
     OpenKeys& keys = Keys();
+    const std::lock_guard<std::mutex> lock(keys.mutex);
     std::uintptr_t handle = keys.next;
     keys.next += 4;
     keys.handles.insert(handle);
@@ -109,5 +118,7 @@ LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBY
 }
 
 LSTATUS RegCloseKey(HKEY key) {
-    return Keys().handles.erase(reinterpret_cast<std::uintptr_t>(key)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    OpenKeys& keys = Keys();
+    const std::lock_guard<std::mutex> lock(keys.mutex);
+    return keys.handles.erase(reinterpret_cast<std::uintptr_t>(key)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
