@@ -88,11 +88,14 @@ struct FaceKeys {
 // than that would need tens of gigabytes and is refused as out of memory.
 constexpr std::uint64_t kMaxEdgeGroupFaces = 0x7FFFFFFFull / 3;
 
-// How many records the mesh routines keep at once for a mesh of `faces` faces: one a face,
-// a third of a closed mesh's directed edges (so about three ranges, each a pass over the
-// faces), but never fewer than 4 Mi records (48 MiB), so that meshes of up to about a
-// million faces, whose passes cost more than their memory, are grouped in one range.
-inline std::size_t MostEdgeRecordsKept(std::size_t faces) { return std::max(faces, std::size_t{1} << 22); }
+// How many records the mesh routines keep at once for a mesh of `faces` faces: a little over
+// one a face, a third of a closed mesh's directed edges and room for the last bucket that
+// closes a range (so three ranges, each a pass over the faces), but never fewer than 4 Mi
+// records (48 MiB), so that meshes of up to about a million faces, whose passes cost more
+// than their memory, are grouped in one range.
+inline std::size_t MostEdgeRecordsKept(std::size_t faces) {
+    return std::max(faces + faces / 32, std::size_t{1} << 22);
+}
 
 // The lower key split into a leading digit, by which the records are scattered into
 // buckets, and a trailing digit of at most kTrailingBits, by which each bucket is then

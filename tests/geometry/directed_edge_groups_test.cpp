@@ -123,6 +123,26 @@ TEST(DirectedEdgeGroupsTest, AnyCapOnTheRecordsKeptVisitsTheSameGroupsInOrder) {
             }
 }
 
+// Large meshes keep a third of their records and a thirty-second more: with their lower
+// keys spread over many buckets, the records are then gathered in three ranges (three
+// passes over the faces), where a cap of exactly a third would need a fourth for the
+// buckets left over.
+TEST(DirectedEdgeGroupsTest, ACapOfAThirdAndALittleMoreGathersInThreeRanges) {
+    std::mt19937 random(5);
+    std::uniform_int_distribution<DWORD> key(0, (1u << 22) - 1);
+    std::vector<FaceKeys> faces;
+    while (faces.size() < 300000) {
+        const FaceKeys face{{key(random), key(random), key(random)}};
+        if (face.AreDistinct()) faces.push_back(face);
+    }
+    const Visit expected = Expected(EdgesOf(faces));
+    for (const std::size_t mostRecords : {faces.size(), faces.size() + faces.size() / 32}) {
+        std::size_t ranges = 0;
+        EXPECT_EQ(Grouped(faces, 22, 2, 2, mostRecords, &ranges), expected);
+        EXPECT_EQ(ranges, mostRecords == faces.size() ? 4u : 3u) << mostRecords << " records at once";
+    }
+}
+
 TEST(DirectedEdgeGroupsTest, NoEdgesVisitsOneEmptyRange) {
     for (const unsigned keyBits : {16u, 20u}) {
         std::size_t ranges = 0;
