@@ -68,6 +68,8 @@ public:
     }
     bool IsRoot(DWORD x) const { return Load(x) == x; }
     void Prefetch(DWORD x) const { __builtin_prefetch(&parent_[x], 1); }
+    // For a node fetched earlier: its parent, where its walk to the root goes next.
+    void PrefetchParent(DWORD x) const { __builtin_prefetch(&parent_[Load(x)], 1); }
     void Free() { parent_.Free(); }
 
 private:
@@ -288,13 +290,22 @@ private:
     // go to `count`.
     void CountEdgesIn(std::size_t first, std::size_t last, EdgeCounts& count) {
         DirectedEdgeGroups& edges = edges_;
-        std::size_t prefetched = first;
+        std::size_t prefetched = first, parentsPrefetched = first;
         edges.ForEachGroupIn(
             first, last,
             [&](std::size_t runStart) {
+                // Two steps of each walk to a root are fetched ahead: the nodes, then,
+                // nearer the visit and once the nodes have come, their parents. A third
+                // step gained nothing: most walks end at the parent.
                 for (const std::size_t ahead = std::min(runStart + 64, last); prefetched < ahead; ++prefetched) {
                     faceSets_.Prefetch(edges[prefetched].Face());
                     points_.Prefetch(edges[prefetched].high);
+                }
+                for (const std::size_t ahead = std::min(runStart + 32, last); parentsPrefetched < ahead;
+                     ++parentsPrefetched) {
+                    faceSets_.PrefetchParent(edges[parentsPrefetched].Face());
+                    points_.PrefetchParent(edges[parentsPrefetched].high);
+                    points_.PrefetchParent(edges[parentsPrefetched].low);
                 }
             },
             [&](std::size_t start, std::size_t end) {
