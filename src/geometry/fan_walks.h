@@ -314,10 +314,4 @@ namespace facet {
 HRESULT PointRepsFromChosenWalks(Mesh* mesh, const DWORD* adjacency, const fan_walks::VertexBits& walked,
                                  DWORD* pointReps, ThreadPool* pool);
 
-// The walks of PointRepsFromChosenWalks on the caller alone, over the mesh's `indices`
-// (32-bit when `indices32`) locked by the caller and its faces in `order`, for a caller
-// that runs them beside other work on the mesh: they call nothing of it.
-HRESULT WalkChosenFans(const void* indices, bool indices32, DWORD vertexCount, DWORD faceCount, FaceOrder order,
-                       const DWORD* adjacency, const fan_walks::VertexBits& walked, DWORD* pointReps);
-
 }  // namespace facet

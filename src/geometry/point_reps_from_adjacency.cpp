@@ -68,15 +68,6 @@ template HRESULT MeshObject<DWORD>::PointRepsFromAdjacency(const DWORD*, DWORD*)
 
 namespace {
 
-// WalkFans over indices of either width.
-HRESULT WalkFansOfWidth(const void* indices, bool indices32, DWORD vertexCount, DWORD faceCount, FaceOrder order,
-                        const DWORD* adjacency, DWORD* pointReps, ThreadPool* pool, const fan_walks::VertexBits* walked) {
-    return indices32 ? WalkFans(static_cast<const DWORD*>(indices), vertexCount, faceCount, order, adjacency,
-                                pointReps, pool, walked)
-                     : WalkFans(static_cast<const WORD*>(indices), vertexCount, faceCount, order, adjacency,
-                                pointReps, pool, walked);
-}
-
 // The walks on `pool` (null: on the caller), over the mesh's group table, from every vertex
 // or from those in `walked`.
 HRESULT WalkMeshFans(Mesh* mesh, const DWORD* adjacency, DWORD* pointReps, ThreadPool* pool,
@@ -90,8 +81,11 @@ HRESULT WalkMeshFans(Mesh* mesh, const DWORD* adjacency, DWORD* pointReps, Threa
     result = mesh->LockIndices(D3DLOCK_READONLY, &indices);
     if (FAILED(result)) return result;
     const FaceOrder order{groups.data(), static_cast<DWORD>(groups.size()), mesh->FaceCount()};
-    result = WalkFansOfWidth(indices, (mesh->Options() & MeshOptions::Indices32Bit) != 0, mesh->VertexCount(),
-                             mesh->FaceCount(), order, adjacency, pointReps, pool, walked);
+    result = (mesh->Options() & MeshOptions::Indices32Bit) != 0
+                 ? WalkFans(static_cast<const DWORD*>(indices), mesh->VertexCount(), mesh->FaceCount(), order, adjacency,
+                            pointReps, pool, walked)
+                 : WalkFans(static_cast<const WORD*>(indices), mesh->VertexCount(), mesh->FaceCount(), order, adjacency,
+                            pointReps, pool, walked);
     mesh->UnlockIndices();
     return result;
 }
@@ -108,11 +102,6 @@ HRESULT PointRepsFromChosenWalks(Mesh* mesh, const DWORD* adjacency, const fan_w
                                  DWORD* pointReps, ThreadPool* pool) {
     if (mesh == nullptr) return D3DERR_INVALIDCALL;
     return WalkMeshFans(mesh, adjacency, pointReps, pool, &walked);
-}
-
-HRESULT WalkChosenFans(const void* indices, bool indices32, DWORD vertexCount, DWORD faceCount, FaceOrder order,
-                       const DWORD* adjacency, const fan_walks::VertexBits& walked, DWORD* pointReps) {
-    return WalkFansOfWidth(indices, indices32, vertexCount, faceCount, order, adjacency, pointReps, nullptr, &walked);
 }
 
 }  // namespace facet

@@ -14,7 +14,6 @@
 
 #include "facet/math.h"
 #include "facet/weld.h"
-#include "geometry/fan_walks.h"
 #include "geometry/point_rep_normals.h"
 #include "geometry/vertex_layout_view.h"
 #include "geometry/work_array.h"
@@ -24,7 +23,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <new>
 #include <vector>
@@ -324,12 +322,11 @@ public:
         const Representatives& reps_;
     };
 
-    // Copies the positions and targets (without `reps`, the positions alone) when the mesh
-    // is large enough for the translation misses to matter, the fields lie apart and there
-    // is room; the sums are the same additions either way.
-    // `smallest` vertices on: fewer are left in place.
-    bool Compact(DWORD vertexCount, const Representatives* reps, ThreadPool* pool, DWORD smallest = kCompactFrom) {
-        if (vertexCount < smallest || positions_.Overlaps(sums_) || !records_.Allocate(vertexCount)) return false;
+    // Copies the positions and targets when the mesh is large enough for the translation
+    // misses to matter, the fields lie apart and there is room; the sums are the same
+    // additions either way.
+    bool Compact(DWORD vertexCount, const Representatives& reps, ThreadPool* pool) {
+        if (vertexCount < kCompactFrom || positions_.Overlaps(sums_) || !records_.Allocate(vertexCount)) return false;
         const VertexField original = positions_;
         BYTE* records = reinterpret_cast<BYTE*>(records_.get());
         positions_ = VertexField(records, sizeof(Record), offsetof(Record, position));
@@ -339,7 +336,7 @@ public:
             const auto [first, last] = ItemsOfPart(vertexCount, parts, part);
             for (auto vertex = static_cast<DWORD>(first); vertex < last; ++vertex) {
                 positions_.Write(vertex, original.Read(vertex));
-                if (reps != nullptr) records_[vertex].target = reps->Target(vertex);
+                records_[vertex].target = reps.Target(vertex);
             }
         });
         return true;
@@ -358,12 +355,24 @@ private:
     WorkArray<Record> records_;
 };
 
-// After the sums (`summed`: they hold), the joined vertices' shares of them and the
-// normalisation on `parts` ranges; or, where the float sums do not hold, the double ones.
+// The sums, in one pass on the caller, then their sharing and normalisation on `parts`
+// ranges of target vertices. (Summing by ranges of target vertices on several threads,
+// each reading every face, gave no faster sums on two cores at ten million faces, for
+// half again the processor time.) When the position and normal fields overlap, writing a
+// sum changes positions still to be read, so the work stays on one thread, in place, in
+// the order of the sums' definition.
 template <typename Index>
-HRESULT ShareAndNormalise(bool summed, const Index* indices, DWORD faceCount, DWORD vertexCount,
-                          const VertexField& positions, const VertexField& normals, const VertexField& sums,
-                          const Representatives& reps, std::size_t parts, ThreadPool* pool) {
+HRESULT ComputeNormals(const Index* indices, DWORD faceCount, DWORD vertexCount, const VertexField& positions,
+                       const VertexField& normals, const DWORD* pointReps, ThreadPool* pool) {
+    Representatives reps;
+    if (!reps.Prepare(pointReps, vertexCount, pool)) return E_OUTOFMEMORY;
+    const std::size_t parts = positions.Overlaps(normals) ? 1 : PartsFor(pool, vertexCount);
+    SumFields fields(positions, normals);
+    const bool compact = fields.Compact(vertexCount, reps, pool);
+    const VertexField& sums = fields.sums();
+    const bool summed =
+        compact ? SumInSinglePrecision(indices, faceCount, vertexCount, fields.positions(), sums, fields.targets(reps))
+                : SumInSinglePrecision(indices, faceCount, vertexCount, fields.positions(), sums, reps);
     if (summed && reps.HasJoined()) {
         if (reps.OwnRepsOnly())
             ForRanges(pool, parts, vertexCount, [&](DWORD first, DWORD last) {
@@ -378,145 +387,6 @@ HRESULT ShareAndNormalise(bool summed, const Index* indices, DWORD faceCount, DW
         }))
         return D3D_OK;
     return SumAndNormaliseInDoublePrecision(indices, faceCount, vertexCount, positions, normals, reps);
-}
-
-// The sums, in one pass on the caller, then their sharing and normalisation on `parts`
-// ranges of target vertices. (Summing by ranges of target vertices on several threads,
-// each reading every face, gave no faster sums on two cores at ten million faces, for
-// half again the processor time.) When the position and normal fields overlap, writing a
-// sum changes positions still to be read, so the work stays on one thread, in place, in
-// the order of the sums' definition.
-template <typename Index>
-HRESULT ComputeNormals(const Index* indices, DWORD faceCount, DWORD vertexCount, const VertexField& positions,
-                       const VertexField& normals, const DWORD* pointReps, ThreadPool* pool) {
-    Representatives reps;
-    if (!reps.Prepare(pointReps, vertexCount, pool)) return E_OUTOFMEMORY;
-    const std::size_t parts = positions.Overlaps(normals) ? 1 : PartsFor(pool, vertexCount);
-    SumFields fields(positions, normals);
-    const bool compact = fields.Compact(vertexCount, &reps, pool);
-    const VertexField& sums = fields.sums();
-    const bool summed =
-        compact ? SumInSinglePrecision(indices, faceCount, vertexCount, fields.positions(), sums, fields.targets(reps))
-                : SumInSinglePrecision(indices, faceCount, vertexCount, fields.positions(), sums, reps);
-    return ShareAndNormalise(summed, indices, faceCount, vertexCount, positions, normals, sums, reps, parts, pool);
-}
-
-// A face with a corner whose representative a walk gives, and its face vector.
-struct WalkedFace {
-    DWORD face;
-    Vector3 vector;
-};
-
-// The sums of the vertices outside `walked`, each its own target and no other vertex's,
-// in face order, after clearing every sum: SumInSinglePrecision's additions to those
-// vertices, which no walk can change. The faces with a corner in `walked` are listed in
-// `walkedFaces` for SumWalkedFaces. False, at once, when a face vector underflowed.
-template <typename Index>
-bool SumOutsideWalked(const Index* indices, DWORD faceCount, DWORD vertexCount, const VertexField& positions,
-                      const VertexField& sums, const fan_walks::VertexBits& walked,
-                      std::vector<WalkedFace>* walkedFaces) {
-    for (DWORD vertex = 0; vertex < vertexCount; ++vertex) sums.Write(vertex, {0.0f, 0.0f, 0.0f});
-    for (DWORD face = 0; face < faceCount; ++face) {
-        if (face + kPrefetchFaces < faceCount)
-            for (DWORD k = 0; k < 3; ++k) {
-                const DWORD ahead = indices[3 * std::size_t{face + kPrefetchFaces} + k];
-                positions.Prefetch(ahead);
-                if (!walked.Has(ahead)) sums.Prefetch(ahead);
-            }
-        const Index* corner = indices + std::size_t{3} * face;
-        const Vector3 p0 = positions.Read(corner[0]), p1 = positions.Read(corner[1]), p2 = positions.Read(corner[2]);
-        const Vector3 n = FaceVector(p0, p1, p2);
-        if (FaceVectorUnderflowed(n, p0, p1, p2)) return false;
-        bool touchesWalked = false;
-        for (DWORD k = 0; k < 3; ++k) {
-            if (walked.Has(corner[k])) {
-                touchesWalked = true;
-                continue;
-            }
-            sums.Write(corner[k], sums.Read(corner[k]) + n);
-        }
-        if (touchesWalked) walkedFaces->push_back({face, n});
-    }
-    return true;
-}
-
-// The rest of SumInSinglePrecision's additions, once the walk has given the vertices in
-// `walked` their targets (all in `walked` too): the listed faces' vectors, in face order,
-// added to the targets of their corners in `walked`. A target is known only once its
-// vertex's representative has come, so the representatives are fetched further ahead than
-// the sums.
-template <typename Index>
-void SumWalkedFaces(const Index* indices, const VertexField& sums, const fan_walks::VertexBits& walked,
-                    const std::vector<WalkedFace>& walkedFaces, const Representatives& reps) {
-    const std::size_t count = walkedFaces.size();
-    const auto corners = [&](std::size_t i) { return indices + std::size_t{3} * walkedFaces[i].face; };
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i + 2 * kPrefetchFaces < count)
-            for (DWORD k = 0; k < 3; ++k) reps.PrefetchTarget(corners(i + 2 * kPrefetchFaces)[k]);
-        if (i + kPrefetchFaces < count)
-            for (DWORD k = 0; k < 3; ++k) {
-                const DWORD ahead = corners(i + kPrefetchFaces)[k];
-                if (walked.Has(ahead)) sums.Prefetch(reps.Target(ahead));
-            }
-        const Index* corner = corners(i);
-        for (DWORD k = 0; k < 3; ++k) {
-            if (!walked.Has(corner[k])) continue;
-            const DWORD target = reps.Target(corner[k]);
-            sums.Write(target, sums.Read(target) + walkedFaces[i].vector);
-        }
-    }
-}
-
-// How far ComputeNormalsBesideWalk took the work.
-enum class BesideWalk {
-    Finished,    // its code is the routine's
-    NotStarted,  // no room for the copy of the sums: nothing ran
-    WalkedOnly,  // the walk succeeded, but the sums found no room: they are still to form
-};
-
-// ComputeNormals over the representatives `walk` completes, with the sums of the vertices
-// outside `walked` formed on one thread while `walk` runs on another (see
-// ComputeVertexNormalsBesideWalk). The fields lie apart. The sums are formed in a copy of
-// their own, whatever the mesh's size, so that a walk that fails (its code is returned)
-// leaves the normals as they were.
-template <typename Index>
-HRESULT ComputeNormalsBesideWalk(const Index* indices, DWORD faceCount, DWORD vertexCount,
-                                 const VertexField& positions, const VertexField& normals, const DWORD* pointReps,
-                                 const fan_walks::VertexBits& walked, const std::function<HRESULT()>& walk,
-                                 ThreadPool* pool, BesideWalk* outcome) {
-    *outcome = BesideWalk::NotStarted;
-    SumFields fields(positions, normals);
-    if (!fields.Compact(vertexCount, nullptr, pool, 0)) return D3D_OK;
-    const VertexField& sums = fields.sums();
-    std::vector<WalkedFace> walkedFaces;
-    bool outsideSummed = false;
-    bool outOfMemory = false;
-    HRESULT walkResult = E_FAIL;
-    RunParts(pool, 2, [&](std::size_t part) {
-        try {
-            if (part == 0)
-                outsideSummed =
-                    SumOutsideWalked(indices, faceCount, vertexCount, fields.positions(), sums, walked, &walkedFaces);
-            else
-                walkResult = walk();
-        } catch (const std::bad_alloc&) {
-            if (part == 0)
-                outOfMemory = true;
-            else
-                walkResult = E_OUTOFMEMORY;
-        }
-    });
-    *outcome = BesideWalk::Finished;
-    if (FAILED(walkResult)) return walkResult;
-    if (outOfMemory) {
-        *outcome = BesideWalk::WalkedOnly;
-        return D3D_OK;
-    }
-    Representatives reps;
-    if (!reps.Prepare(pointReps, vertexCount, pool)) return E_OUTOFMEMORY;
-    if (outsideSummed) SumWalkedFaces(indices, sums, walked, walkedFaces, reps);
-    return ShareAndNormalise(outsideSummed, indices, faceCount, vertexCount, positions, normals, sums, reps,
-                             PartsFor(pool, vertexCount), pool);
 }
 
 // Whether a three-float element lies inside the vertex.
@@ -599,14 +469,7 @@ HRESULT ComputeVertexNormals(Mesh* mesh, const DWORD* adjacency, ThreadPool* poo
     return ComputeVertexNormalsFromPointReps(mesh, pointReps.get(), pool, normals);
 }
 
-namespace {
-
-// Locks the mesh's buffers and, when its layout and indices let its normals be formed,
-// returns use(indices, faceCount, vertexCount, positions, normals) with the indices of the
-// mesh's width; otherwise the refusal, with `*refused` set.
-template <typename Use>
-HRESULT UseNormalFields(Mesh* mesh, float* normalsOut, bool* refused, Use&& use) {
-    *refused = true;
+HRESULT ComputeVertexNormalsFromPointReps(Mesh* mesh, const DWORD* pointReps, ThreadPool* pool, float* normalsOut) {
     D3DVERTEXELEMENT9 declaration[MAX_FVF_DECL_SIZE];
     HRESULT result = CopyNormalsDeclaration(mesh, normalsOut == nullptr, declaration);
     if (FAILED(result)) return result;
@@ -624,49 +487,11 @@ HRESULT UseNormalFields(Mesh* mesh, float* normalsOut, bool* refused, Use&& use)
     if ((mesh->Options() & MeshOptions::Indices32Bit) != 0) {
         const auto* indices = static_cast<const DWORD*>(buffers.indices);
         if (!CornersBelow(indices, faceCount, vertexCount)) return D3DERR_INVALIDCALL;
-        *refused = false;
-        return use(indices, faceCount, vertexCount, positions, normals);
+        return ComputeNormals(indices, faceCount, vertexCount, positions, normals, pointReps, pool);
     }
     const auto* indices = static_cast<const WORD*>(buffers.indices);
     if (!CornersBelow(indices, faceCount, vertexCount)) return D3DERR_INVALIDCALL;
-    *refused = false;
-    return use(indices, faceCount, vertexCount, positions, normals);
-}
-
-}  // namespace
-
-HRESULT ComputeVertexNormalsFromPointReps(Mesh* mesh, const DWORD* pointReps, ThreadPool* pool, float* normalsOut) {
-    bool refused = false;
-    return UseNormalFields(mesh, normalsOut, &refused,
-                           [&](const auto* indices, DWORD faceCount, DWORD vertexCount, const VertexField& positions,
-                               const VertexField& normals) {
-                               return ComputeNormals(indices, faceCount, vertexCount, positions, normals, pointReps,
-                                                     pool);
-                           });
-}
-
-HRESULT ComputeVertexNormalsBesideWalk(Mesh* mesh, const DWORD* pointReps, const fan_walks::VertexBits& walked,
-                                       const std::function<HRESULT()>& walk, ThreadPool* pool, float* normalsOut) {
-    const auto walkThenNormals = [&] {
-        const HRESULT walkResult = walk();
-        return FAILED(walkResult) ? walkResult : ComputeVertexNormalsFromPointReps(mesh, pointReps, pool, normalsOut);
-    };
-    if (pool == nullptr || pool->Size() < 2) return walkThenNormals();
-    // A mesh whose normals would be refused, or formed in place over the positions, goes the
-    // way of one after the other, and so gets its codes.
-    bool refused = false;
-    BesideWalk outcome = BesideWalk::NotStarted;
-    const HRESULT result = UseNormalFields(
-        mesh, normalsOut, &refused,
-        [&](const auto* indices, DWORD faceCount, DWORD vertexCount, const VertexField& positions,
-            const VertexField& normals) {
-            if (positions.Overlaps(normals)) return D3D_OK;
-            return ComputeNormalsBesideWalk(indices, faceCount, vertexCount, positions, normals, pointReps, walked,
-                                            walk, pool, &outcome);
-        });
-    if (refused || outcome == BesideWalk::NotStarted) return walkThenNormals();
-    if (outcome == BesideWalk::WalkedOnly) return ComputeVertexNormalsFromPointReps(mesh, pointReps, pool, normalsOut);
-    return result;
+    return ComputeNormals(indices, faceCount, vertexCount, positions, normals, pointReps, pool);
 }
 
 }  // namespace facet

@@ -116,27 +116,9 @@ HRESULT NormalsFromSeamWalks(Mesh* mesh, DWORD* reps, const DWORD* adjacency, Th
             seams.Add(vertex);
             seams.Add(reps[vertex]);
         }
-    // The walks reach only vertices in `seams` (see above), so the normals' sums of all the
-    // others run beside them. The walks must then call nothing of the mesh: its group table
-    // is copied and its indices locked here. A mesh that refuses either, or whose indices
-    // the caller may not read, walks first, as PointRepsFromChosenWalks refuses it.
-    std::vector<GroupEntry> groups;
-    void* indices = nullptr;
-    if ((mesh->Options() & MeshOptions::IndexWriteOnly) != 0 || FAILED(CopyGroups(mesh, &groups)) ||
-        FAILED(mesh->LockIndices(D3DLOCK_READONLY, &indices))) {
-        const HRESULT result = PointRepsFromChosenWalks(mesh, adjacency, seams, reps, pool);
-        if (FAILED(result)) return result;
-        return ComputeVertexNormalsFromPointReps(mesh, reps, pool, normals);
-    }
-    const DWORD faceCount = mesh->FaceCount();
-    const FaceOrder order{groups.data(), static_cast<DWORD>(groups.size()), faceCount};
-    const bool indices32 = (mesh->Options() & MeshOptions::Indices32Bit) != 0;
-    const HRESULT result = ComputeVertexNormalsBesideWalk(
-        mesh, reps, seams,
-        [&] { return WalkChosenFans(indices, indices32, vertexCount, faceCount, order, adjacency, seams, reps); }, pool,
-        normals);
-    mesh->UnlockIndices();
-    return result;
+    const HRESULT result = PointRepsFromChosenWalks(mesh, adjacency, seams, reps, pool);
+    if (FAILED(result)) return result;
+    return ComputeVertexNormalsFromPointReps(mesh, reps, pool, normals);
 }
 
 }  // namespace
