@@ -2,8 +2,8 @@
 // weld, the adjacency from its representatives and ComputeVertexNormals over that give
 // one after the other, at 1, 2 and 7 threads: on meshes where nothing welds (so the
 // adjacency is left out) and which wind their faces every way, fold and fan them; on
-// seamed ones (where only the walks around welded points run); and around a point in
-// more faces than a walk may reach.
+// seamed ones (where only the walks around welded points run), tiny, huge and large; and
+// around a point in more faces than a walk may reach.
 #include "facet/normals.h"
 #include "facet/thread_pool.h"
 #include "facet/weld.h"
@@ -46,6 +46,11 @@ MeshData SeamedTangle(unsigned seed, std::uint32_t points, std::uint32_t copies,
     std::uniform_int_distribution<std::uint32_t> point(0, points - 1), copy(0, copies - 1);
     const auto corner = [&] { return copy(random) * points + point(random); };
     for (std::uint32_t f = 0; f < faces; ++f) mesh.AddFace(corner(), corner(), corner());
+    return mesh;
+}
+
+MeshData Scaled(MeshData mesh, float factor) {
+    for (float& coordinate : mesh.positions) coordinate *= factor;
     return mesh;
 }
 
@@ -196,6 +201,24 @@ TEST_F(WeldedVertexNormalsTest, SeamedMeshesGiveTheStepByStepNormals) {
     }
     // Nothing shares a position, but the epsilon welds neighbours.
     ExpectSameAsStepByStep(generated_meshes::WeldedTorus(60, 40), "torus welded within 0.2", 0.2f);
+    // So small that the float face vectors underflow, and so large that they overflow:
+    // the sums start again in double, the seams' targets as the other vertices.
+    ExpectSameAsStepByStep(Scaled(generated_meshes::Torus(40, 30, 8), 1e-24f), "tiny seamed torus");
+    ExpectSameAsStepByStep(Scaled(generated_meshes::Torus(40, 30, 8), 1e20f), "huge seamed torus");
+}
+
+// Past a million vertices the sums gather positions, targets and sums into a copy of their
+// own; the seams' walks give the targets of the welded vertices.
+TEST_F(WeldedVertexNormalsTest, ALargeSeamedMeshGivesTheStepByStepNormalsOnTwoThreads) {
+    const MeshData torus = generated_meshes::Shuffled(generated_meshes::Torus(1100, 1000, 16), 7);
+    ASSERT_GT(torus.VertexCount(), std::size_t{1} << 20);
+    facet::ThreadPool pool(2);
+    const DWORD wide = facet::MeshOptions::Managed | facet::MeshOptions::Indices32Bit;
+    const Outcome expected = StepByStep(torus, 0.0f, wide, &pool);
+    const Outcome actual = Welded(torus, 0.0f, wide, &pool);
+    ASSERT_EQ(expected.result, D3D_OK);
+    EXPECT_EQ(actual.result, D3D_OK);
+    EXPECT_EQ(std::memcmp(actual.vertices.data(), expected.vertices.data(), actual.vertices.size() * 4), 0);
 }
 
 TEST_F(WeldedVertexNormalsTest, AVertexInMoreFacesThanAWalkMayReachFailsAsTheWalkDoes) {
