@@ -56,15 +56,17 @@ void CornerJoiner::Grow() {
     }
 }
 
-void CornerJoiner::AddAll(const float* positions, std::size_t count) {
+void CornerJoiner::HashAll(const float* positions, std::size_t count, std::uint64_t* hashes) {
+    for (std::size_t k = 0; k < count; ++k) hashes[k] = HashOf(positions + 3 * k);
+}
+
+void CornerJoiner::AddAllHashed(const float* positions, const std::uint64_t* hashes, std::size_t count) {
     constexpr std::size_t kAhead = 16;
-    hashes_.resize(count);
-    for (std::size_t k = 0; k < count; ++k) hashes_[k] = HashOf(positions + 3 * k);
-    const auto slotOf = [&](std::size_t k) { return &slots_[static_cast<std::size_t>(hashes_[k]) & mask_]; };
+    const auto slotOf = [&](std::size_t k) { return &slots_[static_cast<std::size_t>(hashes[k]) & mask_]; };
     for (std::size_t k = 0; k < std::min(count, kAhead); ++k) __builtin_prefetch(slotOf(k));
     for (std::size_t k = 0; k < count; ++k) {
         if (k + kAhead < count) __builtin_prefetch(slotOf(k + kAhead));
-        AddHashed(positions + 3 * k, hashes_[k]);
+        AddHashed(positions + 3 * k, hashes[k]);
     }
 }
 

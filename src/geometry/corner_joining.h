@@ -12,7 +12,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace facet {
 
@@ -24,10 +23,13 @@ public:
 
     // Appends the corner at `position` (finite coordinates) to the contents' corners.
     void Add(const float position[3]) { AddHashed(position, HashOf(position)); }
-    // Appends `count` corners at `positions` (three coordinates each) in order, as Add
-    // does one by one; the table slots of the next few are fetched ahead, since on a
-    // large mesh nearly every corner's slot is a cache miss.
-    void AddAll(const float* positions, std::size_t count);
+    // The hashes of `count` positions (three coordinates each) for AddAllHashed; any
+    // thread may form them.
+    static void HashAll(const float* positions, std::size_t count, std::uint64_t* hashes);
+    // Appends the `count` corners at `positions`, whose `hashes` HashAll formed, in order,
+    // as Add does one by one; the table slots of the next few are fetched ahead, since on
+    // a large mesh nearly every corner's slot is a cache miss.
+    void AddAllHashed(const float* positions, const std::uint64_t* hashes, std::size_t count);
 
 private:
     // A vertex and its position, so that a look-up reads one place in memory.
@@ -47,7 +49,6 @@ private:
     // pages an address translation miss too.
     WorkArray<Slot> slots_;
     std::size_t mask_ = 0;
-    std::vector<std::uint64_t> hashes_;  // of the corners AddAll is adding
 };
 
 }  // namespace facet

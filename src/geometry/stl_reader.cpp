@@ -16,6 +16,7 @@
 #include "geometry/corner_joining.h"
 #include "geometry/mesh_file_contents.h"
 #include "geometry/mesh_input_start.h"
+#include "geometry/run_pipeline.h"
 #include "geometry/text_scanner.h"
 #include "springdrop/system/huge_page_memory.h"
 
@@ -58,6 +59,47 @@ std::string NotBinaryText(const char* bytes, std::size_t size) {
            " bytes, this file " + std::to_string(size);
 }
 
+// A run of binary triangles as the joiner takes them: their corners' positions, checked
+// finite, and the positions' hashes.
+struct CornerRun {
+    static constexpr std::size_t kTriangles = 1024;
+    float positions[9 * kTriangles];
+    std::uint64_t hashes[3 * kTriangles];
+};
+
+// Runs in flight between the copying and the joining threads: about half a megabyte,
+// which stays in the second-level cache beside the joining's table slots.
+constexpr std::size_t kRunsInFlight = 8;
+
+// From this many triangles on, a pool copies and hashes the runs on one thread while
+// another joins them.
+constexpr std::uint32_t kPipelinedTriangles = 1u << 16;
+
+// Copies triangles [first, first + count) out of the file into `run`, checks that every
+// coordinate is finite (without a branch per value) and hashes the corners. False at the
+// first coordinate that is not, with the refusal in `error`.
+bool CopyRun(const char* name, const char* bytes, std::size_t first, std::size_t count, CornerRun* run,
+             std::string* error) {
+    std::uint32_t anyNotFinite = 0;
+    for (std::size_t t = 0; t < count; ++t) {
+        std::memcpy(&run->positions[9 * t], bytes + kBinaryHeaderBytes + kBinaryTriangleBytes * (first + t) + 12, 36);
+        for (int k = 0; k < 9; ++k)
+            anyNotFinite |= static_cast<std::uint32_t>(
+                (std::bit_cast<std::uint32_t>(run->positions[9 * t + k]) & 0x7F800000u) == 0x7F800000u);
+    }
+    if (anyNotFinite != 0)
+        for (std::size_t t = 0; t < count; ++t)
+            for (int k = 0; k < 9; ++k) {
+                if (std::isfinite(run->positions[9 * t + k])) continue;
+                char text[64];
+                std::snprintf(text, sizeof text, "coordinate %g is not a finite number", run->positions[9 * t + k]);
+                *error = ByteRefusal(name, kBinaryHeaderBytes + kBinaryTriangleBytes * (first + t) + 12 + 4 * k, text);
+                return false;
+            }
+    CornerJoiner::HashAll(run->positions, 3 * count, run->hashes);
+    return true;
+}
+
 bool ReadBinary(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
                 MeshFileContents* contents, std::string* error) {
     const std::uint32_t count = TriangleCountAt80(bytes);
@@ -78,32 +120,22 @@ bool ReadBinary(const char* name, const char* bytes, std::size_t size, const Mes
     platform::ReserveInHugePages(&contents->positions, std::size_t{3} * (count / 2 + 1));
     CornerJoiner joiner(contents, count / 2);
     ProgressTicker progress(options, size, contents->input);
-    // Runs of triangles: their corners are gathered and checked without a branch per
-    // value, then joined together.
-    constexpr std::size_t kRun = 256;
-    std::vector<float> run(9 * kRun);
-    for (std::size_t first = 0; first < count; first += kRun) {
-        const std::size_t triangles = std::min<std::size_t>(kRun, count - first);
-        progress.At(kBinaryHeaderBytes + kBinaryTriangleBytes * first);
-        std::uint32_t anyNotFinite = 0;
-        for (std::size_t t = 0; t < triangles; ++t) {
-            std::memcpy(&run[9 * t], bytes + kBinaryHeaderBytes + kBinaryTriangleBytes * (first + t) + 12, 36);
-            for (int k = 0; k < 9; ++k)
-                anyNotFinite |= static_cast<std::uint32_t>(
-                    (std::bit_cast<std::uint32_t>(run[9 * t + k]) & 0x7F800000u) == 0x7F800000u);
-        }
-        if (anyNotFinite != 0)
-            for (std::size_t t = 0; t < triangles; ++t)
-                for (int k = 0; k < 9; ++k) {
-                    if (std::isfinite(run[9 * t + k])) continue;
-                    char text[64];
-                    std::snprintf(text, sizeof text, "coordinate %g is not a finite number", run[9 * t + k]);
-                    *error = ByteRefusal(name, kBinaryHeaderBytes + kBinaryTriangleBytes * (first + t) + 12 + 4 * k, text);
-                    return false;
-                }
-        joiner.AddAll(run.data(), 3 * triangles);
-    }
-    return true;
+    const std::size_t runs = (std::size_t{count} + CornerRun::kTriangles - 1) / CornerRun::kTriangles;
+    const auto trianglesOf = [&](std::size_t run) {
+        return std::min<std::size_t>(CornerRun::kTriangles, count - run * CornerRun::kTriangles);
+    };
+    // The joining keeps the file's order, so the vertices are numbered as on one thread.
+    // The copying may run ahead: it is the only reader of the file's bytes, and the
+    // joining lets go of those before the run it is at.
+    return RunInPipeline<CornerRun>(
+        options.pool, count >= kPipelinedTriangles, runs, kRunsInFlight,
+        [&](std::size_t run, CornerRun* copy) {
+            return CopyRun(name, bytes, run * CornerRun::kTriangles, trianglesOf(run), copy, error);
+        },
+        [&](std::size_t run, const CornerRun& copy) {
+            progress.At(kBinaryHeaderBytes + kBinaryTriangleBytes * run * CornerRun::kTriangles);
+            joiner.AddAllHashed(copy.positions, copy.hashes, 3 * trianglesOf(run));
+        });
 }
 
 bool SameWord(std::string_view word, std::string_view keyword) {

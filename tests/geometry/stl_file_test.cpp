@@ -3,6 +3,7 @@
 // order with the file's triangle order kept, refusals that name the byte or line, and
 // the writers' exact bytes. Real files from Debian packages sit in tests/data/stl.
 #include "facet/mesh_file.h"
+#include "facet/thread_pool.h"
 #include "geometry_test_support.h"
 
 #include <bit>
@@ -66,10 +67,12 @@ protected:
         read->corners = data.corners;
     }
 
-    Read ReadBytes(const std::string& bytes, const char* name = "mesh.stl") {
+    Read ReadBytes(const std::string& bytes, const char* name = "mesh.stl", facet::ThreadPool* pool = nullptr) {
         Read read;
         facet::Mesh* mesh = nullptr;
-        read.result = facet::ReadMeshBytes(device(), name, MeshFileFormat::Stl, bytes.data(), bytes.size(), {},
+        facet::MeshReadOptions options;
+        options.pool = pool;
+        read.result = facet::ReadMeshBytes(device(), name, MeshFileFormat::Stl, bytes.data(), bytes.size(), options,
                                            &mesh, &read.summary, &read.error);
         Fill(&read, mesh);
         return read;
@@ -144,6 +147,46 @@ TEST_F(StlFileTest, AnUnnamedInputStartingWithSolidIsStlTextOrBinary) {
                      "standard input");
     ASSERT_EQ(read.result, D3D_OK) << read.error;
     EXPECT_EQ(read.summary.encoding, facet::MeshFileEncoding::Text);
+}
+
+// A file large enough that a pool copies its triangles on one thread while another joins
+// their corners: the same vertices, corners and counts on any pool, and the same refusal
+// at its first coordinate that is not finite, wherever the copying has got to.
+TEST_F(StlFileTest, ALargeBinaryFileReadsAlikeOnAnyPool) {
+    constexpr int kSide = 200;  // 80,000 triangles over a grid of points, in no order
+    std::vector<Triangle> triangles;
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) {
+            const auto fx = static_cast<float>(x), fy = static_cast<float>(y);
+            triangles.push_back({{fx, fy, 0, fx + 1, fy, 0, fx, fy + 1, 0}});
+            triangles.push_back({{fx + 1, fy, 0, fx + 1, fy + 1, 0, fx, fy + 1, 0}});
+        }
+    for (std::size_t i = 0; i < triangles.size(); ++i) std::swap(triangles[i], triangles[(i * 7919) % triangles.size()]);
+    const Read alone = ReadBytes(BinaryStl("grid", triangles));
+    ASSERT_EQ(alone.result, D3D_OK) << alone.error;
+    EXPECT_EQ(alone.positions.size(), 3u * (kSide + 1) * (kSide + 1));
+    EXPECT_EQ(alone.summary.joinedCorners, 3 * triangles.size() - (kSide + 1) * (kSide + 1));
+
+    std::vector<Triangle> lateNan = triangles, twoBad = triangles;
+    lateNan[79000].corners[4] = std::nanf("");
+    twoBad[70000].corners[0] = INFINITY;
+    twoBad[5].corners[8] = -INFINITY;
+    for (const unsigned threads : {2u, 7u}) {
+        facet::ThreadPool pool(threads);
+        const Read read = ReadBytes(BinaryStl("grid", triangles), "mesh.stl", &pool);
+        ASSERT_EQ(read.result, D3D_OK) << read.error;
+        EXPECT_EQ(read.positions, alone.positions) << threads;
+        EXPECT_EQ(read.corners, alone.corners) << threads;
+        EXPECT_EQ(read.summary.joinedCorners, alone.summary.joinedCorners) << threads;
+        EXPECT_EQ(ReadBytes(BinaryStl("grid", lateNan), "mesh.stl", &pool).error,
+                  "mesh.stl: byte " + std::to_string(84 + 50 * 79000 + 12 + 16) +
+                      ": coordinate nan is not a finite number")
+            << threads;
+        EXPECT_EQ(ReadBytes(BinaryStl("grid", twoBad), "mesh.stl", &pool).error,
+                  "mesh.stl: byte " + std::to_string(84 + 50 * 5 + 12 + 32) +
+                      ": coordinate -inf is not a finite number")
+            << threads;
+    }
 }
 
 TEST_F(StlFileTest, RefusalsNameTheByteOrLine) {
