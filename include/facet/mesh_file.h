@@ -126,8 +126,9 @@ struct MeshReadOptions {
     // faces") unless this is set; then it is read: 0 with `*meshOut` set to null (a mesh
     // has at least one face) and the summary counting and bounding its vertices.
     bool allowNoFaces = false;
-    // Threads to read with: the records of a large binary PLY file of vertices and
-    // triangles are then read in parts at once. The mesh, summary and refusal are the
+    // Threads to read with: a large file is then read in parts at once (text in chunks
+    // cut at line ends, binary PLY records in parts, binary STL's triangles copied on one
+    // thread while another joins their corners). The mesh, summary and refusal are the
     // same with or without a pool, whatever its size.
     ThreadPool* pool = nullptr;
 };

@@ -60,6 +60,16 @@ void CornerJoiner::HashAll(const float* positions, std::size_t count, std::uint6
     for (std::size_t k = 0; k < count; ++k) hashes[k] = HashOf(positions + 3 * k);
 }
 
+void CornerJoiner::AddAll(const float* positions, std::size_t count) {
+    constexpr std::size_t kRun = 1024;
+    std::uint64_t hashes[kRun];
+    for (std::size_t first = 0; first < count; first += kRun) {
+        const std::size_t run = std::min(kRun, count - first);
+        HashAll(positions + 3 * first, run, hashes);
+        AddAllHashed(positions + 3 * first, hashes, run);
+    }
+}
+
 void CornerJoiner::AddAllHashed(const float* positions, const std::uint64_t* hashes, std::size_t count) {
     constexpr std::size_t kAhead = 16;
     const auto slotOf = [&](std::size_t k) { return &slots_[static_cast<std::size_t>(hashes[k]) & mask_]; };

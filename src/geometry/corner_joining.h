@@ -21,8 +21,9 @@ public:
     // `expectedVertices` sizes the table at the start (0 when unknown).
     CornerJoiner(MeshFileContents* contents, std::size_t expectedVertices);
 
-    // Appends the corner at `position` (finite coordinates) to the contents' corners.
-    void Add(const float position[3]) { AddHashed(position, HashOf(position)); }
+    // Appends the `count` corners at `positions` (three finite coordinates each) to the
+    // contents' corners, in order, hashing them a run at a time for AddAllHashed.
+    void AddAll(const float* positions, std::size_t count);
     // The hashes of `count` positions (three coordinates each) for AddAllHashed; any
     // thread may form them.
     static void HashAll(const float* positions, std::size_t count, std::uint64_t* hashes);

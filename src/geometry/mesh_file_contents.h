@@ -54,20 +54,43 @@ inline DWORD ColorByte(float value) {
 class ProgressTicker {
 public:
     ProgressTicker(const MeshReadOptions& options, std::uint64_t total, const MeshInputBytes* input = nullptr)
-        : options_(options), input_(input), total_(total), step_(total / 64 + 1), next_(step_) {}
+        : progress_(options.progress), context_(options.progressContext), input_(input), total_(total),
+          step_(total / 64 + 1), next_(step_) {}
+
+    // For a chunk [begin, end) of the input read on a pool's thread: reports no progress,
+    // and lets go of the chunk's own pages as the reading passes them.
+    static ProgressTicker ForChunk(const MeshInputBytes* input, std::uint64_t begin, std::uint64_t end) {
+        ProgressTicker chunk(MeshReadOptions{}, end - begin, input);
+        chunk.chunkBegin_ = chunk.released_ = begin;
+        chunk.next_ = begin + chunk.step_;
+        return chunk;
+    }
+
     void At(std::uint64_t done) {
         if (done < next_) return;
-        if (options_.progress != nullptr) options_.progress(options_.progressContext, done, total_);
-        if (input_ != nullptr) input_->ReleaseBefore(static_cast<std::size_t>(done));
+        if (progress_ != nullptr) progress_(context_, done, total_);
+        if (input_ != nullptr) {
+            if (chunkBegin_ == kWholeInput) {
+                input_->ReleaseBefore(static_cast<std::size_t>(done));
+            } else {
+                input_->ReleaseRange(static_cast<std::size_t>(released_), static_cast<std::size_t>(done));
+                released_ = done;
+            }
+        }
         next_ = done + step_;
     }
 
 private:
-    const MeshReadOptions& options_;
+    static constexpr std::uint64_t kWholeInput = UINT64_MAX;
+
+    MeshReadProgress progress_;
+    void* context_;
     const MeshInputBytes* input_;
     std::uint64_t total_;
     std::uint64_t step_;
     std::uint64_t next_;
+    std::uint64_t chunkBegin_ = kWholeInput;
+    std::uint64_t released_ = 0;
 };
 
 // Appends the fan triangles of a polygon whose `count` corners are `polygon` (count >= 3),

@@ -12,12 +12,12 @@
 // where keywords may be in any case and line breaks may stand between any two words.
 // Names run to the end of their line. Normals and attribute bytes are passed over; the
 // corners are joined into shared vertices (see CornerJoiner). A file of empty solids (or
-// a binary count of 0) holds no faces, read as such when the options allow it.
+// a binary count of 0) holds no faces, read as such when the options allow it. The text
+// form's reader is in stl_text_reader.cpp.
 #include "geometry/corner_joining.h"
 #include "geometry/mesh_file_contents.h"
-#include "geometry/mesh_input_start.h"
 #include "geometry/run_pipeline.h"
-#include "geometry/text_scanner.h"
+#include "geometry/stl_text_reader.h"
 #include "springdrop/system/huge_page_memory.h"
 
 #include <algorithm>
@@ -138,181 +138,6 @@ bool ReadBinary(const char* name, const char* bytes, std::size_t size, const Mes
         });
 }
 
-bool SameWord(std::string_view word, std::string_view keyword) {
-    if (word.size() != keyword.size()) return false;
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        const char c = word[i];
-        if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != keyword[i]) return false;
-    }
-    return true;
-}
-
-// The words of a text, separated by spaces, tabs and line breaks (\n, \r\n or \r), each
-// with its line number, in one pass over the bytes. A control byte other than those
-// stops the reading. A UTF-8 byte-order mark at the start is passed over.
-class WordCursor {
-public:
-    enum class Step { Word, End, Foreign };
-
-    WordCursor(const char* bytes, std::size_t size) : bytes_(bytes), size_(size), at_(Utf8MarkLength(bytes, size)) {}
-
-    Step Next(std::string_view* word) {
-        while (at_ < size_) {
-            const auto byte = static_cast<unsigned char>(bytes_[at_]);
-            if (byte == ' ' || byte == '\t') {
-                ++at_;
-            } else if (byte == '\n' || byte == '\r') {
-                PassLineBreak();
-            } else if (byte < 0x20 || byte == 0x7F) {
-                return Foreign(byte);
-            } else {
-                const std::size_t start = at_;
-                while (at_ < size_ && static_cast<unsigned char>(bytes_[at_]) > 0x20 && bytes_[at_] != 0x7F) ++at_;
-                *word = std::string_view(bytes_ + start, at_ - start);
-                wordLine_ = line_;
-                return Step::Word;
-            }
-        }
-        return Step::End;
-    }
-
-    // Passes over the rest of the current line (a name after "solid" or "endsolid").
-    Step SkipLine() {
-        for (; at_ < size_ && bytes_[at_] != '\n' && bytes_[at_] != '\r'; ++at_) {
-            const auto byte = static_cast<unsigned char>(bytes_[at_]);
-            if ((byte < 0x20 && byte != '\t') || byte == 0x7F) return Foreign(byte);
-        }
-        return Step::End;
-    }
-
-    std::size_t Offset() const { return at_; }
-    // The line of the last word, or of the foreign byte after Step::Foreign.
-    std::uint64_t Line() const { return wordLine_; }
-    int ForeignByte() const { return foreign_; }
-
-private:
-    void PassLineBreak() {
-        if (bytes_[at_] == '\r' && at_ + 1 < size_ && bytes_[at_ + 1] == '\n') ++at_;
-        ++at_;
-        ++line_;
-    }
-
-    Step Foreign(unsigned char byte) {
-        foreign_ = byte;
-        wordLine_ = line_;
-        return Step::Foreign;
-    }
-
-    const char* bytes_;
-    std::size_t size_;
-    std::size_t at_;
-    std::uint64_t line_ = 1;
-    std::uint64_t wordLine_ = 1;
-    int foreign_ = -1;
-};
-
-// The ASCII form, read as a stream of words that may be broken across lines anywhere.
-class TextReader {
-public:
-    TextReader(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
-               MeshFileContents* contents, std::string* error)
-        : name_(name), cursor_(bytes, size), progress_(options, size, contents->input), allowNoFaces_(options.allowNoFaces),
-          contents_(contents), joiner_(contents, 0), error_(error) {}
-
-    bool Read() {
-        std::string_view word;
-        if (!Next(&word)) return !failed_ && Fail("the file is empty");
-        if (!SameWord(word, "solid")) return Fail("a text STL file starts with 'solid', not " + Quoted(word));
-        startsWithSolid_ = true;
-        do {
-            if (!ReadSolid()) return false;
-            if (!Next(&word)) break;
-            if (!SameWord(word, "solid"))
-                return Fail("'solid' or the end of the file should follow 'endsolid', not " + Quoted(word));
-        } while (true);
-        if (failed_) return false;
-        if (contents_->corners.empty() && !allowNoFaces_) return Fail("the file holds no faces");
-        return true;
-    }
-
-    bool StartsWithSolid() const { return startsWithSolid_; }
-
-private:
-    bool Fail(const std::string& why) {
-        *error_ = std::string(name_) + ": line " + std::to_string(cursor_.Line()) + ": " + why;
-        return false;
-    }
-
-    bool FailForeign() {
-        char text[64];
-        std::snprintf(text, sizeof text, "byte 0x%02X does not belong in a text file", cursor_.ForeignByte());
-        failed_ = true;
-        return Fail(text);
-    }
-
-    // The next word; false at the end or at a byte no text holds (then failed_ is set).
-    bool Next(std::string_view* word) {
-        const WordCursor::Step step = cursor_.Next(word);
-        if (step == WordCursor::Step::Foreign) return FailForeign();
-        return step == WordCursor::Step::Word;
-    }
-
-    bool SkipLine() { return cursor_.SkipLine() != WordCursor::Step::Foreign || FailForeign(); }
-
-    bool Expect(std::string_view keyword) {
-        std::string_view word;
-        if (!Next(&word)) return !failed_ && Fail("the file ends where '" + std::string(keyword) + "' should stand");
-        if (!SameWord(word, keyword))
-            return Fail("'" + std::string(keyword) + "' should stand here, not " + Quoted(word));
-        return true;
-    }
-
-    // After "solid": its name, its facets and "endsolid".
-    bool ReadSolid() {
-        if (!SkipLine()) return false;
-        std::string_view word;
-        while (true) {
-            if (!Next(&word)) return !failed_ && Fail("the file ends before 'endsolid'");
-            if (SameWord(word, "endsolid")) return SkipLine();
-            if (!SameWord(word, "facet")) return Fail("'facet' or 'endsolid' should stand here, not " + Quoted(word));
-            progress_.At(cursor_.Offset());
-            if (!ReadFacet()) return false;
-        }
-    }
-
-    // After "facet": the normal (three words, passed over), the loop of three vertices.
-    bool ReadFacet() {
-        if (!Expect("normal")) return false;
-        std::string_view word;
-        for (int k = 0; k < 3; ++k)
-            if (!Next(&word)) return !failed_ && Fail("the file ends inside a facet normal");
-        if (!Expect("outer") || !Expect("loop")) return false;
-        if (contents_->corners.size() / 3 >= kMaxFileTriangles) return Fail("too many faces");
-        for (int corner = 0; corner < 3; ++corner) {
-            if (!Expect("vertex")) return false;
-            float position[3];
-            for (float& coordinate : position) {
-                if (!Next(&word)) return !failed_ && Fail("a vertex needs three coordinates");
-                if (!TextScanner::ParseFloat(word, &coordinate))
-                    return Fail("coordinate " + Quoted(word) + " is not a finite number");
-            }
-            joiner_.Add(position);
-        }
-        ++contents_->summary.polygons;
-        return Expect("endloop") && Expect("endfacet");
-    }
-
-    const char* name_;
-    WordCursor cursor_;
-    ProgressTicker progress_;
-    bool allowNoFaces_;
-    MeshFileContents* contents_;
-    CornerJoiner joiner_;
-    std::string* error_;
-    bool failed_ = false;
-    bool startsWithSolid_ = false;
-};
-
 // Whether the first 84 bytes hold a byte no text holds, as a binary header and count do.
 bool StartLooksBinary(const char* bytes, std::size_t size) {
     for (std::size_t i = 0; i < std::min(size, kBinaryHeaderBytes); ++i) {
@@ -327,13 +152,13 @@ bool StartLooksBinary(const char* bytes, std::size_t size) {
 bool ReadStlContents(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
                      MeshFileContents* contents, std::string* error) {
     if (SizeIsBinary(bytes, size)) return ReadBinary(name, bytes, size, options, contents, error);
-    TextReader text(name, bytes, size, options, contents, error);
-    if (text.Read()) return true;
+    bool startsWithSolid = false;
+    if (ReadStlText(name, bytes, size, options, contents, error, &startsWithSolid)) return true;
     // A file with a binary start that fails as text is most likely binary STL cut short
     // or padded, even when its header starts with "solid": say so.
-    if (size >= kBinaryHeaderBytes && (!text.StartsWithSolid() || StartLooksBinary(bytes, size)))
+    if (size >= kBinaryHeaderBytes && (!startsWithSolid || StartLooksBinary(bytes, size)))
         *error = ByteRefusal(name, 80, NotBinaryText(bytes, size) + ", and it is no text STL file either");
-    else if (size < kBinaryHeaderBytes && !text.StartsWithSolid())
+    else if (size < kBinaryHeaderBytes && !startsWithSolid)
         *error = ByteRefusal(name, 0, "a binary STL file holds 84 bytes at least and a text one starts with 'solid'");
     return false;
 }

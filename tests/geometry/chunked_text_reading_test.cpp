@@ -126,6 +126,38 @@ std::string ObjText(const TextGrid& grid, bool cornerData, bool someColors) {
     return Body(lines, true);
 }
 
+// Text STL of a grid of `side` x `side` cells, two facets a cell (neighbours share their
+// corners' positions), in solids of `facetsPerSolid` facets whose names read as a whole
+// facet, so that a chunk may start on a name and read a facet that is none. Lines end alike in "\n", "\r\n" or "\r",
+// and every eleventh facet has its words broken over lines anywhere, its keywords in
+// other cases.
+std::string StlText(unsigned side, unsigned facetsPerSolid) {
+    const auto position = [](unsigned x, unsigned y) {
+        return std::to_string(x * 0.125f) + " " + std::to_string(y * -0.3f) + " " +
+               std::to_string(((x * 7 + y * 3) % 11) * 1e-3);
+    };
+    std::string text;
+    unsigned facet = 0;
+    for (unsigned y = 0; y < side; ++y)
+        for (unsigned x = 0; x < side; ++x)
+            for (int half = 0; half < 2; ++half, ++facet) {
+                if (facet % facetsPerSolid == 0)
+                    text += std::string(facet == 0 ? "" : "endsolid part\n") + "solid part " + std::to_string(facet) +
+                            " facet normal 0 0 1 outer loop vertex 9 9 9 vertex 9 9 8 vertex 9 8 9 endloop endfacet\n";
+                const std::string a = position(x, y), b = position(x + 1, y + half), c = position(x + half, y + 1);
+                const std::string end = facet % 5 == 1 ? "\r\n" : facet % 7 == 3 ? "\r" : "\n";
+                if (facet % 11 == 4) {
+                    text += "FACET\nNormal 0 0\n1 OUTER\r\nloop vertex " + a + "\nVERTEX\n" + b + " vertex " + c +
+                            " ENDLOOP endfacet" + end;
+                    continue;
+                }
+                text += "  facet normal 0 0 1" + end + "    outer loop" + end;
+                for (const std::string* corner : {&a, &b, &c}) text += "      vertex " + *corner + end;
+                text += "    endloop" + end + "  endfacet" + end;
+            }
+    return text + "endsolid part\n";
+}
+
 // Every byte a read gives: the result, the refusal, the summary and the mesh's buffers.
 struct Outcome {
     HRESULT result = E_FAIL;
@@ -451,6 +483,69 @@ TEST_F(ChunkedTextReadingTest, ObjRefusalsNameTheLineOfASingleRead) {
         EXPECT_NE(read.error.find(fault.why), std::string::npos) << read.error;
         EXPECT_GT(LineOf(read.error), 1000u) << read.error;
     }
+}
+
+TEST_F(ChunkedTextReadingTest, StlTextReadsAlikeOnEveryThreadCount) {
+    const Outcome oneSolid = ExpectSameOnEveryThreadCount(StlText(120, 1u << 30), MeshFileFormat::Stl, "one solid");
+    ASSERT_EQ(oneSolid.result, D3D_OK) << oneSolid.error;
+    EXPECT_EQ(oneSolid.summary[0], "28800");
+    // A cut before a solid's name starts its chunk on the facet the name reads as: the
+    // chunks then disagree, and the read must still be the single read's.
+    const Outcome solids = ExpectSameOnEveryThreadCount(StlText(120, 2), MeshFileFormat::Stl, "two facets a solid");
+    ASSERT_EQ(solids.result, D3D_OK) << solids.error;
+    EXPECT_TRUE(solids == oneSolid) << "solids only group the facets";
+}
+
+// Real files (one cut from a program's output, one written by hand), each a whole solid,
+// one after the other past the chunked size.
+TEST_F(ChunkedTextReadingTest, RealStlTextReadsAlikeOnEveryThreadCount) {
+    const char* root = std::getenv("SPRINGDROP_SOURCE_DIR");
+    std::string pieces[2];
+    const char* names[2] = {"import.stl", "cube2.stl"};
+    for (int k = 0; k < 2; ++k) {
+        std::ifstream file(std::string(root != nullptr ? root : ".") + "/tests/data/stl/" + names[k], std::ios::binary);
+        ASSERT_TRUE(file.good()) << names[k] << " (set SPRINGDROP_SOURCE_DIR to the source tree)";
+        std::ostringstream bytes;
+        bytes << file.rdbuf();
+        pieces[k] = bytes.str();
+    }
+    std::string text;
+    for (unsigned copy = 0; text.size() < facet::kParallelTextBytes + 100000; ++copy) text += pieces[copy % 3 == 2];
+    const Outcome read = ExpectSameOnEveryThreadCount(text, MeshFileFormat::Stl, "import.stl and cube2.stl repeated");
+    ASSERT_EQ(read.result, D3D_OK) << read.error;
+}
+
+TEST_F(ChunkedTextReadingTest, StlTextRefusalsNameTheLineOfASingleRead) {
+    const std::string good = StlText(120, 1000);
+    // The first line of `keyword` past `where` of the text gives way to `line`.
+    const auto replaced = [&](const std::string& text, double where, const std::string& line,
+                              const std::string& keyword = "vertex") {
+        const std::size_t start = text.find("  " + keyword, static_cast<std::size_t>(where * text.size())) + 2;
+        return text.substr(0, start) + line + text.substr(text.find_first_of("\r\n", start));
+    };
+    const struct {
+        std::string text;
+        const char* why;
+    } cases[] = {
+        {replaced(good, 0.02, "vertex 1 2 nope"), "coordinate 'nope' is not a finite number"},
+        {replaced(good, 0.45, "vertex 1 2 3 4"), "should stand here, not '4'"},
+        {replaced(good, 0.93, "vertex 1 2 3\x01"), "does not belong in a text file"},
+        {replaced(good, 0.60, "endfacet endsolid x\nsolids", "endfacet"),
+         "'solid' or the end of the file should follow 'endsolid', not 'solids'"},
+        // Two faults: the earlier one is the one reported.
+        {replaced(replaced(good, 0.8, "vertex 1 2 inf"), 0.3, "vertex 1 2 nan"), "coordinate 'nan'"},
+        {good.substr(0, good.size() - 3000), "the file ends"},
+    };
+    for (const auto& fault : cases) {
+        const Outcome read = ExpectSameOnEveryThreadCount(fault.text, MeshFileFormat::Stl, fault.why);
+        EXPECT_EQ(read.result, D3DERR_INVALIDCALL) << fault.why;
+        EXPECT_NE(read.error.find(fault.why), std::string::npos) << read.error;
+        EXPECT_GT(LineOf(read.error), 1000u) << read.error;
+    }
+    std::string noFaces;
+    while (noFaces.size() < facet::kParallelTextBytes) noFaces += "solid facet\nendsolid facet\n";
+    const Outcome empty = ExpectSameOnEveryThreadCount(noFaces, MeshFileFormat::Stl, "empty solids");
+    EXPECT_NE(empty.error.find("the file holds no faces"), std::string::npos) << empty.error;
 }
 
 }  // namespace
