@@ -437,8 +437,10 @@ ChunkedRead ReadInChunks(const char* name, const char* bytes, std::size_t size, 
     if (parts < 2) return ChunkedRead::OnOneThread;
     const std::vector<std::size_t> bounds = ChunksAtLineEnds(bytes, 0, size, parts, true);
     std::vector<ChunkCount> counts(parts);
-    RunParts(options.pool, parts,
-             [&](std::size_t part) { counts[part] = CountChunk(name, bytes, bounds[part], bounds[part + 1]); });
+    RunParts(options.pool, parts, [&](std::size_t part) {
+        counts[part] = CountChunk(name, bytes, bounds[part], bounds[part + 1]);
+        ReleaseChunkPages(contents->input, bounds[part], bounds[part + 1]);
+    });
     std::vector<ObjChunk> chunks(parts);
     std::uint64_t lines = 0, lastStart = 1;
     ObjItems before;
@@ -454,7 +456,10 @@ ChunkedRead ReadInChunks(const char* name, const char* bytes, std::size_t size, 
         before.textureCoordinates += counts[part].items.textureCoordinates;
         before.normals += counts[part].items.normals;
     }
-    RunParts(options.pool, parts, [&](std::size_t part) { ReadChunk(name, bytes, &chunks[part]); });
+    RunParts(options.pool, parts, [&](std::size_t part) {
+        ReadChunk(name, bytes, &chunks[part]);
+        ReleaseChunkPages(contents->input, chunks[part].begin, chunks[part].end);
+    });
 
     // The first chunk in file order that a single read would not pass decides.
     std::vector<MeshFileContents> chunkContents;

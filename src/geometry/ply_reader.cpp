@@ -329,8 +329,8 @@ std::uint64_t TextLinesOf(const Element& element) { return element.properties.em
 bool ReadTextChunk(const char* name, const char* bytes, const Header& header, const TextChunk& chunk,
                    MeshFileContents* contents, std::string* error) {
     BodyReader body(name, bytes, chunk.begin, chunk.end, chunk.linesBefore);
-    // Chunks are read on the pool's threads: they report no progress and let go of no
-    // pages, which the caller's read does.
+    // Chunks are read on the pool's threads: they report no progress, and their pages are
+    // let go of once each chunk is read (see ReadTextChunks).
     const MeshReadOptions quiet;
     ProgressTicker progress(quiet, chunk.end);
     std::vector<DWORD> polygon;

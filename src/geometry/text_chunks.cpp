@@ -18,6 +18,10 @@ std::size_t TextChunkCount(const ThreadPool* pool, std::size_t size) {
     return std::min(kChunksPerThread * pool->Size(), size / kSmallestChunk);
 }
 
+void ReleaseChunkPages(const MeshInputBytes* input, std::size_t begin, std::size_t end) {
+    if (input != nullptr) input->ReleaseRange(begin, end);
+}
+
 std::vector<std::size_t> ChunksAtLineEnds(const char* bytes, std::size_t begin, std::size_t end,
                                           std::size_t parts, bool joinContinued) {
     // Whether the line whose '\n' is at `at` goes on over the next one.
@@ -161,6 +165,7 @@ ChunkedRead ReadTextChunks(const char* name, const char* bytes, std::size_t begi
     std::vector<LineCount> counts(parts);
     RunParts(pool, parts, [&](std::size_t part) {
         counts[part] = CountLines(bytes, bounds[part], bounds[part + 1], commentMark);
+        ReleaseChunkPages(contents->input, bounds[part], bounds[part + 1]);
     });
     std::vector<TextChunk> chunks(parts);
     std::uint64_t filledBefore = 0;
@@ -180,6 +185,7 @@ ChunkedRead ReadTextChunks(const char* name, const char* bytes, std::size_t begi
     std::vector<char> read(parts, 0);
     RunParts(pool, parts, [&](std::size_t part) {
         read[part] = readChunk(chunks[part], &chunkContents[part], &errors[part]) ? 1 : 0;
+        ReleaseChunkPages(contents->input, chunks[part].begin, chunks[part].end);
     });
     // Every chunk before the first refused one was read whole, so a single read meets
     // the same refusal first.

@@ -23,6 +23,12 @@ constexpr std::size_t kParallelTextBytes = std::size_t{4} << 20;
 // without a pool of several threads or when the body is small.
 std::size_t TextChunkCount(const ThreadPool* pool, std::size_t size);
 
+// Lets go of the mapped pages of the input's bytes [begin, end) once a pass over a chunk
+// is done with them (see MeshInputBytes::ReleaseRange), so that a large file does not
+// stay resident beside the mesh: the next pass over the chunk, if any, reads them again
+// from the page cache. Nothing for an input read into memory or none at all.
+void ReleaseChunkPages(const MeshInputBytes* input, std::size_t begin, std::size_t end);
+
 // The bounds of `parts` chunks over bytes [begin, end): parts + 1 offsets from `begin` to
 // `end`, each inner one just past a '\n' (which ends a line whatever the file's line
 // breaks, as a lone '\r' or as "\r\n"), so no line is cut. With `joinContinued`, no cut

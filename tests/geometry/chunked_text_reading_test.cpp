@@ -8,6 +8,8 @@
 #include "geometry_test_support.h"
 #include "support/packaged_meshes.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -179,6 +181,25 @@ protected:
         Outcome outcome;
         outcome.result = facet::ReadMeshBytes(device(), "grid", format, text.data(), text.size(), options, &mesh,
                                               &summary, &outcome.error);
+        return Describe(mesh, summary, std::move(outcome));
+    }
+
+    // Reads `text` from a file named by `extension`, which is mapped: the chunks let go of
+    // its pages as they pass them, and those must read back as they were.
+    Outcome ReadMapped(const std::string& text, const std::string& extension, facet::ThreadPool* pool) {
+        const std::string path = testing::TempDir() + "chunked-" + std::to_string(getpid()) + extension;
+        std::ofstream(path, std::ios::binary) << text;
+        facet::MeshReadOptions options;
+        options.pool = pool;
+        facet::Mesh* mesh = nullptr;
+        facet::MeshFileSummary summary;
+        Outcome outcome;
+        outcome.result = facet::ReadMeshFile(device(), path.c_str(), options, &mesh, &summary, &outcome.error);
+        std::remove(path.c_str());
+        return Describe(mesh, summary, std::move(outcome));
+    }
+
+    Outcome Describe(facet::Mesh* mesh, const facet::MeshFileSummary& summary, Outcome outcome) {
         if (mesh == nullptr) return outcome;
         geometry_test::MeshPtr held(mesh);
         outcome.fvf = mesh->VertexFormat();
@@ -546,6 +567,28 @@ TEST_F(ChunkedTextReadingTest, StlTextRefusalsNameTheLineOfASingleRead) {
     while (noFaces.size() < facet::kParallelTextBytes) noFaces += "solid facet\nendsolid facet\n";
     const Outcome empty = ExpectSameOnEveryThreadCount(noFaces, MeshFileFormat::Stl, "empty solids");
     EXPECT_NE(empty.error.find("the file holds no faces"), std::string::npos) << empty.error;
+}
+
+// A mapped file's pages are let go of chunk by chunk; a chunk reads on into the next one's
+// bytes, and a disagreement reads the whole file again: all of it must read back alike.
+TEST_F(ChunkedTextReadingTest, MappedFilesReadAlikeAfterTheirPagesAreLetGo) {
+    const TextGrid grid;
+    const struct {
+        std::string text;
+        MeshFileFormat format;
+        const char* extension;
+    } files[] = {{ObjText(grid, false, false), MeshFileFormat::Obj, ".obj"},
+                 {OffText(grid, "OFF"), MeshFileFormat::Off, ".off"},
+                 {PlyText(grid, ""), MeshFileFormat::Ply, ".ply"},
+                 {StlText(120, 2), MeshFileFormat::Stl, ".stl"}};
+    facet::ThreadPool pool(7);
+    for (const auto& file : files) {
+        const Outcome inMemory = Read(file.text, file.format, nullptr);
+        ASSERT_EQ(inMemory.result, D3D_OK) << file.extension << ": " << inMemory.error;
+        const Outcome mapped = ReadMapped(file.text, file.extension, &pool);
+        EXPECT_EQ(mapped.result, D3D_OK) << file.extension << ": " << mapped.error;
+        EXPECT_TRUE(mapped == inMemory) << file.extension;
+    }
 }
 
 }  // namespace
