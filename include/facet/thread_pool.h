@@ -11,6 +11,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -30,8 +31,10 @@ public:
     unsigned Size() const { return static_cast<unsigned>(workers_.size()) + 1; }
 
     // Calls task(i) once for every i in [0, count), on the workers and the caller, and
-    // returns when all calls have returned. Tasks must not throw. Not reentrant: a task
-    // must not call Run on the same pool.
+    // returns when all calls have returned. When a task throws (std::bad_alloc, say), the
+    // tasks not yet started are passed over, and once those running have returned the
+    // first exception is rethrown on the caller. Not reentrant: a task must not call Run
+    // on the same pool.
     void Run(std::size_t count, const std::function<void(std::size_t)>& task);
 
     // The processor's hardware threads, at least 1.
@@ -49,6 +52,7 @@ private:
     std::size_t taskCount_ = 0;
     std::size_t nextTask_ = 0;
     std::size_t unfinished_ = 0;
+    std::exception_ptr failure_;  // the first exception a task of the current job threw
     unsigned long long generation_ = 0;
     bool stopping_ = false;
 };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <system_error>
+#include <utility>
 
 namespace facet {
 
@@ -48,9 +49,15 @@ void ThreadPool::Run(std::size_t count, const std::function<void(std::size_t)>& 
     }
     wake_.notify_all();
     TakeTasks();
-    std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [this] { return unfinished_ == 0; });
-    task_ = nullptr;
+    std::exception_ptr failure;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [this] { return unfinished_ == 0; });
+        task_ = nullptr;
+        failure = std::exchange(failure_, nullptr);
+    }
+    // Only now: the tasks still running may use what the caller's frame holds.
+    if (failure) std::rethrow_exception(failure);
 }
 
 // Runs tasks of the current job until none is left to start.
@@ -60,8 +67,19 @@ void ThreadPool::TakeTasks() {
         const std::size_t index = nextTask_++;
         const std::function<void(std::size_t)>& task = *task_;
         lock.unlock();
-        task(index);
+        std::exception_ptr failure;
+        try {
+            task(index);
+        } catch (...) {
+            failure = std::current_exception();
+        }
         lock.lock();
+        if (failure) {
+            if (!failure_) failure_ = failure;
+            // The job has failed: the tasks not yet started count as done.
+            unfinished_ -= taskCount_ - nextTask_;
+            nextTask_ = taskCount_;
+        }
         if (--unfinished_ == 0) done_.notify_all();
     }
 }

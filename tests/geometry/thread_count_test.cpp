@@ -15,11 +15,13 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <cstdint>
+#include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
-#include <algorithm>
 #include <limits>
+#include <new>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -71,6 +73,37 @@ TEST(ThreadPoolTest, RunsEveryTaskOnceAndWaitsForAll) {
             for (std::size_t i = 0; i < count; ++i) EXPECT_EQ(calls[i].load(), 1) << threads << " threads, task " << i;
         }
     }
+}
+
+// An allocation that fails in a task (a reader's chunk, say) must reach the caller as the
+// exception, and only once no task is left running on what the caller's frame holds.
+TEST(ThreadPoolTest, AThrowingTaskReachesTheCallerOnceTheOthersHaveReturned) {
+    for (const unsigned threads : {1u, 2u, 7u})
+        for (const std::size_t throwing : {std::size_t{0}, std::size_t{3}, std::size_t{49}}) {
+            facet::ThreadPool pool(threads);
+            std::vector<std::atomic<int>> calls(50);
+            std::atomic<int> running{0};
+            bool thrown = false;
+            try {
+                pool.Run(calls.size(), [&](std::size_t i) {
+                    ++running;
+                    ++calls[i];
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+                    --running;
+                    if (i == throwing) throw std::bad_alloc();
+                });
+            } catch (const std::bad_alloc&) {
+                thrown = true;
+                EXPECT_EQ(running.load(), 0) << threads << " threads";
+            }
+            EXPECT_TRUE(thrown) << threads << " threads, task " << throwing;
+            for (std::size_t i = 0; i < calls.size(); ++i) EXPECT_LE(calls[i].load(), 1) << i;
+            EXPECT_EQ(calls[throwing].load(), 1);
+            // The pool goes on to run a whole job after a failed one.
+            std::vector<std::atomic<int>> again(20);
+            pool.Run(again.size(), [&](std::size_t i) { ++again[i]; });
+            for (std::size_t i = 0; i < again.size(); ++i) EXPECT_EQ(again[i].load(), 1) << threads << " threads";
+        }
 }
 
 // A math routine first called on several workers at once would otherwise run the portable
