@@ -3,12 +3,13 @@
 // The words are parsed into corner positions first and joined into vertices afterwards,
 // in file order, so that the joining's table is sized from the facet count and its slots
 // are fetched ahead. A large file is parsed in chunks cut at line ends, on the pool's
-// threads. A chunk cannot tell where the grammar stands at its cut (a solid's name runs to
-// the end of its line and may hold any word), so it starts at its first word "facet" and
-// reads on to the first "facet" at or past its end. The chunks hold the facets of one read
-// from the start when each one stopped where the next one started. When one did not, or
-// when a chunk met anything that read might refuse, the file is read again from the start
-// on the caller, which also gives a refusal its line.
+// threads, each chunk joined as soon as those before it are. A chunk cannot tell where
+// the grammar stands at its cut (a solid's name runs to the end of its line and may hold
+// any word), so it starts at its first word "facet" and reads on to the first "facet" at
+// or past its end. The chunks hold the facets of one read from the start when each one
+// stopped where the next one started. When one did not, or when a chunk met anything
+// that read might refuse, the file is read again from the start on the caller, which
+// also gives a refusal its line.
 #include "geometry/stl_text_reader.h"
 
 #include "facet/thread_pool.h"
@@ -18,10 +19,14 @@
 #include "geometry/text_scanner.h"
 #include "springdrop/system/huge_page_memory.h"
 
+#include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -275,18 +280,68 @@ private:
     bool failed_ = false;
 };
 
-// Whether the chunks hold the facets of one read from the start: every one read, each
-// starting where the one before stopped, and in all as many facets as a mesh may hold
-// (the read from the start refuses an empty file itself).
-bool ChunksAgree(const std::vector<ParsedFacets>& chunks, bool allowNoFaces) {
-    std::uint64_t corners = 0;
-    for (std::size_t part = 0; part < chunks.size(); ++part) {
-        if (!chunks[part].read) return false;
-        if (part > 0 && chunks[part].start != chunks[part - 1].stop) return false;
-        corners += chunks[part].positions.size() / 3;
+// Joins the chunks' corners in file order while later chunks are still being parsed: the
+// thread that has parsed a chunk joins every chunk ready in order, unless another thread
+// is joining, and the caller joins the rest once all are parsed. A chunk joins only when
+// it was read and starts where the one before it stopped, so the joined chunks always
+// hold the facets of one read from the start.
+class ChunkJoining {
+public:
+    ChunkJoining(std::vector<ParsedFacets>& chunks, std::size_t fileSize, MeshFileContents* contents)
+        : chunks_(chunks), parsed_(chunks.size()), fileSize_(fileSize), contents_(contents) {}
+
+    // On the thread that parsed chunk `part`, right after.
+    void Parsed(std::size_t part) {
+        parsed_[part].store(true, std::memory_order_release);
+        std::unique_lock<std::mutex> lock(joining_, std::try_to_lock);
+        if (lock.owns_lock()) JoinReady();
     }
-    return corners / 3 <= kMaxFileTriangles && (corners > 0 || allowNoFaces);
-}
+
+    // Once every chunk is parsed: joins the rest, and tells whether the chunks held the
+    // facets of one read from the start, as many as a mesh may hold (the read from the
+    // start refuses an empty file itself).
+    bool Finish(bool allowNoFaces) {
+        const std::lock_guard<std::mutex> lock(joining_);
+        JoinReady();
+        if (joined_ < chunks_.size() || (triangles_ == 0 && !allowNoFaces)) return false;
+        contents_->summary.polygons = static_cast<DWORD>(triangles_);
+        return true;
+    }
+
+private:
+    void JoinReady() {
+        for (; joined_ < chunks_.size() && parsed_[joined_].load(std::memory_order_acquire); ++joined_) {
+            ParsedFacets& chunk = chunks_[joined_];
+            if (!chunk.read || (joined_ > 0 && chunk.start != chunks_[joined_ - 1].stop)) return;
+            const std::size_t triangles = chunk.positions.size() / 9;
+            if (triangles_ + triangles > kMaxFileTriangles) return;
+            if (!joiner_) Start(triangles, chunk.stop);
+            triangles_ += triangles;
+            joiner_->AddAll(chunk.positions.data(), chunk.positions.size() / 3);
+            std::vector<float>().swap(chunk.positions);
+        }
+    }
+
+    // Sizes the contents and the joining's table for the facet count that the first chunk's
+    // `triangles` in `bytes` bytes give the whole file: exact for a single chunk; a table
+    // sized short only grows, with the same result.
+    void Start(std::size_t triangles, std::size_t bytes) {
+        const double share = static_cast<double>(fileSize_) / static_cast<double>(std::max<std::size_t>(bytes, 1));
+        const auto expected = static_cast<std::size_t>(static_cast<double>(triangles) * share);
+        platform::ReserveInHugePages(&contents_->corners, 3 * expected);
+        platform::ReserveInHugePages(&contents_->positions, 3 * (expected / 2 + 1));
+        joiner_.emplace(contents_, expected / 2);
+    }
+
+    std::vector<ParsedFacets>& chunks_;
+    std::vector<std::atomic<bool>> parsed_;
+    std::size_t fileSize_;
+    MeshFileContents* contents_;
+    std::mutex joining_;
+    std::size_t joined_ = 0;
+    std::uint64_t triangles_ = 0;
+    std::optional<CornerJoiner> joiner_;
+};
 
 }  // namespace
 
@@ -297,36 +352,42 @@ bool ReadStlText(const char* name, const char* bytes, std::size_t size, const Me
         facets->read = TextReader(name, bytes, size, begin, end, options.allowNoFaces, ticker, facets).Read();
     };
     const std::size_t parts = TextChunkCount(options.pool, size);
-    const std::vector<std::size_t> bounds = ChunksAtLineEnds(bytes, 0, size, parts);
-    std::vector<ParsedFacets> chunks(parts);
-    // A single chunk is read on the caller, which reports its progress; the pool's threads
-    // report none, but let go of their chunks' pages as they read, as the caller does.
-    RunParts(parts > 1 ? options.pool : nullptr, parts, [&](std::size_t part) {
-        ProgressTicker chunkPages = ProgressTicker::ForChunk(contents->input, bounds[part], bounds[part + 1]);
-        readFacets(bounds[part], bounds[part + 1], parts == 1 ? progress : chunkPages, &chunks[part]);
-    });
-    if (parts > 1 && !ChunksAgree(chunks, options.allowNoFaces)) {
-        chunks.assign(1, ParsedFacets{});
-        readFacets(0, size, progress, &chunks.front());
+    if (parts > 1) {
+        const std::vector<std::size_t> bounds = ChunksAtLineEnds(bytes, 0, size, parts);
+        std::vector<ParsedFacets> chunks(parts);
+        bool agree = false;
+        {
+            ChunkJoining joining(chunks, size, contents);
+            // The pool's threads report no progress, but let go of their chunks' pages as
+            // they read, as the caller does.
+            RunParts(options.pool, parts, [&](std::size_t part) {
+                ProgressTicker pages = ProgressTicker::ForChunk(contents->input, bounds[part], bounds[part + 1]);
+                readFacets(bounds[part], bounds[part + 1], pages, &chunks[part]);
+                joining.Parsed(part);
+            });
+            agree = joining.Finish(options.allowNoFaces);
+        }
+        *startsWithSolid = chunks.front().startsWithSolid;
+        if (agree) {
+            progress.At(size);
+            return true;
+        }
+        // Let go of what the chunks joined: the read from the start joins afresh.
+        std::vector<float>().swap(contents->positions);
+        std::vector<DWORD>().swap(contents->corners);
+        contents->summary.joinedCorners = 0;
     }
-    *startsWithSolid = chunks.front().startsWithSolid;
-    if (!chunks.front().read) {
-        *error = std::move(chunks.front().error);
+    std::vector<ParsedFacets> whole(1);
+    readFacets(0, size, progress, &whole.front());
+    *startsWithSolid = whole.front().startsWithSolid;
+    if (!whole.front().read) {
+        *error = std::move(whole.front().error);
         return false;
     }
-
-    std::size_t triangles = 0;
-    for (const ParsedFacets& chunk : chunks) triangles += chunk.positions.size() / 9;
-    platform::ReserveInHugePages(&contents->corners, 3 * triangles);
-    platform::ReserveInHugePages(&contents->positions, 3 * (triangles / 2 + 1));
-    CornerJoiner joiner(contents, triangles / 2);
-    for (ParsedFacets& chunk : chunks) {
-        joiner.AddAll(chunk.positions.data(), chunk.positions.size() / 3);
-        std::vector<float>().swap(chunk.positions);
-        progress.At(chunk.stop);
-    }
-    contents->summary.polygons = static_cast<DWORD>(triangles);
-    return true;
+    ChunkJoining joining(whole, size, contents);
+    joining.Parsed(0);
+    // The read from the start has refused a file without facets or with too many itself.
+    return joining.Finish(options.allowNoFaces);
 }
 
 }  // namespace facet
