@@ -515,6 +515,12 @@ TEST_F(ChunkedTextReadingTest, StlTextReadsAlikeOnEveryThreadCount) {
     const Outcome solids = ExpectSameOnEveryThreadCount(StlText(120, 2), MeshFileFormat::Stl, "two facets a solid");
     ASSERT_EQ(solids.result, D3D_OK) << solids.error;
     EXPECT_TRUE(solids == oneSolid) << "solids only group the facets";
+    // A name of a megabyte: the first chunk holds few facets for its size, so the joining's
+    // table, sized from it, must grow; later chunks may start after the name's line only.
+    std::string longName = StlText(120, 1u << 30);
+    longName.insert(std::string("solid ").size(), std::string(std::size_t{1} << 20, 'x') + " ");
+    const Outcome named = ExpectSameOnEveryThreadCount(longName, MeshFileFormat::Stl, "a long name");
+    EXPECT_TRUE(named == oneSolid) << "a name adds nothing";
 }
 
 // Real files (one cut from a program's output, one written by hand), each a whole solid,
