@@ -11,6 +11,7 @@
 #include "geometry/mesh_file_contents.h"
 #include "geometry/ply_binary_records.h"
 #include "geometry/ply_header.h"
+#include "geometry/read_split_sizes.h"
 #include "geometry/text_chunks.h"
 #include "geometry/text_scanner.h"
 
@@ -216,9 +217,6 @@ bool FaceBulkLayout(const Element& element, MeshFileEncoding encoding, std::size
     return *countBytes != 8;
 }
 
-// How many records of a bulk loop run between two progress marks.
-constexpr std::size_t kBulkBlock = 1 << 16;
-
 // Runs `read(records, at)` over blocks of the records of `count` that the bytes
 // left can hold, `recordBytes` each, until a block stops short; returns the records read.
 template <typename ReadBlock>
@@ -227,7 +225,7 @@ std::uint64_t ReadInBlocks(const char* bytes, std::size_t size, std::size_t star
     const std::uint64_t whole = std::min<std::uint64_t>(count, (size - start) / recordBytes);
     std::uint64_t done = 0;
     while (done < whole) {
-        const auto block = static_cast<std::size_t>(std::min<std::uint64_t>(kBulkBlock, whole - done));
+        const auto block = static_cast<std::size_t>(std::min<std::uint64_t>(kPlyBulkBlock, whole - done));
         const std::size_t at = start + static_cast<std::size_t>(done) * recordBytes;
         progress.At(at);
         const std::size_t taken = read(block, bytes + at);
@@ -461,13 +459,13 @@ bool ReadPlyTriangleBuffers(const char* bytes, std::size_t size, const MeshReadO
         };
         if ((size - at) / recordBytes < element.count) return false;
         const auto count = static_cast<std::size_t>(element.count);
-        const std::size_t parts = PartsFor(options.pool, count, kBulkBlock);
+        const std::size_t parts = PartsFor(options.pool, count, kPlyBulkBlock);
         std::vector<char> complete(parts, 0);
         RunParts(options.pool, parts, [&](std::size_t part) {
             const auto [first, last] = ItemsOfPart(count, parts, part);
             std::size_t done = first;
             while (done < last) {
-                const std::size_t block = std::min(kBulkBlock, last - done);
+                const std::size_t block = std::min(kPlyBulkBlock, last - done);
                 const std::size_t offset = at + done * recordBytes;
                 if (part == 0) progress.At(at + (done - first) * parts * recordBytes);
                 const std::size_t taken = read(block, bytes + offset, done);

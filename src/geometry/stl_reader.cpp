@@ -16,6 +16,7 @@
 // form's reader is in stl_text_reader.cpp.
 #include "geometry/corner_joining.h"
 #include "geometry/mesh_file_contents.h"
+#include "geometry/read_split_sizes.h"
 #include "geometry/run_pipeline.h"
 #include "geometry/stl_text_reader.h"
 #include "springdrop/system/huge_page_memory.h"
@@ -62,7 +63,7 @@ std::string NotBinaryText(const char* bytes, std::size_t size) {
 // A run of binary triangles as the joiner takes them: their corners' positions, checked
 // finite, and the positions' hashes.
 struct CornerRun {
-    static constexpr std::size_t kTriangles = 1024;
+    static constexpr std::size_t kTriangles = kStlRunTriangles;
     float positions[9 * kTriangles];
     std::uint64_t hashes[3 * kTriangles];
 };
@@ -70,10 +71,6 @@ struct CornerRun {
 // Runs in flight between the copying and the joining threads: about half a megabyte,
 // which stays in the second-level cache beside the joining's table slots.
 constexpr std::size_t kRunsInFlight = 8;
-
-// From this many triangles on, a pool copies and hashes the runs on one thread while
-// another joins them.
-constexpr std::uint32_t kPipelinedTriangles = 1u << 16;
 
 // Copies triangles [first, first + count) out of the file into `run`, checks that every
 // coordinate is finite (without a branch per value) and hashes the corners. False at the
@@ -128,7 +125,7 @@ bool ReadBinary(const char* name, const char* bytes, std::size_t size, const Mes
     // The copying may run ahead: it is the only reader of the file's bytes, and the
     // joining lets go of those before the run it is at.
     return RunInPipeline<CornerRun>(
-        options.pool, count >= kPipelinedTriangles, runs, kRunsInFlight,
+        options.pool, count >= kPipelinedStlTriangles, runs, kRunsInFlight,
         [&](std::size_t run, CornerRun* copy) {
             return CopyRun(name, bytes, run * CornerRun::kTriangles, trianglesOf(run), copy, error);
         },

@@ -14,8 +14,8 @@ std::size_t TextChunkCount(const ThreadPool* pool, std::size_t size) {
     if (pool == nullptr || pool->Size() < 2 || size < kParallelTextBytes) return 1;
     // A few chunks per thread, handed out as threads come free: a thread slowed by other
     // work on its core then reads fewer of them instead of holding up the rest.
-    constexpr std::size_t kChunksPerThread = 4, kSmallestChunk = std::size_t{1} << 20;
-    return std::min(kChunksPerThread * pool->Size(), size / kSmallestChunk);
+    constexpr std::size_t kChunksPerThread = 4;
+    return std::min(kChunksPerThread * pool->Size(), size / kSmallestTextChunk);
 }
 
 void ReleaseChunkPages(const MeshInputBytes* input, std::size_t begin, std::size_t end) {

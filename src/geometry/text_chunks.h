@@ -4,6 +4,7 @@
 #pragma once
 
 #include "geometry/mesh_file_contents.h"
+#include "geometry/read_split_sizes.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,10 +15,6 @@
 namespace facet {
 
 class ThreadPool;
-
-// Bodies below this size are read on the caller alone: starting the threads and joining
-// their parts would cost about as much as they save.
-constexpr std::size_t kParallelTextBytes = std::size_t{4} << 20;
 
 // How many chunks a body of `size` bytes is read in on `pool`: 1 (read it on the caller)
 // without a pool of several threads or when the body is small.
