@@ -131,7 +131,11 @@ struct FaceRunSums {
     DWORD zeroAreaFaces = 0;
 };
 
+#ifdef FACET_SPLIT_SMALL_WORK
+constexpr DWORD kFacesPerRun = 4;  // a build that tests the splitting on small meshes
+#else
 constexpr DWORD kFacesPerRun = 1u << 16;
+#endif
 constexpr DWORD kPrefetchFaces = 16;
 
 struct EdgeCounts {

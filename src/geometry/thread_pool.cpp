@@ -107,6 +107,9 @@ void RunParts(ThreadPool* pool, std::size_t parts, const std::function<void(std:
 
 std::size_t PartsFor(const ThreadPool* pool, std::size_t items, std::size_t smallestPart) {
     if (pool == nullptr) return 1;
+#ifdef FACET_SPLIT_SMALL_WORK
+    smallestPart = 1;  // a build that tests the splitting on small inputs
+#endif
     const std::size_t byItems = std::max<std::size_t>(1, items / std::max<std::size_t>(1, smallestPart));
     return std::min<std::size_t>(pool->Size(), byItems);
 }
