@@ -6,6 +6,7 @@
 #include "headless_device.h"
 #include "springdrop/d3d9/instrumentation.h"
 #include "facet/mesh.h"
+#include "facet/thread_pool.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -19,6 +20,13 @@ constexpr DWORD kMaxVertices = 48;
 constexpr DWORD kMaxFaces = 64;
 
 inline IDirect3DDevice9* SharedDevice() { return facet_tools::ProcessDevice(); }
+
+// The pool of the targets that compare work on a pool with work alone. Three threads:
+// parts that do not halve evenly, and more threads than a two-core machine has.
+inline facet::ThreadPool& SharedPool() {
+    static facet::ThreadPool pool(3);
+    return pool;
+}
 
 // Null when the mesh cannot be created (then the input is uninteresting).
 inline facet::Mesh* DecodeMesh(FuzzedDataProvider& input) {

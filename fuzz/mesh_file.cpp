@@ -14,7 +14,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -24,6 +23,8 @@
 namespace {
 
 using fuzz_input::Check;
+using fuzz_input::MemoryFile;
+using fuzz_input::SameBits;
 
 struct Outcome {
     HRESULT result;
@@ -50,13 +51,6 @@ Outcome ReadDescriptor(int descriptor, const char* name, std::uint64_t maxBytes)
     return outcome;
 }
 
-int MemoryFile(const void* data, std::size_t size) {
-    const int descriptor = memfd_create("mesh", MFD_CLOEXEC);
-    Check(descriptor >= 0);
-    Check(size == 0 || write(descriptor, data, size) == static_cast<ssize_t>(size));
-    return descriptor;
-}
-
 HRESULT ReadData(const void* bytes, std::size_t size, const char* name, facet::MeshFileData* data,
                  facet::MeshFileSummary* summary) {
     facet::MeshReadOptions options;
@@ -67,13 +61,6 @@ HRESULT ReadData(const void* bytes, std::size_t size, const char* name, facet::M
     close(descriptor);
     Check(result == D3D_OK || result == D3DERR_INVALIDCALL);
     return result;
-}
-
-bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::bit_cast<std::uint32_t>(a[i]) != std::bit_cast<std::uint32_t>(b[i])) return false;
-    return true;
 }
 
 // The data as convert reads it: accepted whenever the mesh was (and, without faces, more

@@ -6,12 +6,29 @@
 #include "fuzz_mesh_input.h"
 #include "facet/mesh_file.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <string>
+#include <vector>
 
 namespace fuzz_input {
 
 inline void Check(bool condition) {
     if (!condition) __builtin_trap();
+}
+
+// The bytes in an anonymous in-memory file, which the readers map like a file on disk.
+inline int MemoryFile(const void* data, std::size_t size) {
+    const int descriptor = memfd_create("mesh", MFD_CLOEXEC);
+    Check(descriptor >= 0);
+    Check(size == 0 || write(descriptor, data, size) == static_cast<ssize_t>(size));
+    return descriptor;
+}
+
+inline bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
 }
 
 template <typename Index>

@@ -7,7 +7,6 @@
 
 #include "facet/mesh_cleaning.h"
 #include "facet/normals.h"
-#include "facet/thread_pool.h"
 #include "facet/weld.h"
 #include "geometry/mesh_statistics.h"
 #include "geometry/point_rep_normals.h"
@@ -21,12 +20,6 @@ namespace {
 
 void Check(bool condition) {
     if (!condition) __builtin_trap();
-}
-
-// Three threads: parts that do not halve evenly, more threads than the machine may have.
-facet::ThreadPool& Pool() {
-    static facet::ThreadPool pool(3);
-    return pool;
 }
 
 struct Outcome {
@@ -51,7 +44,7 @@ std::vector<T> Agree(std::vector<T> filled, const std::function<HRESULT(facet::T
                      HRESULT* result = nullptr) {
     std::vector<T> alone = filled;
     const Outcome first{routine(nullptr, alone.data()), BytesOf(alone)};
-    const Outcome second{routine(&Pool(), filled.data()), BytesOf(filled)};
+    const Outcome second{routine(&fuzz_input::SharedPool(), filled.data()), BytesOf(filled)};
     Check(first == second);
     if (result != nullptr) *result = first.result;
     return alone;
@@ -73,7 +66,7 @@ bool CornersInRange(facet::Mesh* mesh) {
 void CheckStatistics(facet::Mesh* mesh, const std::vector<DWORD>& reps) {
     facet::MeshStatistics alone, pooled;
     const HRESULT first = facet::ComputeMeshStatistics(mesh, reps.data(), &alone, nullptr);
-    const HRESULT second = facet::ComputeMeshStatistics(mesh, reps.data(), &pooled, &Pool());
+    const HRESULT second = facet::ComputeMeshStatistics(mesh, reps.data(), &pooled, &fuzz_input::SharedPool());
     Check(first == second);
     if (first != D3D_OK) return;
     // Field by field: the structure has padding that no one writes.
@@ -93,7 +86,7 @@ void CheckCleaningReport(facet::Mesh* mesh, float epsilon) {
     std::memset(&alone, 0, sizeof alone);
     std::memset(&pooled, 0, sizeof pooled);
     const HRESULT first = facet::ValidateMesh(mesh, epsilon, &alone, nullptr);
-    const HRESULT second = facet::ValidateMesh(mesh, epsilon, &pooled, &Pool());
+    const HRESULT second = facet::ValidateMesh(mesh, epsilon, &pooled, &fuzz_input::SharedPool());
     Check(first == second);
     if (first == D3D_OK) Check(std::memcmp(&alone, &pooled, sizeof alone) == 0);
 }

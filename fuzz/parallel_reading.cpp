@@ -7,11 +7,6 @@
 // input as a file, so their chunks also let go of the mapped pages as they pass them.
 #include "mesh_file_reading.h"
 
-#include "facet/thread_pool.h"
-
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <bit>
 #include <cstring>
 #include <string>
@@ -20,20 +15,8 @@
 namespace {
 
 using fuzz_input::Check;
-
-// Three threads: chunk counts that are not powers of two, and a pool larger than the
-// machine's cores whenever it has two.
-facet::ThreadPool& Pool() {
-    static facet::ThreadPool pool(3);
-    return pool;
-}
-
-int MemoryFile(const std::uint8_t* data, std::size_t size) {
-    const int descriptor = memfd_create("mesh", MFD_CLOEXEC);
-    Check(descriptor >= 0);
-    Check(size == 0 || write(descriptor, data, size) == static_cast<ssize_t>(size));
-    return descriptor;
-}
+using fuzz_input::MemoryFile;
+using fuzz_input::SameBits;
 
 bool SameSummary(const facet::MeshFileSummary& a, const facet::MeshFileSummary& b) {
     const auto bits = [](const float (&v)[3]) {
@@ -98,7 +81,7 @@ MeshRead ReadAlone(const std::uint8_t* data, std::size_t size, const char* name,
 
 MeshRead ReadMappedOnPool(const std::uint8_t* data, std::size_t size, const char* name) {
     facet::MeshReadOptions options;
-    options.pool = &Pool();
+    options.pool = &fuzz_input::SharedPool();
     MeshRead read;
     facet::Mesh* mesh = nullptr;
     const int descriptor = MemoryFile(data, size);
@@ -106,10 +89,6 @@ MeshRead ReadMappedOnPool(const std::uint8_t* data, std::size_t size, const char
                                                      &read.summary, &read.error);
     close(descriptor);
     return Finish(result, mesh, std::move(read));
-}
-
-bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
-    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
 }
 
 // The file's data as convert reads it (a file without faces allowed), mapped.
@@ -121,7 +100,7 @@ void CheckDataAlike(const std::uint8_t* bytes, std::size_t size, const char* nam
     for (int pooled = 0; pooled < 2; ++pooled) {
         facet::MeshReadOptions options;
         options.allowNoFaces = true;
-        if (pooled == 1) options.pool = &Pool();
+        if (pooled == 1) options.pool = &fuzz_input::SharedPool();
         const int descriptor = MemoryFile(bytes, size);
         result[pooled] = facet::ReadMeshDescriptorData(descriptor, name, options, &data[pooled], &summary[pooled],
                                                        &error[pooled]);
