@@ -94,7 +94,11 @@ constexpr std::uint64_t kMaxEdgeGroupFaces = 0x7FFFFFFFull / 3;
 // records (48 MiB), so that meshes of up to about a million faces, whose passes cost more
 // than their memory, are grouped in one range.
 inline std::size_t MostEdgeRecordsKept(std::size_t faces) {
+#ifdef FACET_SPLIT_SMALL_WORK
+    return faces / 2 + 1;  // a build that tests a large mesh's ranges on small ones
+#else
     return std::max(faces + faces / 32, std::size_t{1} << 22);
+#endif
 }
 
 // The lower key split into a leading digit, by which the records are scattered into
@@ -113,7 +117,11 @@ public:
     bool BucketIsOneKey() const { return trailingBits_ == 0; }
 
 private:
+#ifdef FACET_SPLIT_SMALL_WORK
+    static constexpr unsigned kTrailingBits = 2;  // a build that tests a large mesh's digits on small ones
+#else
     static constexpr unsigned kTrailingBits = 12;
+#endif
     unsigned trailingBits_;
     unsigned leadingBits_;
 };
@@ -213,7 +221,11 @@ public:
 
 private:
     // Keys of at most this many bits get a bucket each and are counted by higher key too.
+#ifdef FACET_SPLIT_SMALL_WORK
+    static constexpr unsigned kMostKeyBitsCountedPerKey = 2;
+#else
     static constexpr unsigned kMostKeyBitsCountedPerKey = 17;
+#endif
 
     // A record sorted by higher key, which its place implies: eight bytes, not twelve, as
     // the scatter that writes them costs what it writes beyond the caches.
