@@ -21,6 +21,7 @@
 
 #include "facet/thread_pool.h"
 #include "facet/weld.h"
+#include "geometry/face_order.h"
 #include "geometry/fan_walks.h"
 #include "geometry/point_rep_normals.h"
 #include "geometry/work_array.h"
@@ -105,6 +106,18 @@ bool NoVertexPastWalkLimit(Mesh* mesh, ThreadPool* pool) {
     return within;
 }
 
+// D3DERR_INVALIDCALL for a group table that reaches past the faces, as the adjacency
+// gives it: the normals that need no adjacency refuse such a mesh too, so that the
+// result is the same whichever way they take. The mesh's code when the table cannot be
+// read.
+HRESULT CheckGroupsWithinFaces(Mesh* mesh) {
+    std::vector<GroupEntry> groups;
+    const HRESULT result = CopyGroups(mesh, &groups);
+    if (FAILED(result)) return result;
+    const FaceOrder order{groups.data(), static_cast<DWORD>(groups.size()), mesh->FaceCount()};
+    return order.IsWithinFaces() ? D3D_OK : D3DERR_INVALIDCALL;
+}
+
 // The normals from the walks of the vertices welded to others alone. The walks'
 // representatives replace the weld's.
 HRESULT NormalsFromSeamWalks(Mesh* mesh, DWORD* reps, const DWORD* adjacency, ThreadPool* pool, float* normals) {
@@ -145,6 +158,8 @@ HRESULT ComputeWeldedVertexNormals(Mesh* mesh, float epsilon, ThreadPool* pool, 
     const bool alone = EveryVertexStandsAlone(reps.get(), mesh->VertexCount(), pool);
     const bool withinWalkLimit = NoVertexPastWalkLimit(mesh, pool);
     if (alone && withinWalkLimit) {
+        result = CheckGroupsWithinFaces(mesh);
+        if (FAILED(result)) return result;
         report("normals");
         return ComputeVertexNormalsFromPointReps(mesh, nullptr, pool, normals);
     }

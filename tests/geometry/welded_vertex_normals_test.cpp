@@ -300,3 +300,29 @@ TEST_F(WeldedVertexNormalsTest, AMeshWithoutNormalsTakesThemIntoAnArrayOnly) {
 }
 
 }  // namespace
+
+// The adjacency refuses a group table that reaches past the faces. Where nothing welds the
+// welded normals leave the adjacency out, and must refuse such a mesh all the same, on one
+// thread and on a pool; where vertices weld the adjacency itself refuses it.
+TEST_F(WeldedVertexNormalsTest, AGroupTablePastTheFacesIsRefusedWhicheverWayTheNormalsTake) {
+    const DWORD wide = facet::MeshOptions::Managed | facet::MeshOptions::Indices32Bit;
+    facet::ThreadPool pool(2);
+    for (const MeshData& data : {generated_meshes::OpenBox(), generated_meshes::SplitCube()}) {
+        const MeshPtr mesh = Build(data, wide);
+        facet::GroupEntry group{};
+        group.faceCount = mesh->FaceCount() + 1;
+        group.vertexCount = mesh->VertexCount();
+        ASSERT_EQ(mesh->SetGroupTable(&group, 1), D3D_OK);
+        const std::vector<float> before = Vertices(mesh.get());
+        std::vector<DWORD> adjacency(3 * std::size_t{mesh->FaceCount()});
+        for (facet::ThreadPool* threads : {static_cast<facet::ThreadPool*>(nullptr), &pool}) {
+            EXPECT_EQ(facet::AdjacencyFromPointReps(mesh.get(), nullptr, adjacency.data(), threads),
+                      D3DERR_INVALIDCALL);
+            EXPECT_EQ(facet::ComputeWeldedVertexNormals(mesh.get(), 0.0f, threads), D3DERR_INVALIDCALL);
+            std::vector<float> normals(3 * data.VertexCount());
+            EXPECT_EQ(facet::ComputeWeldedVertexNormals(mesh.get(), 0.0f, threads, normals.data()),
+                      D3DERR_INVALIDCALL);
+        }
+        EXPECT_EQ(Vertices(mesh.get()), before);
+    }
+}
