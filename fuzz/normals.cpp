@@ -1,7 +1,13 @@
 // ComputeVertexNormals on arbitrary meshes, with no adjacency, an arbitrary one, or the
-// mesh's own: it must never crash, and on refusal the vertices stay as they were.
+// mesh's own: it must never crash, and on refusal the vertices stay as they were. The
+// welded normals, which leave out the walks and the adjacency that cannot join anything,
+// must give the result code and bits of taking every step: weld, adjacency, normals.
 #include "facet/normals.h"
+#include "facet/weld.h"
 #include "fuzz_mesh_input.h"
+#include "geometry/point_rep_normals.h"
+
+#include <cstring>
 
 namespace {
 
@@ -16,6 +22,24 @@ std::vector<std::uint8_t> VertexBytes(facet::Mesh* mesh) {
     std::vector<std::uint8_t> copy(bytes, bytes + std::size_t{mesh->VertexCount()} * mesh->VertexStride());
     mesh->UnlockVertices();
     return copy;
+}
+
+// The normals of every step, taken one after the other, into `normals`.
+HRESULT NormalsStepByStep(facet::Mesh* mesh, float epsilon, float* normals) {
+    std::vector<DWORD> reps(mesh->VertexCount());
+    HRESULT result = facet::PointRepsFromPositions(mesh, epsilon, reps.data(), nullptr);
+    if (FAILED(result)) return result;
+    std::vector<DWORD> adjacency(3 * std::size_t{mesh->FaceCount()});
+    result = facet::AdjacencyFromPointReps(mesh, reps.data(), adjacency.data(), nullptr);
+    if (FAILED(result)) return result;
+    return facet::ComputeVertexNormals(mesh, adjacency.data(), nullptr, normals);
+}
+
+void CheckWeldedNormalsTakeTheSteps(facet::Mesh* mesh, float epsilon) {
+    std::vector<float> welded(3 * std::size_t{mesh->VertexCount()}, -7.0f), steps = welded;
+    const HRESULT result = facet::ComputeWeldedVertexNormals(mesh, epsilon, nullptr, welded.data());
+    Check(result == NormalsStepByStep(mesh, epsilon, steps.data()));
+    if (result == D3D_OK) Check(std::memcmp(welded.data(), steps.data(), welded.size() * sizeof(float)) == 0);
 }
 
 }  // namespace
@@ -38,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         default:
             break;
     }
+    CheckWeldedNormalsTakeTheSteps(mesh, input.PickValueInArray({0.0f, 1e-3f, 0.25f}));
     const std::vector<std::uint8_t> before = VertexBytes(mesh);
     const HRESULT result = facet::ComputeVertexNormals(mesh, adjacency.empty() ? nullptr : adjacency.data());
     Check(result == D3D_OK || result == D3DERR_INVALIDCALL || result == static_cast<HRESULT>(0x88760B55u));
