@@ -106,7 +106,10 @@ HRESULT PlanCleaning(Mesh* mesh, float weldEpsilon, CleaningPlan* plan, ThreadPo
         return D3DERR_INVALIDCALL;
     try {
         std::vector<DWORD> reps(mesh->VertexCount());
-        HRESULT result = PointRepsFromPositions(mesh, weldEpsilon, reps.data(), pool);
+        // A mesh compacted to nothing has no vertex: the weld still checks the epsilon and
+        // the layout, with somewhere to write that it never writes to.
+        DWORD noVertex = 0;
+        HRESULT result = PointRepsFromPositions(mesh, weldEpsilon, reps.empty() ? &noVertex : reps.data(), pool);
         if (FAILED(result)) return result;
         result = ReadCorners(mesh, &plan->corners);
         if (FAILED(result)) return result;

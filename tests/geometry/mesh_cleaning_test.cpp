@@ -1,7 +1,8 @@
 // Validation and cleaning: a split cube with known faults comes out as the closed,
 // outward-wound 8-vertex cube, with each fault counted once; inside-out closed components
-// turn and open ones do not; refusals change nothing; real meshes with known faults are
-// found out and repaired, leaving nothing for validation to find.
+// turn and open ones do not; refusals change nothing; a mesh cleaned to nothing validates
+// again; real meshes with known faults are found out and repaired, leaving nothing for
+// validation to find.
 #include "facet/mesh_cleaning.h"
 #include "facet/mesh_file.h"
 #include "facet/thread_pool.h"
@@ -140,6 +141,31 @@ TEST_F(MeshCleaningTest, RefusalsChangeNothing) {
     EXPECT_EQ(mesh->VertexCount(), 24u);
     MeshPtr writeOnly = Build(cube, facet::MeshOptions::IndexWriteOnly);
     EXPECT_EQ(facet::ValidateMesh(writeOnly.get(), 0.0f, &report), D3DERR_INVALIDCALL);
+}
+
+// A mesh of nothing but faces with a repeated corner is cleaned down to no face and no
+// vertex; that mesh validates and cleans again with nothing to find, while a bad epsilon
+// is still refused.
+TEST_F(MeshCleaningTest, AMeshCleanedToNothingValidatesAgain) {
+    MeshData degenerate;
+    degenerate.AddVertex(0, 0, 0);
+    degenerate.AddVertex(1, 0, 0);
+    degenerate.AddFace(0, 0, 1);
+    degenerate.AddFace(1, 1, 1);
+    MeshPtr mesh = Build(degenerate);
+    facet::MeshCleaningReport report;
+    ASSERT_EQ(facet::CleanMesh(mesh.get(), 0.0f, &report), D3D_OK);
+    EXPECT_EQ(report.degenerateFaces, 2u);
+    ASSERT_EQ(mesh->FaceCount(), 0u);
+    ASSERT_EQ(mesh->VertexCount(), 0u);
+    facet::MeshCleaningReport again;
+    again.components = 77;
+    ASSERT_EQ(facet::ValidateMesh(mesh.get(), 0.0f, &again), D3D_OK);
+    EXPECT_EQ(again.weldedVertices + again.degenerateFaces + again.duplicateFaces + again.unreferencedVertices +
+                  again.flippedFaces + again.components,
+              0u);
+    EXPECT_EQ(facet::CleanMesh(mesh.get(), 0.5f, &again), D3D_OK);
+    EXPECT_EQ(facet::ValidateMesh(mesh.get(), -1.0f, &again), D3DERR_INVALIDCALL);
 }
 
 TEST_F(MeshCleaningTest, KnownFaultsOfRealMeshesAreFoundAndRepaired) {
