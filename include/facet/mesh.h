@@ -157,7 +157,9 @@ public:
     //                 (0xFFFFFFFF past V').
     // Without AttributeSort a group table is kept only when no face moved. D3DERR_INVALIDCALL,
     // nothing written: flags outside OptimizeFlags::All, write-only index or vertex data, a
-    // used face naming a vertex at or past V, or an adjacencyIn entry naming no face.
+    // used face naming a vertex at or past V, an adjacencyIn entry naming no face, or, when
+    // adjacencyOut is computed here and the group table is kept, a table reaching past the
+    // faces (which the adjacency would refuse).
     // E_OUTOFMEMORY when the working storage cannot be allocated; a failed lock's code.
     virtual HRESULT OptimizeSelf(DWORD flags, const DWORD* adjacencyIn, DWORD* adjacencyOut, DWORD* faceRemap,
                                  ResultBuffer** vertexRemap) = 0;

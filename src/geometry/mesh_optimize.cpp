@@ -3,6 +3,7 @@
 // untouched; then both buffers are locked before either is rewritten.
 #include "geometry/mesh_object.h"
 
+#include "geometry/face_order.h"
 #include "geometry/optimization_plan.h"
 #include "geometry/vertex_fetch_order.h"
 
@@ -88,6 +89,12 @@ HRESULT MeshObject<Index>::OptimizeSelf(DWORD flags, const DWORD* adjacencyIn, D
         UnlockIndices();
         if (!valid) return D3DERR_INVALIDCALL;
         plan = PlanOptimization(corners.data(), attributeIds_.get(), oldFaces, oldVertices, flags);
+        // The adjacency formed at the end refuses a group table that reaches past the
+        // faces; a mesh that keeps such a table is refused before anything changes.
+        const bool keepsGroupTable = (flags & OptimizeFlags::AttributeSort) == 0 && IsIdentity(plan.faceOrder, oldFaces);
+        if (adjacencyOut != nullptr && adjacencyIn == nullptr && keepsGroupTable &&
+            !FaceOrder{groupTable_.get(), groupCount_, oldFaces}.IsWithinFaces())
+            return D3DERR_INVALIDCALL;
         if (adjacencyIn != nullptr && adjacencyOut != nullptr)
             carriedAdjacency = CarryAdjacency(adjacencyIn, plan.faceOrder, oldFaces);
         if (!plan.groups.empty()) {
@@ -150,19 +157,25 @@ HRESULT MeshObject<Index>::OptimizeSelf(DWORD flags, const DWORD* adjacencyIn, D
         std::copy(plan.faceOrder.begin(), plan.faceOrder.end(), faceRemap);
         std::fill(faceRemap + newFaces, faceRemap + oldFaces, kNoEntry);
     }
+    if (adjacencyOut != nullptr && adjacencyIn != nullptr) {
+        std::copy(carriedAdjacency.begin(), carriedAdjacency.end(), adjacencyOut);
+    } else if (adjacencyOut != nullptr) {
+        std::fill(adjacencyOut + 3 * std::size_t{newFaces}, adjacencyOut + 3 * std::size_t{oldFaces}, NoNeighbour);
+        result = AdjacencyFromPointReps(nullptr, adjacencyOut);
+    }
+    // The vertex remap is handed out only with success, so that a caller never holds a
+    // buffer it was not told of.
     if (remapBuffer != nullptr) {
+        if (FAILED(result)) {
+            remapBuffer->Release();
+            return result;
+        }
         auto* remap = static_cast<DWORD*>(remapBuffer->Data());
         std::copy(plan.vertexOrder.begin(), plan.vertexOrder.end(), remap);
         std::fill(remap + newVertices, remap + oldVertices, kNoEntry);
         *vertexRemap = remapBuffer;
     }
-    if (adjacencyOut == nullptr) return D3D_OK;
-    if (adjacencyIn != nullptr) {
-        std::copy(carriedAdjacency.begin(), carriedAdjacency.end(), adjacencyOut);
-        return D3D_OK;
-    }
-    std::fill(adjacencyOut + 3 * std::size_t{newFaces}, adjacencyOut + 3 * std::size_t{oldFaces}, NoNeighbour);
-    return AdjacencyFromPointReps(nullptr, adjacencyOut);
+    return result;
 }
 
 template <typename Index>

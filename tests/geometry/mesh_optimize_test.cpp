@@ -216,6 +216,15 @@ TEST_F(MeshOptimizeTest, CompactingDropsNonTrianglesAndUnusedVerticesOnly) {
     // The two triangles share the edge 1-3; the dropped faces' entries are gone.
     EXPECT_EQ(out.adjacency, (std::vector<DWORD>{kNone, 1, kNone, kNone, 0, kNone, kNone, kNone, kNone, kNone,
                                                  kNone, kNone}));
+
+    // No face a triangle: compacted to no face and no vertex, whose adjacency (formed
+    // afterwards) has no entry to fill.
+    MeshPtr none = MakeMesh({0, 0, 1, 0xFFFF, 1, 1}, std::vector<float>(2 * 3, 0.0f), D3DFVF_XYZ);
+    std::vector<DWORD> noAdjacency(6, 0xA5A5A5A5);
+    ASSERT_EQ(none->OptimizeSelf(Compact | AttributeSort, nullptr, noAdjacency.data(), nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(none->FaceCount(), 0u);
+    EXPECT_EQ(none->VertexCount(), 0u);
+    EXPECT_EQ(noAdjacency, std::vector<DWORD>(6, kNone));
 }
 
 TEST_F(MeshOptimizeTest, AttributeSortBuildsAGroupTableThatDrawsEachGroup) {
@@ -289,6 +298,16 @@ TEST_F(MeshOptimizeTest, RefusalsWriteNothing) {
     WriteIndices(mesh.get(), {0, 1, 2, 2, 1, 4});  // vertex 4 does not exist
     EXPECT_EQ(mesh->OptimizeSelf(All, nullptr, adjacency.data(), faceRemap.data(), &remap), D3DERR_INVALIDCALL);
     WriteIndices(mesh.get(), {0, 1, 2, 2, 1, 3});
+    // A group table past the faces, kept where no face moves, would fail the adjacency
+    // formed at the end: refused before anything is written (or a remap handed out).
+    facet::GroupEntry pastTheFaces{};
+    pastTheFaces.faceCount = 3;
+    ASSERT_EQ(mesh->SetGroupTable(&pastTheFaces, 1), D3D_OK);
+    EXPECT_EQ(mesh->OptimizeSelf(VertexFetch, nullptr, adjacency.data(), faceRemap.data(), &remap),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(mesh->OptimizeInto(0, nullptr, adjacency.data(), faceRemap.data(), &remap, &optimized),
+              D3DERR_INVALIDCALL);
+    ASSERT_EQ(mesh->SetGroupTable(nullptr, 0), D3D_OK);
     EXPECT_EQ(adjacency, std::vector<DWORD>(6, 0xA5A5A5A5));
     EXPECT_EQ(faceRemap, std::vector<DWORD>(2, 0xA5A5A5A5));
     EXPECT_EQ(remap, noBuffer);
