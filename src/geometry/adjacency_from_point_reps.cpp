@@ -30,7 +30,6 @@
 #include "geometry/work_array.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -245,7 +244,7 @@ private:
     ThreadPool* pool_;
     std::size_t faceParts_;
     // Keys are below the vertex count, so this many bits hold each of them.
-    unsigned keyBits_ = static_cast<unsigned>(std::bit_width(vertexCount_ - 1));
+    unsigned keyBits_ = KeyBitsBelow(vertexCount_);
     // The faces' keys through the representatives, 12 bytes a face, kept for the passes
     // that gather the records: looked up again on each pass, they would cost a cache miss a
     // corner each time on a mesh in no particular vertex order (half again the time of the

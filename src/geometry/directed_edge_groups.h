@@ -43,6 +43,7 @@
 #include "geometry/work_array.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -100,6 +101,10 @@ inline std::size_t MostEdgeRecordsKept(std::size_t faces) {
     return std::max(faces + faces / 32, std::size_t{1} << 22);
 #endif
 }
+
+// The bits of a key below `keys` (a mesh's points): at least one, so that a mesh without
+// vertices (one compacted to nothing) counts its edges in one bucket.
+inline unsigned KeyBitsBelow(DWORD keys) { return static_cast<unsigned>(std::bit_width(std::max<DWORD>(keys, 2) - 1)); }
 
 // The lower key split into a leading digit, by which the records are scattered into
 // buckets, and a trailing digit of at most kTrailingBits, by which each bucket is then

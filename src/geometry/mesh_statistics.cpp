@@ -17,7 +17,6 @@
 #include "geometry/work_array.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -154,9 +153,8 @@ public:
 
     HRESULT Count() {
         const DWORD vertices = statistics_.vertices;
-        const unsigned keyBits = static_cast<unsigned>(std::bit_width(std::max<DWORD>(vertices, 2) - 1));
         if (!usedVertices_.Allocate(vertices, pool_) || !usedPoints_.Allocate(vertices, pool_) ||
-            !points_.Allocate(vertices, pool_) || !edges_.StartCounting(keyBits, pool_, parts_))
+            !points_.Allocate(vertices, pool_) || !edges_.StartCounting(KeyBitsBelow(vertices), pool_, parts_))
             return E_OUTOFMEMORY;
         std::vector<FaceRunSums> sums(runs_);
         RunParts(pool_, parts_, [&](std::size_t part) {
