@@ -43,7 +43,8 @@
 // the order their first corners appear, and keeps the file's triangle order; the summary
 // says how many corners were joined. A file whose size is 84 + 50 × the triangle count at
 // byte 80 is binary, whatever its header says (a binary header may well start with
-// "solid"); any other is ASCII, one or more "solid … endsolid" blocks, keywords in any
+// "solid"), and so is a file of several such bodies one after the other, the last ending
+// at the file's end (read as one mesh, corners joined across them); any other is ASCII, one or more "solid … endsolid" blocks, keywords in any
 // case. Facet normals (three words in ASCII, not taken as numbers: some writers put "nan"
 // there) and binary STL's two attribute bytes are passed over: the mesh's normals are
 // computed from its triangles when they are needed.

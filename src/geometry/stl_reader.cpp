@@ -1,7 +1,8 @@
 // STL: binary when the file's size is exactly 84 + 50 × the little-endian triangle count
 // at byte 80 (an 80-byte header of any content, then per triangle a normal, three corner
-// positions as float triples and two attribute bytes), ASCII otherwise: one or more
-// blocks of
+// positions as float triples and two attribute bytes), or when it is several such bodies
+// one after the other, the last ending at the file's end (exporters write one per part,
+// and binary files joined with cat read so); ASCII otherwise: one or more blocks of
 //   solid NAME
 //     facet normal NX NY NZ
 //       outer loop
@@ -26,6 +27,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace facet {
@@ -42,11 +44,50 @@ std::uint32_t TriangleCountAt80(const char* bytes) {
     return count;
 }
 
-bool SizeIsBinary(const char* bytes, std::size_t size) {
-    return size >= kBinaryHeaderBytes &&
-           (size - kBinaryHeaderBytes) / kBinaryTriangleBytes == TriangleCountAt80(bytes) &&
-           (size - kBinaryHeaderBytes) % kBinaryTriangleBytes == 0;
+// The triangles of all the binary bodies that fill the file exactly, or nothing when the
+// bytes are not such bodies. Text never is: its count at byte 80 would be at least
+// 0x20202020 triangles, far past any file's end. A body takes 84 bytes at least, so the
+// walk ends within size / 84 steps.
+std::optional<std::uint64_t> BinaryTriangleCount(const char* bytes, std::size_t size) {
+    std::uint64_t triangles = 0;
+    for (std::size_t at = 0; size - at >= kBinaryHeaderBytes;) {
+        const std::uint64_t count = TriangleCountAt80(bytes + at);
+        const std::uint64_t end = at + kBinaryHeaderBytes + kBinaryTriangleBytes * count;
+        triangles += count;
+        if (end == size) return triangles;
+        if (end > size) return std::nullopt;
+        at = static_cast<std::size_t>(end);
+    }
+    return std::nullopt;
 }
+
+// Walks the triangles of a binary file's bodies in file order, passing over each later
+// body's header and count.
+class BinaryTrianglesInOrder {
+public:
+    explicit BinaryTrianglesInOrder(const char* bytes) : bytes_(bytes), left_(TriangleCountAt80(bytes)) {}
+
+    // Offset of the next triangle, and how many follow it within its body (one at least).
+    std::size_t NextSpan(std::size_t* triangles) {
+        while (left_ == 0) {
+            at_ += kBinaryHeaderBytes;
+            left_ = TriangleCountAt80(bytes_ + at_);
+        }
+        *triangles = left_;
+        return at_;
+    }
+    void Pass(std::size_t triangles) {
+        at_ += kBinaryTriangleBytes * triangles;
+        left_ -= triangles;
+    }
+
+private:
+    const char* bytes_;
+    // The next triangle's offset less 84; once a body's triangles are passed, that is
+    // where the next body starts.
+    std::size_t at_ = 0;
+    std::size_t left_;
+};
 
 std::string ByteRefusal(const char* name, std::uint64_t offset, const std::string& why) {
     return std::string(name) + ": byte " + std::to_string(offset) + ": " + why;
@@ -72,43 +113,59 @@ struct CornerRun {
 // which stays in the second-level cache beside the joining's table slots.
 constexpr std::size_t kRunsInFlight = 8;
 
-// Copies triangles [first, first + count) out of the file into `run`, checks that every
+// Copies the next `count` triangles out of the file into `run`, checks that every
 // coordinate is finite (without a branch per value) and hashes the corners. False at the
 // first coordinate that is not, with the refusal in `error`.
-bool CopyRun(const char* name, const char* bytes, std::size_t first, std::size_t count, CornerRun* run,
-             std::string* error) {
+bool CopyRun(const char* name, const char* bytes, BinaryTrianglesInOrder* triangles, std::size_t count,
+             CornerRun* run, std::string* error) {
     std::uint32_t anyNotFinite = 0;
-    for (std::size_t t = 0; t < count; ++t) {
-        std::memcpy(&run->positions[9 * t], bytes + kBinaryHeaderBytes + kBinaryTriangleBytes * (first + t) + 12, 36);
-        for (int k = 0; k < 9; ++k)
-            anyNotFinite |= static_cast<std::uint32_t>(
-                (std::bit_cast<std::uint32_t>(run->positions[9 * t + k]) & 0x7F800000u) == 0x7F800000u);
+    // The run's spans of consecutive triangles within one body: the first triangle of each
+    // and its offset less 84, kept for a refusal.
+    std::size_t spanFirst[CornerRun::kTriangles], spanStart[CornerRun::kTriangles];
+    std::size_t spans = 0;
+    for (std::size_t t = 0; t < count;) {
+        std::size_t inBody = 0;
+        const std::size_t start = triangles->NextSpan(&inBody);
+        const std::size_t span = std::min(inBody, count - t);
+        spanFirst[spans] = t;
+        spanStart[spans++] = start;
+        const char* from = bytes + kBinaryHeaderBytes + start + 12;
+        for (std::size_t s = 0; s < span; ++s, ++t) {
+            std::memcpy(&run->positions[9 * t], from + kBinaryTriangleBytes * s, 36);
+            for (int k = 0; k < 9; ++k)
+                anyNotFinite |= static_cast<std::uint32_t>(
+                    (std::bit_cast<std::uint32_t>(run->positions[9 * t + k]) & 0x7F800000u) == 0x7F800000u);
+        }
+        triangles->Pass(span);
     }
     if (anyNotFinite != 0)
-        for (std::size_t t = 0; t < count; ++t)
+        for (std::size_t t = 0, span = 0; t < count; ++t) {
+            if (span + 1 < spans && spanFirst[span + 1] == t) ++span;
             for (int k = 0; k < 9; ++k) {
                 if (std::isfinite(run->positions[9 * t + k])) continue;
                 char text[64];
                 std::snprintf(text, sizeof text, "coordinate %g is not a finite number", run->positions[9 * t + k]);
-                *error = ByteRefusal(name, kBinaryHeaderBytes + kBinaryTriangleBytes * (first + t) + 12 + 4 * k, text);
+                const std::size_t at = spanStart[span] + kBinaryTriangleBytes * (t - spanFirst[span]);
+                *error = ByteRefusal(name, kBinaryHeaderBytes + at + 12 + 4 * k, text);
                 return false;
             }
+        }
     CornerJoiner::HashAll(run->positions, 3 * count, run->hashes);
     return true;
 }
 
-bool ReadBinary(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
-                MeshFileContents* contents, std::string* error) {
-    const std::uint32_t count = TriangleCountAt80(bytes);
+bool ReadBinary(const char* name, const char* bytes, std::size_t size, std::uint64_t triangles,
+                const MeshReadOptions& options, MeshFileContents* contents, std::string* error) {
     contents->summary.encoding = MeshFileEncoding::BinaryLittleEndian;
-    if (count == 0 && !options.allowNoFaces) {
+    if (triangles == 0 && !options.allowNoFaces) {
         *error = ByteRefusal(name, 80, "the file holds no faces");
         return false;
     }
-    if (count > kMaxFileTriangles) {
+    if (triangles > kMaxFileTriangles) {
         *error = ByteRefusal(name, 80, "too many faces");
         return false;
     }
+    const auto count = static_cast<std::uint32_t>(triangles);
     contents->summary.polygons = count;
     // The joining reads the positions at random.
     platform::ReserveInHugePages(&contents->corners, std::size_t{3} * count);
@@ -123,12 +180,12 @@ bool ReadBinary(const char* name, const char* bytes, std::size_t size, const Mes
     };
     // The joining keeps the file's order, so the vertices are numbered as on one thread.
     // The copying may run ahead: it is the only reader of the file's bytes, and the
-    // joining lets go of those before the run it is at.
+    // joining lets go of those before the run it is at. Runs are copied in order, so one
+    // walk over the bodies serves them all.
+    BinaryTrianglesInOrder inOrder(bytes);
     return RunInPipeline<CornerRun>(
         options.pool, count >= kPipelinedStlTriangles, runs, kRunsInFlight,
-        [&](std::size_t run, CornerRun* copy) {
-            return CopyRun(name, bytes, run * CornerRun::kTriangles, trianglesOf(run), copy, error);
-        },
+        [&](std::size_t run, CornerRun* copy) { return CopyRun(name, bytes, &inOrder, trianglesOf(run), copy, error); },
         [&](std::size_t run, const CornerRun& copy) {
             progress.At(kBinaryHeaderBytes + kBinaryTriangleBytes * run * CornerRun::kTriangles);
             joiner.AddAllHashed(copy.positions, copy.hashes, 3 * trianglesOf(run));
@@ -148,7 +205,8 @@ bool StartLooksBinary(const char* bytes, std::size_t size) {
 
 bool ReadStlContents(const char* name, const char* bytes, std::size_t size, const MeshReadOptions& options,
                      MeshFileContents* contents, std::string* error) {
-    if (SizeIsBinary(bytes, size)) return ReadBinary(name, bytes, size, options, contents, error);
+    if (const std::optional<std::uint64_t> triangles = BinaryTriangleCount(bytes, size))
+        return ReadBinary(name, bytes, size, *triangles, options, contents, error);
     bool startsWithSolid = false;
     if (ReadStlText(name, bytes, size, options, contents, error, &startsWithSolid)) return true;
     // A file with a binary start that fails as text is most likely binary STL cut short

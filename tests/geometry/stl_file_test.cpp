@@ -1,5 +1,5 @@
 // STL in the library: binary told from ASCII by size alone (a binary header may start
-// with "solid"), several solids, corners joined into shared vertices in first-appearance
+// with "solid"), several solids or binary bodies, corners joined into shared vertices in first-appearance
 // order with the file's triangle order kept, refusals that name the byte or line, and
 // the writers' exact bytes. Real files from Debian packages sit in tests/data/stl.
 #include "facet/mesh_file.h"
@@ -41,6 +41,19 @@ std::string BinaryStl(const std::string& header, const std::vector<Triangle>& tr
         bytes.append(reinterpret_cast<const char*>(&attribute), 2);
     }
     return bytes;
+}
+
+// 2 × side² triangles over a grid of points, in no order.
+std::vector<Triangle> ShuffledGrid(int side) {
+    std::vector<Triangle> triangles;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            const auto fx = static_cast<float>(x), fy = static_cast<float>(y);
+            triangles.push_back({{fx, fy, 0, fx + 1, fy, 0, fx, fy + 1, 0}});
+            triangles.push_back({{fx + 1, fy, 0, fx + 1, fy + 1, 0, fx, fy + 1, 0}});
+        }
+    for (std::size_t i = 0; i < triangles.size(); ++i) std::swap(triangles[i], triangles[(i * 7919) % triangles.size()]);
+    return triangles;
 }
 
 // Two triangles sharing the edge (1,0,0)-(0,1,0), the second corner of the second one
@@ -153,15 +166,8 @@ TEST_F(StlFileTest, AnUnnamedInputStartingWithSolidIsStlTextOrBinary) {
 // their corners: the same vertices, corners and counts on any pool, and the same refusal
 // at its first coordinate that is not finite, wherever the copying has got to.
 TEST_F(StlFileTest, ALargeBinaryFileReadsAlikeOnAnyPool) {
-    constexpr int kSide = 200;  // 80,000 triangles over a grid of points, in no order
-    std::vector<Triangle> triangles;
-    for (int y = 0; y < kSide; ++y)
-        for (int x = 0; x < kSide; ++x) {
-            const auto fx = static_cast<float>(x), fy = static_cast<float>(y);
-            triangles.push_back({{fx, fy, 0, fx + 1, fy, 0, fx, fy + 1, 0}});
-            triangles.push_back({{fx + 1, fy, 0, fx + 1, fy + 1, 0, fx, fy + 1, 0}});
-        }
-    for (std::size_t i = 0; i < triangles.size(); ++i) std::swap(triangles[i], triangles[(i * 7919) % triangles.size()]);
+    constexpr int kSide = 200;
+    const std::vector<Triangle> triangles = ShuffledGrid(kSide);
     const Read alone = ReadBytes(BinaryStl("grid", triangles));
     ASSERT_EQ(alone.result, D3D_OK) << alone.error;
     EXPECT_EQ(alone.positions.size(), 3u * (kSide + 1) * (kSide + 1));
@@ -187,6 +193,48 @@ TEST_F(StlFileTest, ALargeBinaryFileReadsAlikeOnAnyPool) {
                       ": coordinate -inf is not a finite number")
             << threads;
     }
+}
+
+// Binary bodies one after the other (one per part, as some exporters write, or files
+// joined with cat) read as one mesh: the triangles of all of them in file order, corners
+// joined across bodies, on any pool, with a refusal's byte counted over the later
+// bodies' headers. Bytes after the last body that do not make one are refused as before.
+TEST_F(StlFileTest, BinaryBodiesOneAfterAnotherReadAsOneMesh) {
+    const std::vector<Triangle> triangles = ShuffledGrid(200);
+    const auto bodies = [](const std::vector<Triangle>& all) {
+        const std::vector<Triangle> first(all.begin(), all.begin() + 1000), third(all.begin() + 1000, all.begin() + 50001),
+            fourth(all.begin() + 50001, all.end());
+        return BinaryStl("part one", first) + BinaryStl("an empty part", {}) + BinaryStl("part three", third) +
+               BinaryStl("solid part four", fourth);
+    };
+    const Read whole = ReadBytes(BinaryStl("grid", triangles));
+    ASSERT_EQ(whole.result, D3D_OK) << whole.error;
+    std::vector<Triangle> withNan = triangles;
+    withNan[60000].corners[4] = std::nanf("");
+    const std::size_t nanByte = 84 + 50 * 1000 + 84 + 84 + 50 * 49001 + 84 + 50 * (60000 - 50001) + 12 + 16;
+    for (const unsigned threads : {1u, 2u, 7u}) {
+        facet::ThreadPool pool(threads);
+        const Read read = ReadBytes(bodies(triangles), "mesh.stl", &pool);
+        ASSERT_EQ(read.result, D3D_OK) << read.error;
+        EXPECT_EQ(read.summary.encoding, facet::MeshFileEncoding::BinaryLittleEndian);
+        EXPECT_EQ(read.summary.polygons, triangles.size());
+        EXPECT_EQ(read.summary.joinedCorners, whole.summary.joinedCorners) << threads;
+        EXPECT_EQ(read.positions, whole.positions) << threads;
+        EXPECT_EQ(read.corners, whole.corners) << threads;
+        EXPECT_EQ(ReadBytes(bodies(withNan), "mesh.stl", &pool).error,
+                  "mesh.stl: byte " + std::to_string(nanByte) + ": coordinate nan is not a finite number")
+            << threads;
+    }
+    const std::string two = BinaryStl("a", kTwoTriangles) + BinaryStl("b", kTwoTriangles);
+    const Read joined = ReadBytes(two);
+    ASSERT_EQ(joined.result, D3D_OK) << joined.error;
+    EXPECT_EQ(joined.corners, (std::vector<DWORD>{0, 1, 2, 1, 3, 2, 0, 1, 2, 1, 3, 2}));
+    EXPECT_EQ(ReadBytes(BinaryStl("a", {}) + BinaryStl("b", {})).error, "mesh.stl: byte 80: the file holds no faces");
+    for (const std::size_t extra : {std::size_t{1}, std::size_t{83}, std::size_t{85}})
+        EXPECT_EQ(ReadBytes(two + std::string(extra, '\0')).error,
+                  "mesh.stl: byte 80: a binary STL file whose header counts 2 triangles holds 84 + 50 × 2 = 184 bytes, "
+                  "this file " + std::to_string(two.size() + extra) + ", and it is no text STL file either")
+            << extra;
 }
 
 TEST_F(StlFileTest, RefusalsNameTheByteOrLine) {

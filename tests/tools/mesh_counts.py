@@ -150,13 +150,29 @@ def read_ply(data):
     return positions, polygons
 
 
+def binary_stl_bodies(data):
+    """(offset, count) of each binary body when the bytes are one or more of them that end
+    with the file; None otherwise."""
+    bodies, at = [], 0
+    while len(data) - at >= 84:
+        count = struct.unpack_from("<I", data, at + 80)[0]
+        bodies.append((at + 84, count))
+        at += 84 + 50 * count
+        if at == len(data):
+            return bodies
+    return None
+
+
 def read_stl(data):
-    # Binary when the size is exactly 84 + 50 x the count; else text "vertex x y z" lines.
-    if len(data) >= 84 and len(data) == 84 + 50 * struct.unpack_from("<I", data, 80)[0]:
-        count = struct.unpack_from("<I", data, 80)[0]
-        records = np.frombuffer(data, dtype=np.dtype([("normal", "<f4", 3), ("corners", "<f4", (3, 3)),
-                                                      ("attribute", "<u2")]), count=count, offset=84)
-        corners = [tuple(float(v) for v in corner) for corner in records["corners"].reshape(-1, 3)]
+    # Binary when the size is exactly 84 + 50 x the count, or bodies of that shape one
+    # after the other; else text "vertex x y z" lines.
+    bodies = binary_stl_bodies(data)
+    if bodies is not None:
+        corners = []
+        for offset, count in bodies:
+            records = np.frombuffer(data, dtype=np.dtype([("normal", "<f4", 3), ("corners", "<f4", (3, 3)),
+                                                          ("attribute", "<u2")]), count=count, offset=offset)
+            corners += [tuple(float(v) for v in corner) for corner in records["corners"].reshape(-1, 3)]
     else:
         words = data.decode("ascii", "replace").split()
         corners = [tuple(float(np.float32(w)) for w in words[i + 1:i + 4])
