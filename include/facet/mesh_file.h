@@ -35,7 +35,9 @@
 // polygon, keep its winding and make no sliver at a straight corner. A polygon that
 // crosses itself (no triangles cover it exactly), one of more than 4096 corners, or one
 // whose corners are all on one line stays the fan. Materials, groups, face colours,
-// points and lines are skipped.
+// points and lines are skipped. In a file without faces no corner names a vertex's
+// texture coordinate or normal: when the file has as many vt (or vn) as vertices, they
+// are the vertices' in order (as a point cloud is written), and are dropped otherwise.
 //
 // STL lists separate triangles, each with its own three corners. Reading joins corners at
 // equal positions into one vertex (exact equality of the three coordinates, where -0 and

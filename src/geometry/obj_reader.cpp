@@ -4,7 +4,8 @@
 // or negative (counted back from the last one so far) indices. A corner must name a
 // vertex, texture coordinate and normal defined above it. Where corners of one vertex
 // name different texture coordinates or normals, the vertex is split (see
-// facet/mesh_file.h for the numbering). Other statements are skipped; "#" starts a
+// facet/mesh_file.h for the numbering). In a file without faces, "vt" or "vn" statements
+// as many as the vertices belong to them in order. Other statements are skipped; "#" starts a
 // comment. A backslash at the end of a line continues the statement on the next line.
 //
 // A large file is read in chunks on the caller's threads, cut at line ends that end a
@@ -128,6 +129,18 @@ public:
         }
         contents->summary.splitVertices = static_cast<DWORD>(copies_.size());
         const std::size_t vertices = vertexData_.size();
+        // A file of points has no corners to give its vertices their data; as many "vt" or
+        // "vn" statements as vertices are theirs in order, as writers of points put them.
+        if (contents->corners.empty() && vertices > 0) {
+            if (textureCoordinates.size() == 2 * vertices) {
+                usesTextureCoordinates = true;
+                for (std::size_t v = 0; v < vertices; ++v) vertexData_[v].textureCoordinate = static_cast<DWORD>(v);
+            }
+            if (normals.size() == 3 * vertices) {
+                usesNormals = true;
+                for (std::size_t v = 0; v < vertices; ++v) vertexData_[v].normal = static_cast<DWORD>(v);
+            }
+        }
         if (usesTextureCoordinates) {
             contents->textureCoordinates.assign(2 * vertices, 0.0f);
             for (std::size_t v = 0; v < vertices; ++v)

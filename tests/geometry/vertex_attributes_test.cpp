@@ -294,6 +294,30 @@ TEST_F(VertexAttributesTest, FilesWithoutFacesAreWrittenAsTheirPoints) {
             << error;
         ExpectSameAttributes(back, points, "points");
     }
+    // Points with normals and texture coordinates: OBJ has no corners to tie its vn and vt
+    // to the vertices, so as many of them as vertices are the vertices' in order.
+    MeshFileData scan;
+    ASSERT_EQ(ReadData("scan.ply",
+                       "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
+                       "property float nx\nproperty float ny\nproperty float nz\nproperty float u\nproperty float v\n"
+                       "end_header\n0 0 0 0 0 1 0.5 0.25\n1 0 0 0 1 0 1 0\n0 1 0 1 0 0 0 1\n",
+                       &scan, &error),
+              D3D_OK)
+        << error;
+    ASSERT_EQ(scan.normals.size(), 9u);
+    ASSERT_EQ(scan.textureCoordinates.size(), 6u);
+    for (MeshFileFormat format : {MeshFileFormat::Obj, MeshFileFormat::Ply, MeshFileFormat::Off}) {
+        MeshFileData back;
+        ASSERT_EQ(ReadData(format == MeshFileFormat::Obj ? "x.obj" : format == MeshFileFormat::Ply ? "x.ply" : "x.off",
+                           Written(scan, format), &back, &error),
+                  D3D_OK)
+            << error;
+        ExpectSameAttributes(back, scan, "points with normals");
+    }
+    MeshFileData uneven;
+    ASSERT_EQ(ReadData("u.obj", "v 0 0 0\nv 1 0 0\nvn 0 0 1\nvt 0 0\nvt 1 1\nvt 1 0\n", &uneven, &error), D3D_OK);
+    EXPECT_TRUE(uneven.normals.empty());
+    EXPECT_TRUE(uneven.textureCoordinates.empty());
     // STL holds triangles only: empty solids, text or binary, read as no faces.
     for (bool binary : {false, true}) {
         MeshFileData back;
