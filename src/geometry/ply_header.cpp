@@ -107,6 +107,10 @@ bool ReadHeaderLine(TextScanner& scanner, Header* header, bool* ended, std::stri
         element.properties.push_back(property);
         return true;
     }
+    // Free text before the first element describes no data, so it is passed over as a
+    // comment (old exporters wrote "Created by ..." there without the keyword). After an
+    // element it could be a mistyped property, which would shift every value after it.
+    if (header->elements.empty()) return true;
     return scanner.Fail(error, "unknown header line " + Quoted(keyword));
 }
 

@@ -140,6 +140,19 @@ TEST_F(MeshFileTest, PlyElementsAndPropertiesBeyondTheMeshAreReadPastInBothByteO
     }
 }
 
+// Old exporters wrote a line of free text ("Created by ...") into the header without
+// "comment"; before the first element it describes no data and is passed over.
+TEST_F(MeshFileTest, PlyFreeTextBeforeTheFirstElementIsPassedOver) {
+    const Read read = ReadBytes(MeshFileFormat::Ply,
+                                "ply\nformat ascii 1.0\nCreated by an exporter, source file: \nelement vertex 3\n"
+                                "property float x\nproperty float y\nproperty float z\nelement face 1\n"
+                                "property list uchar int vertex_indices\nend_header\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
+    ASSERT_EQ(read.result, D3D_OK) << read.error;
+    const MeshData back = Contents(read.mesh.get());
+    EXPECT_EQ(back.positions, (std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0}));
+    EXPECT_EQ(back.corners, (std::vector<std::uint32_t>{0, 1, 2}));
+}
+
 TEST_F(MeshFileTest, SixteenBitIndicesWhileTheCountsFitThirtyTwoBeyond) {
     const MeshData small = generated_meshes::Torus(181, 181, 181);  // 32942 vertices, 65522 faces
     const MeshData large = generated_meshes::Torus(182, 181, 182);  // 65884 faces
@@ -196,6 +209,10 @@ TEST_F(MeshFileTest, BadFilesAreRefusedWithOneLineNamingTheFileAndWhere) {
          "element face 1\nproperty list uchar int vertex_indices\nend_header\n0 0 0\nnan 1 0\n0 1 0\n3 0 1 2\n",
          "line 11"},
         {"PLY no end_header", MeshFileFormat::Ply, "ply\nformat ascii 1.0\nelement vertex 3\n", "line 3"},
+        {"PLY mistyped property", MeshFileFormat::Ply,
+         "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\npropery float z\n"
+         "element face 1\nproperty list uchar int vertex_indices\nend_header\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n",
+         "line 6"},
     };
     for (const auto& bad : cases) {
         Read read = ReadBytes(bad.format, bad.bytes);
